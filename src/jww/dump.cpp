@@ -1,0 +1,1 @@
+#include "jww/dump.h"
