@@ -19,12 +19,13 @@ namespace util {
 std::u16string StrUpper(std::u16string_view s);
 std::u16string StrLower(std::u16string_view s);
 
-// Index of the first occurrence of `sub` in `text`, -1 when there is none.
+// Index of the first occurrence of `sub` in `text`, -1 when there is none
+// (an empty `sub` is never found).
 int32_t StrIndexOf(std::u16string_view sub, std::u16string_view text);
-// Characters from `start` to the end; empty when `start` lies outside.
+// Characters from `start` to the end; a negative start counts as 0.
 std::u16string SubStrFrom(std::u16string_view s, int32_t start);
-// At most `count` characters from `start`; empty for a negative count or a
-// start outside the text.
+// At most `count` characters from `start` (a negative start counts as 0);
+// empty when `count` is not positive.
 std::u16string SubStrN(std::u16string_view s, int32_t start, int32_t count);
 
 // ---- character filters (one UTF-16 unit at a time) ----
@@ -70,6 +71,10 @@ double ValFloat(std::u16string_view s);
 std::u16string FormatFixed(int digits, double v);
 // The same with the locale's thousands separator ("," as fallback).
 std::u16string FormatGrouped(int digits, double v);
+// The same with given separators and groups of three digits, for callers
+// (and tests) that must not depend on the environment.
+std::u16string FormatGrouped(int digits, double v, std::u16string_view decimal,
+                             std::u16string_view thousands);
 // General form with 15 significant digits and no trailing zeros (like "%.15g"):
 // 200, 0.5, 1234.5, -3.25.
 std::u16string FormatShortest(double v);
