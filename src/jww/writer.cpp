@@ -299,6 +299,9 @@ class BodyWriter {
       fixed_.put(static_cast<uint32_t>(b.ref_no));
       fixed_.put(b.bRefferd);
       fixed_.put(b.dtime);
+      // A time with the top bit set announces 8 more bytes; readers skip
+      // them, so they must be there.
+      if (b.dtime >= 0x80000000u) fixed_.put(uint64_t{0});
       fixed_.writeTo(out_);
       if (!PutCleanString(b.strName, "block name")) return false;
       // The definition takes its class-map index after its member count and
