@@ -1,8 +1,10 @@
 // Byte-exact cases of the JWW writer. Documents are built by filling records
 // directly; expected bytes are spelled out field by field.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -703,6 +705,24 @@ TEST_F(WriterFiles, AFailedWriteLeavesNothingAndKeepsTheOldFile) {
   EXPECT_FALSE(d.FileOut(path, 700));
   EXPECT_EQ(ReadAll(path), "old");
   EXPECT_EQ(Names(), std::set<std::string>{"out.jww"});
+}
+
+TEST_F(WriterFiles, AFullDiskLeavesNothing) {
+  // A file size limit makes writes fail the way a full disk does.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  TJwwData d = NewDoc();
+  for (int i = 0; i < 30000; ++i) AddLine(d, i);  // about 1.5 MB
+  bool ok = d.FileOut((dir_ / "out.jww").string(), 700);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(ok);
+  EXPECT_FALSE(d.LastWriteError.empty());
+  EXPECT_TRUE(Names().empty());
 }
 
 TEST_F(WriterFiles, UnwritablePathsReturnFalse) {
