@@ -130,9 +130,18 @@ class TJwwData {
   bool FilePrevIn(const std::string& FName, int32_t ZMaxN);
   // Same as FileIn on bytes already in memory (tests, fuzzing).
   bool ReadFromBuffer(std::span<const uint8_t> data, const std::string& FName = {});
+  // Why the last read failed ("JWW-Header Error", "JWW-Version Error",
+  // "File I/O Error"), empty after success. For tests and diagnostics only:
+  // these texts are not shown to the user.
+  std::string LastReadError;
 
   // ---- writer (writer.cpp) ----
+  // Writes into a temporary file beside fileName and moves it into place, so
+  // that a half-written file never appears under the output name. FileOut
+  // replaces an existing file; FileOutNew fails instead (LastWriteError
+  // "exists"), so that concurrent batches can never overwrite each other.
   bool FileOut(const std::string& fileName, int32_t version);
+  bool FileOutNew(const std::string& fileName, int32_t version);
   void SetFileOutOption(int32_t n);
   // Writes the whole file into `out` (no file system); false on failure.
   bool WriteToBuffer(ByteWriter& out, int32_t version);
