@@ -130,6 +130,10 @@ class TJwwData {
   bool FilePrevIn(const std::string& FName, int32_t ZMaxN);
   // Same as FileIn on bytes already in memory (tests, fuzzing).
   bool ReadFromBuffer(std::span<const uint8_t> data, const std::string& FName = {});
+  // Why the last read failed ("JWW-Header Error", "JWW-Version Error",
+  // "File I/O Error"), empty after success. For tests and diagnostics only:
+  // these texts are not shown to the user.
+  std::string LastReadError;
 
   // ---- writer (writer.cpp) ----
   // Writes into a temporary file beside fileName and moves it into place, so

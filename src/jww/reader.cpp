@@ -1,8 +1,659 @@
-#include "jww/document.h"
+// Entity stream reader: the entity list, the block definitions with their
+// members and the embedded images that follow the header, for every format
+// version from 220 to 700. The whole file is parsed from memory.
+//
+// Everything a file declares is untrusted: counts are capped by what the
+// remaining bytes could hold, class references must name a declared class,
+// and image names must be plain file names before anything is written.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
 
-// Placeholder until the entity reader lands.
+#include "jww/document.h"
+#include "jww/file_bytes.h"
+#include "jww/image_name.h"
+#include "util/encoding.h"
+
 namespace jww {
-bool TJwwData::FileIn(const std::string&) { return false; }
-bool TJwwData::FilePrevIn(const std::string&, int32_t) { return false; }
-bool TJwwData::ReadFromBuffer(std::span<const uint8_t>, const std::string&) { return false; }
+namespace {
+
+constexpr char kIoError[] = "File I/O Error";
+
+// Smallest number of bytes one object of a list occupies: its tag.
+constexpr size_t kMinObjectBytes = 2;
+// A block definition: tag, fixed part of version 350, name length, count.
+constexpr size_t kMinBlockDefBytes = 2 + 25 + 1 + 2;
+
+constexpr int32_t kTopLevelStep = 1000;
+constexpr int32_t kMemberTextStep = 500;
+
+// The fixed part of a body, fetched with one bounds check. Where the data
+// ends, the missing bytes read as zero and got() tells how many were there.
+class FixedPart {
+ public:
+  static constexpr size_t kMaxSize = 160;
+
+  FixedPart(ByteReader& in, size_t n) {
+    if (in.remaining() >= n) {
+      p_ = in.take(n).data();
+      got_ = n;
+    } else {
+      got_ = in.read(buf_, n);
+      p_ = buf_;
+    }
+  }
+  FixedPart(const FixedPart&) = delete;
+  FixedPart& operator=(const FixedPart&) = delete;
+
+  size_t got() const { return got_; }
+
+  template <typename T>
+  T get() {
+    T v;
+    std::memcpy(&v, p_ + off_, sizeof v);
+    off_ += sizeof v;
+    return v;
+  }
+  double f64() { return get<double>(); }
+  uint32_t u32() { return get<uint32_t>(); }
+
+ private:
+  uint8_t buf_[kMaxSize];
+  const uint8_t* p_ = nullptr;
+  size_t got_ = 0;
+  size_t off_ = 0;
+};
+
+// Sizes of the fixed parts; the attribute block lacks nPenWidth up to 350.
+struct BodySizes {
+  explicit BodySizes(int32_t ver) : attr(ver >= 351 ? 15 : 13) {}
+  size_t attr;
+  size_t line() const { return attr + 32; }
+  size_t enko() const { return attr + 60; }
+  size_t ten() const { return attr + 20; }
+  size_t moji() const { return attr + 68; }
+  size_t solid() const { return attr + 64; }
+  size_t block() const { return attr + 44; }
+  size_t blockDef() const { return attr + 12; }
+  size_t tenExtras() const { return 20; }
+};
+
+TEntJwwAttr GetAttr(FixedPart& f, bool withWidth) {
+  TEntJwwAttr a;
+  a.lGroup = f.u32();
+  a.nPenStyle = f.get<uint8_t>();
+  a.nPenColor = f.get<uint16_t>();
+  if (withWidth) a.nPenWidth = f.get<uint16_t>();
+  a.nLayer = f.get<uint16_t>();
+  a.nGLayer = f.get<uint16_t>();
+  a.sFlg = f.get<uint16_t>();
+  return a;
+}
+
+void RepairMoji(TEntJwwMoji& m) {
+  if (!IsFiniteDouble(m.dSizeX)) m.dSizeX = 3.0;
+  if (!IsFiniteDouble(m.dSizeY)) m.dSizeY = 3.0;
+  if (!IsFiniteDouble(m.dKankaku)) m.dKankaku = 0.0;
+}
+
+// The entity arrays one list reads into: the drawing's own, or the members
+// of a block definition.
+struct EntityLists {
+  std::vector<TEntJwwNo>& no;
+  std::vector<TEntJwwLine>& line;
+  int32_t& lineN;
+  std::vector<TEntJwwEnko>& enko;
+  int32_t& enkoN;
+  std::vector<TEntJwwTen>& ten;
+  int32_t& tenN;
+  std::vector<TEntJwwMoji>& moji;
+  int32_t& mojiN;
+  std::vector<TEntJwwSunpo>& sunpo;
+  int32_t& sunpoN;
+  std::vector<TEntJwwSolid>& solid;
+  int32_t& solidN;
+  std::vector<TEntJwwBlock>& block;
+  int32_t& blockN;
+  int32_t step;      // growth step of lines, arcs, points, solids, blocks
+  int32_t textStep;  // growth step of texts and dimensions
+  size_t nextNo = 0;
+
+  void CutToCounts() {
+    line.resize(static_cast<size_t>(lineN));
+    enko.resize(static_cast<size_t>(enkoN));
+    ten.resize(static_cast<size_t>(tenN));
+    moji.resize(static_cast<size_t>(mojiN));
+    sunpo.resize(static_cast<size_t>(sunpoN));
+    solid.resize(static_cast<size_t>(solidN));
+    block.resize(static_cast<size_t>(blockN));
+  }
+};
+
+// Arrays are cut to their counts however a list ends (also by an exception).
+class CutOnExit {
+ public:
+  explicit CutOnExit(EntityLists& l) : l_(l) {}
+  ~CutOnExit() { l_.CutToCounts(); }
+  CutOnExit(const CutOnExit&) = delete;
+  CutOnExit& operator=(const CutOnExit&) = delete;
+
+ private:
+  EntityLists& l_;
+};
+
+EntityLists DrawingLists(TJwwData& d) {
+  return EntityLists{d.EntNo,     d.EntLine,  d.EntLineN,  d.EntEnko,     d.EntEnkoN,   d.EntTen,
+                     d.EntTenN,   d.EntMoji,  d.EntMojiN,  d.EntSunpo,    d.EntSunpoN,  d.EntSolid,
+                     d.EntSolidN, d.EntBlock, d.EntBlockN, kTopLevelStep, kTopLevelStep};
+}
+
+EntityLists MemberLists(TEntJwwBlockDef& b) {
+  return EntityLists{b.mNo,     b.mLine,  b.mLineN,  b.mEnko,       b.mEnkoN,       b.mTen,
+                     b.mTenN,   b.mMoji,  b.mMojiN,  b.mSunpo,      b.mSunpoN,      b.mSolid,
+                     b.mSolidN, b.mBlock, b.mBlockN, kTopLevelStep, kMemberTextStep};
+}
+
+int32_t KindOfClassName(const std::string& name) {
+  static constexpr const char* kNames[] = {"CDataSen",    "CDataEnko",  "CDataTen",  "CDataMoji",
+                                           "CDataSunpou", "CDataSolid", "CDataBlock"};
+  for (int32_t k = 0; k < 7; ++k)
+    if (name == kNames[k]) return k + 1;
+  return kNone;
+}
+
+// The class map of one file: the index of each entity kind's class (0 while
+// unseen) and of the block definitions' class.
+class ClassMap {
+ public:
+  void DeclareKind(int32_t kind, uint32_t index) { kindIndex_[kind] = index; }
+  void DeclareList(uint32_t index) { listIndex_ = index; }
+  // The entity kind whose class has this index, kNone for no entity class.
+  int32_t KindOf(uint32_t index) const {
+    if (index == 0) return kNone;
+    for (int32_t k = kLine; k <= kBlock; ++k)
+      if (kindIndex_[k] == index) return k;
+    return kNone;
+  }
+  bool IsDeclared(uint32_t index) const {
+    return index != 0 && (KindOf(index) != kNone || listIndex_ == index);
+  }
+
+ private:
+  uint32_t kindIndex_[kBlock + 1] = {};
+  uint32_t listIndex_ = 0;
+};
+
+enum class ListEnd { kComplete, kStopped, kFailed };
+
+class EntityStreamReader {
+ public:
+  EntityStreamReader(TJwwData& doc, ByteReader& in, int64_t objectLimit)
+      : doc_(doc),
+        in_(in),
+        ver_(doc.Enthd.jwVer),
+        wide_(ver_ >= 351),
+        size_(ver_),
+        limit_(objectLimit) {}
+
+  // Whole read after the header. False when the file ended early or held
+  // something that cannot be read.
+  bool ReadAll(bool withImages) {
+    ListEnd end = ReadEntityList();
+    if (end == ListEnd::kFailed) return false;
+    if (end == ListEnd::kStopped || LimitReached()) return !capped_;
+    end = ReadBlockDefList();
+    if (end == ListEnd::kFailed) return false;
+    if (end == ListEnd::kComplete && withImages && ver_ >= 700 && !ReadImages()) return false;
+    return !capped_;
+  }
+
+ private:
+  bool Fail() {
+    doc_.LastReadError = kIoError;
+    return false;
+  }
+  ListEnd FailList() {
+    Fail();
+    return ListEnd::kFailed;
+  }
+
+  // A declared count is believed only as far as the remaining bytes could
+  // hold that many objects; a file claiming more is a short file.
+  uint32_t CapCount(uint32_t declared, size_t minBytes) {
+    size_t room = in_.remaining() / minBytes;
+    size_t cap = std::min<size_t>(room, std::numeric_limits<int32_t>::max());
+    if (declared <= cap) return declared;
+    capped_ = true;
+    return static_cast<uint32_t>(cap);
+  }
+
+  // The preview's object limit, shared by the entity list and all members.
+  bool LimitReached() const { return limit_ >= 0 && counted_ >= limit_; }
+  bool TakeFromLimit() {
+    if (LimitReached()) return false;
+    ++counted_;
+    return true;
+  }
+
+  ListEnd ReadEntityList() {
+    bool ok = false;
+    uint32_t declared = ReadCount(in_, ok);
+    if (!ok) return FailList();
+    uint32_t n = CapCount(declared, kMinObjectBytes);
+    doc_.Enthd.n1 = static_cast<int32_t>(n);
+    doc_.Enthd.n2 = 0;
+    doc_.EntBlockDefN = 0;
+    doc_.EntNo.assign(n, TEntJwwNo{});
+    EntityLists lists = DrawingLists(doc_);
+    return ReadObjects(lists, n);
+  }
+
+  ListEnd ReadObjects(EntityLists& lists, uint32_t n) {
+    CutOnExit cut(lists);
+    for (uint32_t i = 0; i < n; ++i) {
+      if (!TakeFromLimit()) return ListEnd::kStopped;
+      int32_t kind = ReadEntityTag();
+      if (kind == kNone) return ListEnd::kFailed;
+      ReadEntity(kind, lists);
+      ++counter_;
+    }
+    return ListEnd::kComplete;
+  }
+
+  // The kind named by the next object tag; kNone (after Fail) when the tag is
+  // incomplete, declares an unknown class or names no entity class.
+  int32_t ReadEntityTag() {
+    ObjectTag tag = ReadObjectTag(in_);
+    int32_t kind = kNone;
+    if (tag.complete && tag.newClass) {
+      kind = KindOfClassName(tag.className);
+      if (kind != kNone) classes_.DeclareKind(kind, counter_++);
+    } else if (tag.complete) {
+      kind = classes_.KindOf(tag.classIndex);
+    }
+    if (kind == kNone) Fail();
+    return kind;
+  }
+
+  // Appends one body of `kind`. An entity whose fixed part is missing
+  // altogether is dropped; its slot is cleared for the next one.
+  void ReadEntity(int32_t kind, EntityLists& l) {
+    switch (kind) {
+      case kLine:
+        Append(l, l.line, l.lineN, l.step, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
+        break;
+      case kEnko:
+        Append(l, l.enko, l.enkoN, l.step, kind, [&](TEntJwwEnko& e) { return ReadEnko(e); });
+        break;
+      case kTen:
+        Append(l, l.ten, l.tenN, l.step, kind, [&](TEntJwwTen& e) { return ReadTen(e); });
+        break;
+      case kMoji:
+        Append(l, l.moji, l.mojiN, l.textStep, kind, [&](TEntJwwMoji& e) { return ReadMoji(e); });
+        break;
+      case kSunpo:
+        Append(l, l.sunpo, l.sunpoN, l.textStep, kind,
+               [&](TEntJwwSunpo& e) { return ReadSunpo(e); });
+        break;
+      case kSolid:
+        Append(l, l.solid, l.solidN, l.step, kind, [&](TEntJwwSolid& e) { return ReadSolid(e); });
+        break;
+      case kBlock:
+        Append(l, l.block, l.blockN, l.step, kind, [&](TEntJwwBlock& e) { return ReadBlock(e); });
+        break;
+      default:
+        break;
+    }
+  }
+
+  template <typename T, typename ReadBody>
+  void Append(EntityLists& l, std::vector<T>& a, int32_t& count, int32_t step, int32_t kind,
+              ReadBody read) {
+    GrowForAppend(a, count, step);
+    T& e = a[static_cast<size_t>(count)];
+    if (!read(e)) {
+      e = T{};
+      return;
+    }
+    l.no[l.nextNo++] = TEntJwwNo{kind, count};
+    ++count;
+  }
+
+  // ---- bodies: each returns false when its fixed part is missing ----
+
+  void GetLine(FixedPart& f, TEntJwwLine& e) {
+    e.att = GetAttr(f, wide_);
+    e.start_x = f.f64();
+    e.start_y = f.f64();
+    e.end_x = f.f64();
+    e.end_y = f.f64();
+  }
+  void GetTen(FixedPart& f, TEntJwwTen& e) {
+    e.att = GetAttr(f, wide_);
+    e.start_x = f.f64();
+    e.start_y = f.f64();
+    e.bKariten = f.u32();
+  }
+  // Symbol points (style 100) carry a code, a rotation and a scale.
+  void ReadTenExtras(TEntJwwTen& e) {
+    if (e.att.nPenStyle != 100) return;
+    FixedPart f(in_, size_.tenExtras());
+    e.nCode = f.u32();
+    e.radKaitenKaku = f.f64();
+    e.dBairitsu = f.f64();
+  }
+  void GetMoji(FixedPart& f, TEntJwwMoji& e) {
+    e.att = GetAttr(f, wide_);
+    e.start_x = f.f64();
+    e.start_y = f.f64();
+    e.end_x = f.f64();
+    e.end_y = f.f64();
+    e.nMojiShu = f.u32();
+    e.dSizeX = f.f64();
+    e.dSizeY = f.f64();
+    e.dKankaku = f.f64();
+    e.degKakudo = f.f64();
+  }
+  void ReadMojiStrings(TEntJwwMoji& e) {
+    e.strFontName = ReadCleanCString(in_, doc_.MojiEncode);
+    e.str = ReadCleanCString(in_, doc_.MojiEncode);
+    RepairMoji(e);
+  }
+
+  bool ReadLine(TEntJwwLine& e) {
+    FixedPart f(in_, size_.line());
+    GetLine(f, e);
+    return f.got() > 0;
+  }
+  bool ReadEnko(TEntJwwEnko& e) {
+    FixedPart f(in_, size_.enko());
+    e.att = GetAttr(f, wide_);
+    e.start_x = f.f64();
+    e.start_y = f.f64();
+    e.dHankei = f.f64();
+    e.radKaishiKaku = f.f64();
+    e.radEnkoKaku = f.f64();
+    e.radKatamukiKaku = f.f64();
+    e.dHenpeiRitsu = f.f64();
+    e.bZenEnFlg = f.u32();
+    return f.got() > 0;
+  }
+  bool ReadTen(TEntJwwTen& e) {
+    FixedPart f(in_, size_.ten());
+    GetTen(f, e);
+    ReadTenExtras(e);
+    return f.got() > 0;
+  }
+  bool ReadMoji(TEntJwwMoji& e) {
+    FixedPart f(in_, size_.moji());
+    GetMoji(f, e);
+    ReadMojiStrings(e);
+    return f.got() > 0;
+  }
+  bool ReadSolid(TEntJwwSolid& e) {
+    FixedPart f(in_, size_.solid());
+    e.att = GetAttr(f, wide_);
+    e.start_x = f.f64();
+    e.start_y = f.f64();
+    e.end_x = f.f64();
+    e.end_y = f.f64();
+    e.DPoint2_x = f.f64();
+    e.DPoint2_y = f.f64();
+    e.DPoint3_x = f.f64();
+    e.DPoint3_y = f.f64();
+    // Colour 10 is "any RGB colour", stored right after the corners.
+    if (e.att.nPenColor == 10) {
+      FixedPart c(in_, 4);
+      e.Color = c.u32();
+    }
+    return f.got() > 0;
+  }
+  bool ReadBlock(TEntJwwBlock& e) {
+    FixedPart f(in_, size_.block());
+    e.att = GetAttr(f, wide_);
+    e.DPKijunTen_x = f.f64();
+    e.DPKijunTen_y = f.f64();
+    e.dBairitsuX = f.f64();
+    e.dBairitsuY = f.f64();
+    e.radKaitenKaku = f.f64();
+    e.nNumber = f.u32();
+    return f.got() > 0;
+  }
+
+  // A dimension: its attributes, its line and its text; from version 420 the
+  // SXF flag, two auxiliary lines and four points follow. Older files get
+  // those parts filled in from the dimension's own attributes.
+  bool ReadSunpo(TEntJwwSunpo& d) {
+    FixedPart f(in_, size_.attr + size_.line() + size_.moji());
+    d.att = GetAttr(f, wide_);
+    GetLine(f, d.Sen);
+    GetMoji(f, d.Moji);
+    const bool textRead = f.got() > size_.attr + size_.line();
+    ReadMojiStrings(d.Moji);
+    if (ver_ < 420) {
+      FillPre420Sunpo(d);
+      return textRead;
+    }
+    FixedPart g(in_, 2 + 2 * size_.line() + size_.ten());
+    d.bSxfMode = g.get<uint16_t>();
+    GetLine(g, d.Ho1);
+    GetLine(g, d.Ho2);
+    GetTen(g, d.Te1);
+    ReadTenExtras(d.Te1);
+    size_t lastPointGot = 0;
+    for (TEntJwwTen* p : {&d.Te2, &d.Kt1, &d.Kt2}) {
+      FixedPart h(in_, size_.ten());
+      GetTen(h, *p);
+      ReadTenExtras(*p);
+      lastPointGot = h.got();
+    }
+    return textRead && lastPointGot > 0;
+  }
+
+  static void FillPre420Sunpo(TEntJwwSunpo& d) {
+    d.bSxfMode = 0;
+    d.Ho1 = TEntJwwLine{};
+    d.Ho1.att = CopyAttr(d.att);
+    d.Ho2 = d.Ho1;
+    TEntJwwTen point;
+    point.att = CopyAttr(d.att);
+    point.att.nPenStyle = 0;
+    d.Te1 = d.Te2 = d.Kt1 = d.Kt2 = point;
+  }
+
+  // ---- block definitions ----
+
+  ListEnd ReadBlockDefList() {
+    bool ok = false;
+    uint32_t declared = ReadCount(in_, ok);
+    if (!ok) return FailList();
+    if (declared == 0) return ListEnd::kComplete;
+    uint32_t n = CapCount(declared, kMinBlockDefBytes);
+    doc_.Enthd.n2 = static_cast<int32_t>(n);
+    doc_.EntBlockDefN = static_cast<int32_t>(n);
+    doc_.EntBlockDef.assign(n, TEntJwwBlockDef{});
+    for (uint32_t i = 0; i < n; ++i) {
+      if (LimitReached()) return ListEnd::kStopped;
+      ListEnd end = ReadBlockDef(doc_.EntBlockDef[i], i + 1);
+      if (end != ListEnd::kComplete) return end;
+    }
+    return ListEnd::kComplete;
+  }
+
+  ListEnd ReadBlockDef(TEntJwwBlockDef& def, uint32_t position) {
+    ObjectTag tag = ReadObjectTag(in_);
+    if (!tag.complete) return FailList();
+    if (tag.newClass)
+      classes_.DeclareList(counter_++);
+    else if (!classes_.IsDeclared(tag.classIndex))
+      return FailList();
+
+    FixedPart f(in_, size_.blockDef());
+    if (f.got() == 0) return FailList();
+    def.att = GetAttr(f, wide_);
+    def.nNumber = f.u32();
+    def.bRefferd = f.u32();
+    def.dtime = f.u32();
+    // A time with the top bit set is followed by 8 bytes Jw_cad does not use;
+    // the definition's position stands in for it.
+    if (def.dtime >= 0x80000000u) {
+      in_.skip(8);
+      def.dtime = position;
+    }
+    def.strName = ReadCleanCString(in_, doc_.MojiEncode);
+
+    bool ok = false;
+    uint32_t declared = ReadCount(in_, ok);
+    if (!ok) return FailList();
+    uint32_t n = CapCount(declared, kMinObjectBytes);
+    def.N = static_cast<int32_t>(n);
+    def.mNo.assign(n, TEntJwwNo{});
+    ++counter_;
+    EntityLists members = MemberLists(def);
+    return ReadObjects(members, n);
+  }
+
+  // ---- embedded images ----
+
+  bool ReadImages() {
+    doc_.BindImageInit();
+    if (!doc_.BindImageExp && !doc_.BindImageExr) return true;
+    int32_t count = 0;
+    if (in_.read(&count, sizeof count) < sizeof count) return Fail();
+    const bool extract = doc_.BindImageExp && !doc_.BindImageFolder.empty();
+    for (int32_t i = 0; i < count; ++i) {
+      if (in_.atEnd()) return Fail();
+      TBindImageType img;
+      img.Fname = ReadCleanCString(in_, doc_.MojiEncode);
+      if (in_.read(&img.Fsize, sizeof img.Fsize) < sizeof img.Fsize) return Fail();
+      std::span<const uint8_t> content;
+      if (!img.Fname.empty() && img.Fsize != 0) {
+        if (img.Fsize < 0 || static_cast<size_t>(img.Fsize) > in_.remaining()) return Fail();
+        content = in_.take(static_cast<size_t>(img.Fsize));
+      }
+      // A name that could reach outside the working folder is never used;
+      // its bytes are passed over so that the next image is found.
+      if (!IsPlainImageName(img.Fname)) continue;
+      if (extract && !content.empty()) ExtractImage(img.Fname, content);
+      doc_.BindImage.push_back(std::move(img));
+      doc_.BindImageN = static_cast<int32_t>(doc_.BindImage.size());
+    }
+    return true;
+  }
+
+  // A file that cannot be written is removed again; the read goes on.
+  void ExtractImage(const std::u16string& name, std::span<const uint8_t> content) {
+    const std::filesystem::path path =
+        std::filesystem::path(doc_.BindImageFolder) / std::filesystem::path(util::ToUtf8(name));
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    bool written = f && std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    if (f && std::fclose(f) != 0) written = false;
+    if (!written) {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+    }
+  }
+
+  TJwwData& doc_;
+  ByteReader& in_;
+  const int32_t ver_;
+  const bool wide_;
+  const BodySizes size_;
+  const int64_t limit_;  // negative: no limit
+  int64_t counted_ = 0;
+  uint32_t counter_ = 1;  // the class map's running index
+  ClassMap classes_;
+  bool capped_ = false;  // a count promised more than the file holds
+};
+
+std::u16string DrawTimeText(int32_t seconds) {
+  const int32_t h = seconds / 3600;
+  const int32_t m = (seconds / 60) % 60;
+  std::string s = std::to_string(h) + " : ";
+  if (m >= 0 && m < 10) s += '0';
+  s += std::to_string(m);
+  return util::FromUtf8(s);
+}
+
+void SetTextMacroValues(TJwwData& doc, const std::string& fileName) {
+  TextMacroValues& v = doc.Macro;
+  v.fileName = fileName;
+  v.drawTime = DrawTimeText(doc.Enthd.lnDrawTime);
+  const std::u16string& memo = doc.Enthd.strMemo;
+  const size_t br = memo.find(u"\r\n");
+  if (br == std::u16string::npos) {
+    v.memo1 = memo;
+    v.memo2.clear();
+    v.memoAll = memo;
+  } else {
+    v.memo1 = memo.substr(0, br);
+    v.memo2 = memo.substr(br + 2);
+    v.memoAll = v.memo1 + u'\u3000' + v.memo2;
+  }
+  v.prtBairitsu = doc.Enthd.dPrtBairitsu;
+}
+
+// Every read starts from the initial state; a preview leaves the text macro
+// values of the last full read alone.
+void ResetForRead(TJwwData& doc, bool preview) {
+  TextMacroValues macro = preview ? doc.Macro : TextMacroValues{};
+  doc.DataInit();
+  if (preview) doc.Macro = std::move(macro);
+  doc.LastReadError.clear();
+}
+
+// The file could not be read: an empty document with its (empty) tree.
+bool UnreadableFile(TJwwData& doc, bool preview) {
+  ResetForRead(doc, preview);
+  doc.LastReadError = kIoError;
+  doc.MakeBlockTree();
+  return false;
+}
+
+// Shared by FileIn (no limit) and FilePrevIn (limit >= 0 objects, no macro
+// values, no images).
+bool ReadDrawing(TJwwData& doc, std::span<const uint8_t> data, const std::string& fileName,
+                 int64_t objectLimit) {
+  const bool preview = objectLimit >= 0;
+  ResetForRead(doc, preview);
+  ByteReader in(data);
+  if (!doc.ReadHeader(in)) return false;
+  bool ok = false;
+  try {
+    if (!preview) SetTextMacroValues(doc, fileName);
+    EntityStreamReader reader(doc, in, objectLimit);
+    ok = reader.ReadAll(!preview);
+  } catch (const std::exception& e) {
+    doc.LastReadError = e.what();
+    ok = false;
+  }
+  try {
+    doc.MakeBlockTree();
+  } catch (const std::exception& e) {
+    doc.LastReadError = e.what();
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool TJwwData::FileIn(const std::string& FName) {
+  std::vector<uint8_t> data;
+  if (!ReadFileBytes(FName, data)) return UnreadableFile(*this, false);
+  return ReadDrawing(*this, data, FName, -1);
+}
+
+bool TJwwData::ReadFromBuffer(std::span<const uint8_t> data, const std::string& FName) {
+  return ReadDrawing(*this, data, FName, -1);
+}
+
+bool TJwwData::FilePrevIn(const std::string& FName, int32_t ZMaxN) {
+  std::vector<uint8_t> data;
+  if (!ReadFileBytes(FName, data)) return UnreadableFile(*this, true);
+  return ReadDrawing(*this, data, FName, ZMaxN < 0 ? 0 : ZMaxN);
+}
+
 }  // namespace jww
