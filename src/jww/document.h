@@ -97,6 +97,9 @@ class TJwwData {
   std::vector<TEntJwwBlockTree> EntBlockTree;
   int32_t EntBlockTreeN = 0;
   int32_t EntBlockNum = 0;
+  // MakeBlockTree stopped at its node limit: some nested placements have no
+  // node (the in-use marks are complete all the same).
+  bool EntBlockTreeCut = false;
 
   std::string BindImageFolder;  // ends with a path separator
   std::vector<TBindImageType> BindImage;
