@@ -185,6 +185,17 @@ TEST(Explode, FigureWithoutPlacementIsEmptiedAndKeepsItsGroupScale) {
   EXPECT_EQ(doc.EntLgrp[1].adScale, 30);
 }
 
+TEST(Explode, DrawingWithoutInsertionsIsLeftAlone) {
+  TJwwData doc = NewDrawing();
+  int a = AddDefinition(doc, 1, u"A@@SFIGORGFLAG@@1");
+  AddMemberLine(doc, a, 0, 0, 1, 0);
+  ExplodeReport r = DataTransJWW(doc);
+  EXPECT_EQ(r.figures, 1);
+  EXPECT_TRUE(r.warnings.empty());
+  EXPECT_EQ(doc.EntBlockDef[a].N, 1);
+  EXPECT_FALSE(doc.EntBlockDef[a].ref_flag);
+}
+
 TEST(Explode, FigureStillPlacedInsideAnotherBlockKeepsItsMembers) {
   TJwwData doc = NewDrawing();
   int fig = AddDefinition(doc, 1, u"F@@SFIGORGFLAG@@1");

@@ -186,9 +186,10 @@ int32_t FindFigure(const TJwwData& doc, const std::u16string& name) {
 
 // Explodes every top-level placement of definition `d` into layer group
 // gLayerNo, then empties the definition unless it is still placed elsewhere.
-// Returns whether the definition was emptied.
+// Returns false when the definition had to be kept because it is still placed.
+// A drawing without any insertion is left exactly as it is.
 bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeReport& r) {
-  if (doc.EntBlockN == 0) return false;
+  if (doc.EntBlockN == 0) return true;
   const TEntJwwBlockDef& def = doc.EntBlockDef[d];
   const std::string figureName = util::ToUtf8(def.strName);
   ReserveForAppends(doc, true);
