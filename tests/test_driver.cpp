@@ -361,6 +361,27 @@ TEST_F(Driver, ParallelStopFinishesWhatWasTakenAndKeepsOrder) {
   EXPECT_EQ(Names(out_).size(), 3u);
 }
 
+TEST_F(Driver, ExplosionWarningsBecomeLogLines) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  for (int i = 0; i < 17; ++i) {
+    ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"F" + std::u16string(1, u'A' + i)));
+    ASSERT_TRUE(d.AddBlkLine(i, 0, 0, 0, 1, 1, 0, 0, 0, 0, 10, 0));
+    d.AddBlkDefPost(i);
+    ASSERT_TRUE(d.AddEntBlock(0, 0, 0, 1, 1, 0, 0, i, 100.0 * i, 0, 1, 1, 0));
+  }
+  ASSERT_TRUE(d.AddEntPost());
+  ASSERT_TRUE(d.FileOut(S(src_ / "many.jww"), 700));
+  driver_.PickupFile(S(src_ / "many.jww"));
+  driver_.RunProc();
+  EXPECT_EQ(platform_.Log(), S(src_ / "many.jww") + "\n→ " + S(out_ / "many.jww") +
+                                 "\n　※ 17 SXF figures found; only the first 15 were exploded\n" +
+                                 kDone);
+  EXPECT_EQ(platform_.records.at(0).result.figures, 15);
+  EXPECT_EQ(platform_.records.at(0).result.copies, 15);
+}
+
 // ---- one conversion ----
 
 class Convert : public Driver {};
@@ -372,21 +393,21 @@ TEST_F(Convert, BranchNamesKeepOnlyTheLastExtensionLowerCased) {
 }
 
 TEST_F(Convert, NeverReplacesAndGivesUpAfterTheLastBranchNumber) {
-  WriteDrawing(src_ / "P.jww", 600);
-  const fs::path dst = out_ / "P.jww";
+  EXPECT_EQ(app::kMaxBranchNumber, 99999);
+  jww::TJwwData d;
+  d.Enthd.jwVer = 600;
+  const std::string dst = S(out_ / "P.jww");
   WriteAll(dst, "mine");
-  for (int n = 1; n <= app::kMaxBranchNumber; ++n)
-    std::ofstream(app::BranchFileName(dst.string(), n)).put('x');
-  app::ConvertOptions options;
-  options.imageFolder = S(root_ / "images");
-  app::ConvertResult r = app::ConvertFile(S(src_ / "P.jww"), S(dst), options);
-  EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(r.output.empty());
-  EXPECT_NE(r.error.find("99999"), std::string::npos) << r.error;
+  for (int n = 1; n <= 3; ++n) WriteAll(app::BranchFileName(dst, n), "x");
+  std::string error;
+  EXPECT_EQ(app::WriteDocument(d, dst, 600, app::NameRule::kBranch, &error, 3), "");
+  EXPECT_NE(error.find("~3 is taken"), std::string::npos) << error;
   EXPECT_EQ(ReadAll(dst), "mine");
-  EXPECT_EQ(ReadAll(app::BranchFileName(dst.string(), 99999)), "x");
+  EXPECT_EQ(ReadAll(app::BranchFileName(dst, 3)), "x");
   // Nothing else (no temporary file) was left in the folder.
-  EXPECT_EQ(Names(out_).size(), 100000u);
+  EXPECT_EQ(Names(out_).size(), 4u);
+  EXPECT_EQ(app::WriteDocument(d, dst, 600, app::NameRule::kBranch, &error, 4),
+            S(out_ / "P~4.jww"));
 }
 
 TEST_F(Convert, WriteDocumentRules) {

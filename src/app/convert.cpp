@@ -216,7 +216,7 @@ class PendingFile {
 }  // namespace
 
 std::string WriteDocument(jww::TJwwData& doc, const std::string& dst, int version, NameRule rule,
-                          std::string* error) {
+                          std::string* error, int lastBranch) {
   PendingFile pending(FolderOf(dst), rule != NameRule::kReplace);
   if (!pending.Open(error)) return {};
   {
@@ -239,7 +239,7 @@ std::string WriteDocument(jww::TJwwData& doc, const std::string& dst, int versio
     }
     return dst;
   }
-  const int last = rule == NameRule::kBranch ? kMaxBranchNumber : 0;
+  const int last = rule == NameRule::kBranch ? lastBranch : 0;
   for (int n = 0; n <= last; ++n) {
     std::string candidate = n == 0 ? dst : BranchFileName(dst, n);
     // Skip names already taken without trying to claim each of them.
@@ -259,7 +259,7 @@ std::string WriteDocument(jww::TJwwData& doc, const std::string& dst, int versio
   }
   *error = rule == NameRule::kExact
                ? "a file of that name exists"
-               : "every branch name up to ~" + std::to_string(kMaxBranchNumber) + " is taken";
+               : "every branch name up to ~" + std::to_string(last) + " is taken";
   return {};
 }
 

@@ -52,8 +52,9 @@ enum class NameRule {
 // until it is complete, then gives it its name by `rule`. Returns the name
 // given, or an empty string with `error` set; nothing is left behind on
 // failure.
+// `lastBranch` is the highest branch number tried.
 std::string WriteDocument(jww::TJwwData& doc, const std::string& dst, int version, NameRule rule,
-                          std::string* error);
+                          std::string* error, int lastBranch = kMaxBranchNumber);
 
 // A fresh folder for the images of one document (under `parent`, or the
 // system's temporary folder when empty), removed with its files when the

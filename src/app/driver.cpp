@@ -150,19 +150,19 @@ bool BatchDriver::RunParallel(const std::string& folder, BatchOutcome& outcome) 
   std::vector<std::thread> threads;
   const size_t workers = std::min(n, static_cast<size_t>(jobs_));
   for (size_t w = 0; w < workers; ++w) {
+    {
+      std::lock_guard lock(m);
+      ++running;
+    }
     try {
-      {
-        std::lock_guard lock(m);
-        ++running;
-      }
       threads.emplace_back(worker);
     } catch (const std::system_error&) {
       std::lock_guard lock(m);
       --running;
-      if (threads.empty()) stopped = true;  // not even one worker: nothing runs
-      break;
+      break;  // go on with the workers there are
     }
   }
+  if (threads.empty()) return RunSequential(folder, outcome);
 
   for (size_t i = 0; i < n; ++i) {
     std::unique_lock lock(m);

@@ -69,6 +69,9 @@ class BatchDriver {
   // Converts one file and returns the log text: "変換完了" or "変換失敗".
   std::string RunProc1(const std::string& src, const std::string& dst);
 
+  // Empties a document after a conversion and deletes its extracted images.
+  static void JwwDataFree(jww::TJwwData& doc) { app::JwwDataFree(doc); }
+
  private:
   // The output folder with its separator; empty in the beside-the-source
   // mode; nullopt when no batch may run.

@@ -76,7 +76,7 @@ std::optional<std::string> ParseUserDir(std::string_view fileText, std::string_v
     std::optional<std::string> value = Unquote(Trim(line.substr(eq + 1)));
     if (!value) continue;
     // Only "$HOME/…" and absolute paths are valid; "$HOME" alone means the
-    // home folder, which the desktop specification treats as disabled, but it
+    // home folder, which desktops read as "not set", but it
     // is still a folder the user can find, so it is kept.
     if (value->rfind("$HOME", 0) == 0) {
       std::string rest = value->substr(5);

@@ -89,6 +89,9 @@ void InstallInterruptHandling(bool gentle) {
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGHUP);
+  // A closed output pipe ends the program like a hard stop, so that its
+  // temporary files go with it.
+  sigaddset(&set, SIGPIPE);
   // Blocked before any worker starts, so every thread inherits the mask and
   // only the watcher ever sees these signals.
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);

@@ -13,11 +13,12 @@
 
 namespace app::cli {
 
-// Blocks SIGINT, SIGTERM and SIGHUP in every thread and watches them on a
-// thread of its own. The first Ctrl-C asks the batch to stop after the file
-// being converted (StopRequested); a second one, or SIGTERM/SIGHUP, removes
-// the temporary files the program owns and ends the process with 130.
-// With `gentle` false the first Ctrl-C already ends the process.
+// Blocks SIGINT, SIGTERM, SIGHUP and SIGPIPE in every thread and watches
+// them on a thread of its own. The first Ctrl-C asks the batch to stop after
+// the file being converted (StopRequested); a second one, or any of the
+// others, removes the temporary files the program owns and ends the process
+// (130 for Ctrl-C, 128 + the signal number otherwise). With `gentle` false
+// the first Ctrl-C already ends the process.
 void InstallInterruptHandling(bool gentle);
 bool InterruptRequested();
 
