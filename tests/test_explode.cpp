@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
+#include "support/corpus.h"
 
 using namespace jww;
 
@@ -393,4 +395,54 @@ TEST(Explode, WholeDrawingExplosionThroughTheTree) {
   EXPECT_EQ(CountDrawn(doc, kLine), 3);
   EXPECT_EQ(doc.EntLine.size(), 3u);
   EXPECT_TRUE(doc.BlockExplode());  // nothing left: success
+}
+
+// Real drawings: no SXF figures, so the conversion explodes nothing; exploding
+// every user block adds exactly the members of every drawn placement.
+TEST(Explode, CorpusDrawingsExplodeCompletely) {
+  auto dir = CorpusDir();
+  if (!dir) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  int files = 0, withBlocks = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(*dir)) {
+    if (entry.path().extension() != ".jww") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    TJwwData doc;
+    ASSERT_TRUE(doc.FileIn(entry.path().string()));
+    ++files;
+    int drawnBefore[8] = {};
+    for (int32_t i = 0; i < doc.Enthd.n1; ++i) {
+      if (doc.EntNo[i].EntType >= 1 && doc.EntNo[i].EntType <= 7)
+        ++drawnBefore[doc.EntNo[i].EntType];
+    }
+    ExplodeReport r = DataTransJWW(doc);
+    EXPECT_EQ(r.figures, 0);
+    EXPECT_EQ(r.copies, 0);
+    EXPECT_EQ(CountDrawn(doc, kBlock), drawnBefore[kBlock]);
+
+    int expectedCopies[8] = {};
+    for (int32_t k = 0; k < doc.EntBlockTreeN; ++k) {
+      const TEntJwwBlockTree& node = doc.EntBlockTree[k];
+      if (node.defno < 0) continue;
+      const TEntJwwBlockDef& d = doc.EntBlockDef[node.defno];
+      for (int32_t m = 0; m < d.N; ++m) {
+        if (d.mNo[m].EntType >= 1 && d.mNo[m].EntType <= 6) ++expectedCopies[d.mNo[m].EntType];
+      }
+    }
+    withBlocks += doc.EntBlockTreeN > 0;
+    ASSERT_TRUE(doc.BlockExplode());
+    EXPECT_EQ(CountDrawn(doc, kBlock), 0);
+    EXPECT_EQ(doc.EntBlockDefN, 0);
+    for (int kind = 1; kind <= 6; ++kind) {
+      EXPECT_EQ(CountDrawn(doc, kind), drawnBefore[kind] + expectedCopies[kind]) << "kind " << kind;
+    }
+    for (int32_t i = 0; i < doc.EntLineN; ++i) {
+      ASSERT_TRUE(std::isfinite(doc.EntLine[i].start_x) && std::isfinite(doc.EntLine[i].end_y));
+    }
+    for (int32_t i = 0; i < doc.EntEnkoN; ++i) {
+      ASSERT_TRUE(std::isfinite(doc.EntEnko[i].dHankei) &&
+                  std::isfinite(doc.EntEnko[i].radKaishiKaku));
+    }
+  }
+  EXPECT_GT(files, 0);
+  EXPECT_GT(withBlocks, 0);
 }

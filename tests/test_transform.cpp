@@ -119,6 +119,15 @@ TEST(Transform, UnitCircleUnderUnequalScalesBecomesAnEllipse) {
   EXPECT_EQ(e.radKaishiKaku, 0);
   EXPECT_EQ(e.radEnkoKaku, 2 * kPiD);
   EXPECT_EQ(e.bZenEnFlg, 1u);
+
+  // A rotated circle keeps its start and turns its tilt by the rotation.
+  ASSERT_TRUE(doc.BlockExplodeEnko(Arc(1, 1, 0.2, 0.5, 1), Rotation(0.3, 2)));
+  const TEntJwwEnko& c = doc.EntEnko[1];
+  EXPECT_NEAR(c.dHankei, 2, 1e-15);
+  EXPECT_NEAR(c.dHenpeiRitsu, 1, 1e-15);
+  EXPECT_NEAR(c.radKatamukiKaku, 0.5, 1e-15);
+  EXPECT_NEAR(c.radKaishiKaku, 0.5, 1e-15);
+  EXPECT_NEAR(c.radEnkoKaku, 1, 1e-15);
 }
 
 TEST(Transform, MirrorTurnsTextAndReversesArcs) {

@@ -1,6 +1,7 @@
 #include "jww/file_bytes.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace jww {
@@ -30,27 +31,31 @@ bool AppendRest(std::FILE* f, size_t limit, std::vector<uint8_t>& out) {
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
-  FilePtr f(std::fopen(path.c_str(), "rb"));
-  if (!f) return false;
-  // Size the buffer once when the size is known, to read a large drawing
-  // without repeated reallocation.
-  if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-    long size = std::ftell(f.get());
-    if (size > 0) out.reserve(static_cast<size_t>(size));
-    std::rewind(f.get());
+  try {
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f) return false;
+    // Size the buffer once when the size is known, to read a large drawing
+    // without repeated reallocation.
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec) out.reserve(static_cast<size_t>(size));
+    if (AppendRest(f.get(), SIZE_MAX, out)) return true;
+  } catch (const std::exception&) {
+    // Out of memory: reported as an unreadable file.
   }
-  if (!AppendRest(f.get(), SIZE_MAX, out)) {
-    out.clear();
-    return false;
-  }
-  return true;
+  out.clear();
+  return false;
 }
 
 bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
   out.clear();
-  FilePtr f(std::fopen(path.c_str(), "rb"));
-  if (!f) return false;
-  return AppendRest(f.get(), limit, out);
+  try {
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (f && AppendRest(f.get(), limit, out)) return true;
+  } catch (const std::exception&) {
+  }
+  out.clear();
+  return false;
 }
 
 }  // namespace jww

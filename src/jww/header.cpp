@@ -509,7 +509,8 @@ bool TJwwData::FileCheck(const std::string& FName) const {
   if (!ReadFilePrefix(FName, kSignatureBytes + 4, head)) return false;
   ByteReader in(head);
   if (!IsSignature(in.take(kSignatureBytes))) return false;
-  return IsKnownVersion(in.i32());
+  const int32_t version = in.i32();
+  return in.ok() && IsKnownVersion(version);  // a file of 11 bytes has no version
 }
 
 bool TJwwData::FileHeaderIn(const std::string& FName) {

@@ -543,13 +543,16 @@ class EntityStreamReader {
     return true;
   }
 
-  // A file that cannot be written is removed again; the read goes on.
+  // A file that cannot be written in full is removed again; the read goes
+  // on. Nothing is removed when the file could not even be created (the name
+  // may belong to a folder).
   void ExtractImage(const std::u16string& name, std::span<const uint8_t> content) {
     const std::filesystem::path path =
         std::filesystem::path(doc_.BindImageFolder) / std::filesystem::path(util::ToUtf8(name));
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool written = f && std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    if (f && std::fclose(f) != 0) written = false;
+    if (!f) return;
+    bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    if (std::fclose(f) != 0) written = false;
     if (!written) {
       std::error_code ec;
       std::filesystem::remove(path, ec);

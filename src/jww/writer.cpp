@@ -277,15 +277,21 @@ class BodyWriter {
     return 1;
   }
 
-  bool WriteList(const EntityList& list) {
+  // Count, then the objects. A block definition's own class-map index comes
+  // between its member count and its members (`definitionStep`).
+  bool WriteList(const EntityList& list, bool definitionStep = false) {
     uint64_t total = 0;
     for (const TEntJwwNo& e : list.order) total += ObjectsFor(list, e);
     if (total > 0x7FFFFFFF) return Fail("too many objects in one list");
     WriteCount(out_, static_cast<int32_t>(total));
+    if (definitionStep) ++counter_;
+    size_t done = 0;
     for (const TEntJwwNo& e : list.order) {
       int32_t objects = ObjectsFor(list, e);
       if (objects == 0) continue;
       if (!WriteObject(list, e, objects == kSplitDimensionObjects)) return false;
+      // A full disk is noticed at the next flush: stop instead of going on.
+      if ((++done & 0xFFFF) == 0 && !out_.ok()) return Fail("write error");
     }
     return true;
   }
@@ -299,12 +305,12 @@ class BodyWriter {
       fixed_.put(static_cast<uint32_t>(b.ref_no));
       fixed_.put(b.bRefferd);
       fixed_.put(b.dtime);
+      // A time with the top bit set announces 8 more bytes; readers skip
+      // them, so they must be there.
+      if (b.dtime >= 0x80000000u) fixed_.put(uint64_t{0});
       fixed_.writeTo(out_);
       if (!PutCleanString(b.strName, "block name")) return false;
-      // The definition takes its class-map index after its member count and
-      // before its members.
-      EntityList members = MemberList(b);
-      if (!WriteListCountedAfter(members)) return false;
+      if (!WriteList(MemberList(b), /*definitionStep=*/true)) return false;
       if (!out_.ok()) return Fail("write error");
     }
     return true;
@@ -378,21 +384,6 @@ class BodyWriter {
     } else {
       WriteClassRef(out_, slot);
     }
-  }
-
-  // A member list: count, then the definition's own map step, then members.
-  bool WriteListCountedAfter(const EntityList& list) {
-    uint64_t total = 0;
-    for (const TEntJwwNo& e : list.order) total += ObjectsFor(list, e);
-    if (total > 0x7FFFFFFF) return Fail("too many objects in one block");
-    WriteCount(out_, static_cast<int32_t>(total));
-    ++counter_;
-    for (const TEntJwwNo& e : list.order) {
-      int32_t objects = ObjectsFor(list, e);
-      if (objects == 0) continue;
-      if (!WriteObject(list, e, objects == kSplitDimensionObjects)) return false;
-    }
-    return true;
   }
 
   bool WriteObject(const EntityList& list, const TEntJwwNo& e, bool split) {
