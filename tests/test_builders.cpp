@@ -1,13 +1,17 @@
 // Entity builders: attribute repair, flag translation, geometry of the
 // derived forms, growth in steps and the all-or-nothing rule.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <numbers>
+#include <sstream>
 #include <string>
 
 #include "jww/document.h"
+#include "jww/dump.h"
 
 using jww::TEntJwwNo;
 using jww::TJwwData;
@@ -597,4 +601,180 @@ TEST(Builders, FullCountLeavesTheDocumentUnchanged) {
   EXPECT_FALSE(AddLine(d));
   EXPECT_EQ(d.EntLineN, 1);
   EXPECT_EQ(d.Enthd.n1, std::numeric_limits<int32_t>::max());
+}
+
+// ---- written and read back ----
+
+namespace {
+
+// A fresh folder under the system's temporary folder, removed with its files.
+class TempDir {
+ public:
+  TempDir() {
+    const auto base = std::filesystem::temp_directory_path();
+    for (int i = 0;; ++i) {
+      std::string name = "brindle-builders-";
+      name += std::to_string(::getpid());
+      name += '-';
+      name += std::to_string(i);
+      path_ = base / name;
+      if (std::filesystem::create_directory(path_)) break;
+    }
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  std::string File(const char* name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Every builder form once; when not `modern`, only values every version can
+// hold: basic colours and line types, no widths, no SXF-mode dimension.
+TJwwData EveryForm(bool modern) {
+  TJwwData d;
+  d.DataDefaultSet();
+  d.Enthd.jwVer = modern ? 700 : 230;
+  d.EntLay[1].aStrLayName = std::u16string(u"壁");
+  EXPECT_TRUE(d.AddEntPre());
+  const int32_t co = modern ? 102 : 3, tp = modern ? 33 : 2, wd = modern ? 25 : 0;
+  const int32_t fig = AddDef(d, u"扉", 1);
+  const int32_t inner = AddDef(d, u"把手", 2);
+  for (int32_t def : {fig, inner}) {
+    EXPECT_TRUE(d.AddBlkLine(def, 0, 0, 1, co, tp, wd, 0, 0, 0, 10, 0));
+    EXPECT_TRUE(d.AddBlkArc(def, 0, 0, 1, 2, 1, 0, 0, 0, 0, 10, 1, 0, 90, 0));
+    EXPECT_TRUE(d.AddBlkMojiAt(def, 0, 0, 4, 2, 5, 0, 0, 3, 5, 5, 0, 0, 0, 0, u"", u"扉A"));
+  }
+  EXPECT_TRUE(d.AddBlkBlock(fig, 0, 0, 1, 2, 1, 0, 0, inner, 10, 0, 0.5, 0.5, 45));
+  d.AddBlkDefPost(fig);
+  d.AddBlkDefPost(inner);
+
+  EXPECT_TRUE(d.AddEntLine(1, 0, 1, co, tp, wd, 1, 0, 0, 100, 50));
+  EXPECT_TRUE(d.AddEntArc(0, 0, 1, 2, 1, 0, 0, 10, 10, 5, 0.5, 0, 270, 30));
+  EXPECT_TRUE(d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 20, 10, 5, 1, 0, 0, 0));
+  EXPECT_TRUE(d.AddEntTen(0, 0, 2, 3, 0, 0, 0, 1, 1, 0, 1));
+  EXPECT_TRUE(d.AddEntTen(0, 0, 2, 3, 0, 0, 8, 2, 1, 0, 1));
+  if (modern) {
+    EXPECT_TRUE(d.AddEntTen(0, 0, 2, 3, 5, 0, 0, 3, 1, 45, 2));
+  }
+  EXPECT_TRUE(
+      d.AddEntMoji(0, 0, 4, 2, 1, 0, 0, 3, 0, 0, 20, 0, 0, 0, 0, 0, u"ＭＳ 明朝", u"平面図"));
+  EXPECT_TRUE(d.AddEntMojiAt(0, 0, 4, 2, 5, 0, 4, 0, 50, 50, 3, 4, 1, 90, u"", u"縦ｶﾅ"));
+  EXPECT_TRUE(d.AddEntSunpoAt(0, 0, 5, 1, 1, 0, 0, 1, 2, 0, 0, 2, 0, -10, 100, -10, 50, -9, 0, 0, 0,
+                              0, u"", u"100"));
+  if (modern) {
+    TJwwData::TSunpoSxfParts sxf;
+    sxf.ho1 = {1, 1, 1, 0, 0};
+    sxf.ho2 = {1, 1, 1, 0, 0};
+    sxf.te1 = {2, 1, 3, 0, 0};
+    sxf.te2 = {1, 1, 3, 0, 0};
+    sxf.kt1 = {1, 1, -1, 0, 0, 0, 0};
+    sxf.kt2 = {1, 1, -1, 0, 0, 100, 0};
+    EXPECT_TRUE(d.AddEntSunpoSxfAtDist(0, 0, 5, 1, 1, 0, 0, 1, 2, 0, 0, 2, 0, -20, 100, -20, 50,
+                                       -19, 0, 0, 0, 0, u"", u"100", sxf, 1, 1));
+  }
+  EXPECT_TRUE(d.AddEntSolid(0, 0, 6, 10, 1, 0, 0, 0x80C080, 0, 0, 10, 0, 10, 10, 0, 10));
+  EXPECT_TRUE(d.AddEntSolid(0, 0, 6, 3, 1, 0, 0, 0, 20, 0, 30, 0, 25, 8));
+  EXPECT_TRUE(d.AddEntSolidA(0, 0, 6, 10, 0, 0, 0x2080C0, 40, 0, 5, 0.5, 30));
+  EXPECT_TRUE(d.AddEntSolidC(0, 0, 6, 4, 1, 0, 0, 0, 60, 0, 5, 1, 0, 0, 90));
+  EXPECT_TRUE(d.AddEntSolidD(0, 0, 6, 4, 1, 0, 0, 0, 80, 0, 5, 3, 1, 0, 0, 180));
+  EXPECT_TRUE(d.AddEntBlock(0, 0, 2, 2, 1, 0, 0, fig, 100, 100, 2, -1, 30));
+  EXPECT_TRUE(d.AddEntBlock(0, 0, 2, 2, 1, 0, 0, inner, 200, 100, 1, 1, 0));
+  EXPECT_TRUE(d.AddEntPost());
+  return d;
+}
+
+// The lines in which two dumps differ (at most a few), for readable failures.
+std::string DumpDifference(const std::string& got, const std::string& want) {
+  std::istringstream a(got), b(want);
+  std::string la, lb, out;
+  int shown = 0;
+  while (shown < 8 && (std::getline(a, la) ? 1 : 0) + (std::getline(b, lb) ? 1 : 0) > 0) {
+    if (la != lb) {
+      out += "- " + lb + "\n+ " + la + "\n";
+      ++shown;
+    }
+    la.clear();
+    lb.clear();
+  }
+  return out;
+}
+
+// Applies `f` to every point of the drawing and of its definitions, the
+// points of dimensions included.
+template <typename F>
+void ForEachPoint(TJwwData& d, F f) {
+  const auto inDimension = [&](jww::TEntJwwSunpo& s) {
+    for (jww::TEntJwwTen* t : {&s.Te1, &s.Te2, &s.Kt1, &s.Kt2}) f(*t);
+  };
+  for (int32_t i = 0; i < d.EntTenN; ++i) f(d.EntTen[i]);
+  for (int32_t i = 0; i < d.EntSunpoN; ++i) inDimension(d.EntSunpo[i]);
+  for (int32_t k = 0; k < d.EntBlockDefN; ++k) {
+    auto& b = d.EntBlockDef[k];
+    for (int32_t i = 0; i < b.mTenN; ++i) f(b.mTen[i]);
+    for (int32_t i = 0; i < b.mSunpoN; ++i) inDimension(b.mSunpo[i]);
+  }
+}
+
+// Rotation and scale of a point are stored only for points with a code.
+void ClearUnstoredPointValues(TJwwData& d) {
+  ForEachPoint(d, [](jww::TEntJwwTen& t) {
+    if (t.att.nPenStyle != 100) {
+      t.radKaitenKaku = 0;
+      t.dBairitsu = 0;
+    }
+  });
+}
+
+std::string WrittenAndRead(TJwwData& d, const std::string& path, int32_t version, TJwwData& back) {
+  EXPECT_TRUE(d.FileOut(path, version)) << d.LastWriteError;
+  EXPECT_TRUE(back.FileCheck(path));
+  EXPECT_TRUE(back.FileIn(path));
+  return jww::DumpDocument(back);
+}
+
+}  // namespace
+
+TEST(BuildersRoundTrip, Version700KeepsEverything) {
+  TempDir dir;
+  TJwwData d = EveryForm(true);
+  ASSERT_EQ(d.EntBlockTreeN, 3);  // two placements and the nested one
+  TJwwData back;
+  const std::string read = WrittenAndRead(d, dir.File("every.jww"), 700, back);
+  ClearUnstoredPointValues(d);
+  EXPECT_EQ(DumpDifference(read, jww::DumpDocument(d)), "");
+  EXPECT_EQ(back.EntLtpS[17].anUDLTypeSegment, 2);
+  EXPECT_EQ(back.EntLtpS[17].astrUDLTypeName, u"LType_17");
+}
+
+TEST(BuildersRoundTrip, Version230KeepsWhatItCanHold) {
+  TempDir dir;
+  TJwwData d = EveryForm(false);
+  TJwwData back;
+  WrittenAndRead(d, dir.File("every-230.jww"), 230, back);
+  EXPECT_EQ(back.Enthd.jwVer, 230);
+  ClearUnstoredPointValues(d);
+  // Nor are the parts of a dimension: the reader gives its points style 0.
+  for (int32_t i = 0; i < d.EntSunpoN; ++i) {
+    for (auto* t :
+         {&d.EntSunpo[i].Te1, &d.EntSunpo[i].Te2, &d.EntSunpo[i].Kt1, &d.EntSunpo[i].Kt2}) {
+      t->att.nPenStyle = 0;
+    }
+  }
+  EXPECT_EQ(DumpDifference(jww::DumpEntities(back), jww::DumpEntities(d)), "");
+  EXPECT_EQ(back.EntLay[1].aStrLayName, u"壁");
+  EXPECT_EQ(back.EntCol[8].anPrtPenWidth, 68);
+}
+
+TEST(BuildersRoundTrip, Utf16Strings) {
+  TempDir dir;
+  TJwwData d = EveryForm(true);
+  d.SetFileOutOption(32);
+  TJwwData back;
+  const std::string read = WrittenAndRead(d, dir.File("every-utf16.jww"), 700, back);
+  ClearUnstoredPointValues(d);
+  EXPECT_TRUE(back.MojiEncode);
+  EXPECT_EQ(DumpDifference(read, jww::DumpDocument(d)), "");
 }

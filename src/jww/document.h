@@ -207,8 +207,9 @@ class TJwwData {
 
   // One optional part of an SXF-mode dimension. `ex` 0 means absent. For the
   // arrow points `ex` gives the direction: 1 along the dimension line (from
-  // its first end towards its second), 2 the opposite way. `tp` is a point's
-  // code (arrows -7..11, reference points -7..0, else 0).
+  // its first end towards its second), 2 the opposite way. `tp` is the line
+  // type of an auxiliary line and the code of a point (arrows -7..11,
+  // reference points -7..0, else 0); fl 8 makes a point's code 0.
   struct TSunpoPart {
     int32_t ex = 0;
     int32_t co = 1, tp = 1, wd = 0, fl = 0;
