@@ -179,6 +179,7 @@ class TJwwData {
 
   // ---- whole-drawing explosion (explode.cpp) ----
   bool BlockExplode();
+  void GetMinMaxZahyo();  // extents.cpp: bounding box into myMinWx … myMaxWy
 
   // ---- default tables (defaults.cpp) ----
   void DataDefaultSet();
