@@ -383,6 +383,9 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
     JwwDataFree(doc);
     return;
   }
+  // The extents describe the drawing as read, figures counted through their
+  // placements; they are kept on the document for callers that want them.
+  doc.GetMinMaxZahyo();
   doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
   Explode(doc, options, r);
   if (r.error.empty()) {
