@@ -44,7 +44,12 @@ bool Write(jww::TJwwData doc, const std::string& dir, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    Usage();
+    return 0;
+  }
+  // A folder name that looks like an option is a mistake, not a place to write.
+  if (argc < 2 || argv[1][0] == '-') {
     Usage();
     return 2;
   }
