@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -138,17 +139,24 @@ class Conversion : public ::testing::Test {
   }
 
   // `brindle convert -o DIR src`, expected to succeed; returns the output.
+  // The log lines between the output path and the result are warnings.
   fs::path ConvertOne(const fs::path& src, const fs::path& dir) {
     const RunOutcome r = Brindle({"convert", "-o", dir.string(), src.string()});
     EXPECT_EQ(r.rc, 0) << r.err;
-    const std::vector<std::string> lines = Lines(r.out);
+    std::vector<std::string> lines = Lines(r.out);
     const fs::path dst = dir / src.filename();
+    warnings_.clear();
+    if (lines.size() > 3) {
+      warnings_.assign(lines.begin() + 2, lines.end() - 1);
+      lines.erase(lines.begin() + 2, lines.end() - 1);
+    }
     EXPECT_EQ(lines, (std::vector<std::string>{src.string(), "→ " + dst.string(), kDone}))
         << r.out << r.err;
     return dst;
   }
 
   fs::path brindle_, root_;
+  std::vector<std::string> warnings_;  // of the last ConvertOne
   int runs_ = 0;
 };
 
@@ -276,9 +284,6 @@ CanonicalDump DumpCanonical(const TJwwData& d) {
 // A placement transform: (u, v) lands at (r1·u + r2·v + x, r3·u + r4·v + y).
 struct Transform {
   long double x = 0, y = 0, r1 = 1, r2 = 0, r3 = 0, r4 = 1;
-  std::pair<double, double> operator()(double u, double v) const {
-    return {static_cast<double>(r1 * u + r2 * v + x), static_cast<double>(r3 * u + r4 * v + y)};
-  }
   long double det() const { return r1 * r4 - r2 * r3; }
 };
 
@@ -729,6 +734,26 @@ void ExpectExplodedAsPlanned(const TJwwData& in, const TJwwData& out) {
   // The copies stand where the input's tree puts the members.
   ExpectSameGeometry(want.geometry, ActualGeometry(out, copies, want.size), 1e-9 * want.size);
 
+  // Texts keep their strings and fonts (image texts are written anew).
+  using Texts = std::map<int, std::multiset<std::u16string>>;
+  Texts wantTexts, gotTexts;
+  for (const Figure& f : plan.figures) {
+    const auto& def = in.EntBlockDef[f.def];
+    for (int32_t k = 0; k < def.N; ++k) {
+      if (def.mNo[k].EntType != jww::kMoji) continue;
+      const jww::TEntJwwMoji& m = def.mMoji[def.mNo[k].EntNo];
+      if (m.str.rfind(u"^@BM", 0) == 0) continue;
+      for (size_t n = 0; n < f.placements.size(); ++n)
+        wantTexts[f.group].insert(m.strFontName + u"|" + m.str);
+    }
+  }
+  for (const Entry e : copies) {
+    if (e.kind != jww::kMoji) continue;
+    const jww::TEntJwwMoji& m = out.EntMoji[e.index];
+    if (m.str.rfind(u"^@BM", 0) != 0) gotTexts[m.att.nGLayer].insert(m.strFontName + u"|" + m.str);
+  }
+  EXPECT_TRUE(gotTexts == wantTexts) << "the texts of the copies differ";
+
   // Layer tables: editable, unprotected, blank names filled from group 0.
   ASSERT_EQ(out.EntLgrp.size(), 16u);
   ASSERT_EQ(out.EntLay.size(), 256u);
@@ -785,6 +810,7 @@ TEST_F(Conversion, SamplePlansExplodeEveryFigurePlacementExactly) {
     const std::string before = ReadBytes(src);
     const fs::path dst = ConvertOne(src, Out());
     EXPECT_EQ(ReadBytes(src), before) << "the source was changed";
+    EXPECT_TRUE(warnings_.empty()) << warnings_.front();
 
     const TJwwData in = ReadDrawing(src);
     const TJwwData out = ReadDrawing(dst);
@@ -1148,6 +1174,78 @@ TEST_F(Conversion, NestedFigureAndBlockStayMirrored) {
     EXPECT_EQ(want, (std::vector<int>{1, -1, 1}));  // mirrored, then mirrored twice
     EXPECT_EQ(TurnsOfFlagCopies(out, f.group), want);
   }
+}
+
+// Figures three deep (A holds B, B holds C) and a user block inside A that
+// holds C as well, defined in every order: whichever figure the conversion
+// meets first, every placement reachable through figures alone is exploded,
+// the one under the user block stays, and all land where the tree puts them.
+TEST_F(Conversion, DeeplyNestedFiguresInEveryDefinitionOrder) {
+  std::array<int, 3> order{0, 1, 2};  // definition index of A, B and C
+  do {
+    const int32_t a = order[0], b = order[1], c = order[2], user = 3;
+    SCOPED_TRACE("A, B, C defined as " + std::to_string(a) + ", " + std::to_string(b) + ", " +
+                 std::to_string(c));
+    TJwwData d;
+    d.DataDefaultSet();
+    ASSERT_TRUE(d.AddEntPre());
+    const char16_t* names[3];
+    names[a] = u"A";
+    names[b] = u"B";
+    names[c] = u"C";
+    for (int32_t i = 0; i < 3; ++i)
+      ASSERT_TRUE(d.AddBlkDef(kCn, kLg, 0, kCo, kTp, kWd, kFl, 1, names[i]));
+    ASSERT_TRUE(d.AddBlkDef(kCn, kLg, 0, kCo, kTp, kWd, kFl, 4, u"U"));
+    DrawFlag(d, c);
+    ASSERT_TRUE(d.AddBlkLine(b, kCn, kLg, 1, kCo, kTp, kWd, kFl, 0, 0, 8, 8));
+    ASSERT_TRUE(d.AddBlkBlock(b, kCn, kLg, 2, kCo, kTp, kWd, kFl, c, 3, 4, 0.5, -1.5, 20));
+    ASSERT_TRUE(d.AddBlkBlock(b, kCn, kLg, 3, kCo, kTp, kWd, 16, c, -3, 1, 1, 1, 200));
+    ASSERT_TRUE(d.AddBlkArc(a, kCn, kLg, 1, kCo, kTp, kWd, kFl, 0, 0, 6, 0.4, 10, 200, 15));
+    ASSERT_TRUE(d.AddBlkBlock(a, kCn, kLg, 4, kCo, kTp, kWd, kFl, b, 10, -2, -1, 1, 75));
+    ASSERT_TRUE(d.AddBlkBlock(a, kCn, kLg, 5, kCo, kTp, kWd, kFl, user, 0, 9, 2, 2, 0));
+    ASSERT_TRUE(d.AddBlkBlock(user, kCn, kLg, 6, kCo, kTp, kWd, kFl, c, 1, 1, 1, -1, 0));
+    ASSERT_TRUE(d.AddEntBlock(kCn, kLg, 7, kCo, kTp, kWd, kFl, a, 100, 0, 1.5, -1.5, 30));
+    ASSERT_TRUE(d.AddEntBlock(kCn, kLg, 8, kCo, kTp, kWd, 16, a, 0, 100, 1, -1, 300));
+    ASSERT_TRUE(d.AddEntBlock(kCn, kLg, 9, kCo, kTp, kWd, kFl, c, -50, -50, 3, 3, 0));
+    const fs::path src = WriteBuilt(
+        d, In() / ("deep-" + std::to_string(a) + std::to_string(b) + std::to_string(c) + ".jww"));
+
+    const fs::path dst = ConvertOne(src, Out());
+    const TJwwData in = ReadDrawing(src);
+    const TJwwData out = ReadDrawing(dst);
+    const std::string kept =
+        "　※ SXF figure C@@SfigorgFlag@@1 is still placed inside another block";
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_EQ(warnings_[0].rfind(kept, 0), 0u) << warnings_[0];
+    const Plan plan = PlanExplosion(in);
+    ASSERT_EQ(plan.figures.size(), 3u);
+    EXPECT_EQ(plan.figures[a].placements.size(), 2u);
+    EXPECT_EQ(plan.figures[b].placements.size(), 2u);
+    EXPECT_EQ(plan.figures[c].placements.size(), 5u);
+    EXPECT_TRUE(plan.figures[c].stillPlaced);
+    EXPECT_EQ(plan.replaced.size(), 2u);
+    ExpectExplodedAsPlanned(in, out);
+  } while (std::next_permutation(order.begin(), order.end()));
+}
+
+// A figure placed rotated inside a figure that is stretched unevenly: the
+// composed placement shears, which no insertion can carry. The inner figure
+// is exploded all the same, so its copies could follow the composed
+// transform exactly; today the nested placement is first re-placed as an
+// insertion without the shear (with a warning), and the copies land away
+// from where the tree puts them. Disabled until that is mended.
+TEST_F(Conversion, DISABLED_ShearedNestedFigureFollowsTheComposedTransform) {
+  TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  ASSERT_TRUE(d.AddBlkDef(kCn, kLg, 0, kCo, kTp, kWd, kFl, 1, u"outer"));
+  ASSERT_TRUE(d.AddBlkDef(kCn, kLg, 0, kCo, kTp, kWd, kFl, 1, u"inner"));
+  DrawFlag(d, 1);
+  ASSERT_TRUE(d.AddBlkBlock(0, kCn, kLg, 2, kCo, kTp, kWd, kFl, 1, 5, 0, 1, 1, 45));
+  ASSERT_TRUE(d.AddEntBlock(kCn, kLg, 3, kCo, kTp, kWd, kFl, 0, 100, 100, 2, 1, 0));
+  const fs::path src = WriteBuilt(d, In() / "sheared.jww");
+  const fs::path dst = ConvertOne(src, Out());
+  ExpectExplodedAsPlanned(ReadDrawing(src), ReadDrawing(dst));
 }
 
 }  // namespace
