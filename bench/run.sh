@@ -59,3 +59,18 @@ awk -v r="$trw" -v c="$tcv" -v k="${copies:-0}" -v m="$mcv" 'BEGIN{
   printf "SXF drawing: 15 figures x 50 members, 10000 placements\n";
   printf "  rewrite %.2f s, convert %.2f s, ratio %.2f, copies %d, %.0f copies/s (whole process), RSS %.1f MB\n",
     r, c, c/r, k, k/(c>0.01?c:0.01), m/1024 }'
+
+echo
+# Batch speed-up: 40 generated SXF drawings converted with one worker, then two.
+"$build/brindle-samples" "$work/batch" --sxf-bench 15 50 2000 >/dev/null
+for i in $(seq 1 40); do cp "$work/batch/sxf-bench-15-50-2000.jww" "$work/batch/d$i.jww"; done
+run_batch() {
+  rm -rf "$work/jobs" && mkdir -p "$work/jobs"
+  /usr/bin/time -f "%e" -o "$work/time.txt" "$build/brindle" convert -j "$1" -o "$work/jobs" \
+    "$work"/batch/d*.jww >/dev/null
+  cat "$work/time.txt"
+}
+t1=$(run_batch 1); t2=$(run_batch 2); t1b=$(run_batch 1); t2b=$(run_batch 2)
+awk -v a="$t1" -v b="$t2" -v c="$t1b" -v d="$t2b" 'BEGIN{
+  one=(a<c?a:c); two=(b<d?b:d);
+  printf "Batch of 40 drawings: -j 1 %.2f s, -j 2 %.2f s, speed-up %.2fx (nproc %d)\n", one, two, one/two, '"$(nproc)"' }'

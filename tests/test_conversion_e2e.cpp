@@ -1234,7 +1234,7 @@ TEST_F(Conversion, DeeplyNestedFiguresInEveryDefinitionOrder) {
 // transform exactly; today the nested placement is first re-placed as an
 // insertion without the shear (with a warning), and the copies land away
 // from where the tree puts them. Disabled until that is mended.
-TEST_F(Conversion, DISABLED_ShearedNestedFigureFollowsTheComposedTransform) {
+TEST_F(Conversion, ShearedNestedFigureFollowsTheComposedTransform) {
   TJwwData d;
   d.DataDefaultSet();
   ASSERT_TRUE(d.AddEntPre());

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "jww/entity_append.h"
 #include "util/encoding.h"
@@ -32,6 +33,19 @@ void AddWarning(ExplodeReport& r, std::string text) {
     r.warnings.push_back(std::move(text));
   }
 }
+
+// Nested insertions re-placed at the top level whose composed transform
+// shears: an insertion cannot carry a shear, so the exact transform is kept
+// here (by index into EntBlock) for when that figure is exploded in turn.
+using ExactPlacements = std::unordered_map<int32_t, util::Affine>;
+
+struct ExplodeState {
+  ExplodeReport& report;
+  ExactPlacements exact;
+};
+
+bool ReplaceNested(TJwwData& doc, const TEntJwwBlock& ins, const TPlacement& t, ExplodeReport& r,
+                   ExactPlacements* exact);
 
 // The placement of one top-level insertion of a figure. Scales of (almost)
 // zero count as 1, as Jw_cad draws them.
@@ -79,7 +93,7 @@ enum class MemberResult { kAppended, kSkipped, kFailed };
 // One member of the figure, moved into the figure's layer group and appended
 // under the placement. The definition itself is left as it is.
 MemberResult ExplodeMember(TJwwData& doc, const TEntJwwBlockDef& d, TEntJwwNo entry,
-                           const TPlacement& t, ExplodeReport& r) {
+                           const TPlacement& t, ExplodeState& st) {
   const uint16_t g = t.gLayer;
   bool ok = true;
   switch (entry.EntType) {
@@ -127,7 +141,7 @@ MemberResult ExplodeMember(TJwwData& doc, const TEntJwwBlockDef& d, TEntJwwNo en
       break;
     case kBlock:
       if (auto* m = Member(d.mBlock, d.mBlockN, entry.EntNo)) {
-        ok = BlockExplodeBlock(doc, InGroup(*m, g), t, r);
+        ok = ReplaceNested(doc, InGroup(*m, g), t, st.report, &st.exact);
       } else {
         return MemberResult::kSkipped;
       }
@@ -188,8 +202,9 @@ int32_t FindFigure(const TJwwData& doc, const std::u16string& name) {
 // gLayerNo, then empties the definition unless it is still placed elsewhere.
 // Returns false when the definition had to be kept because it is still placed.
 // A drawing without any insertion is left exactly as it is.
-bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeReport& r) {
+bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeState& st) {
   if (doc.EntBlockN == 0) return true;
+  ExplodeReport& r = st.report;
   const TEntJwwBlockDef& def = doc.EntBlockDef[d];
   const std::string figureName = util::ToUtf8(def.strName);
   ReserveForAppends(doc, true);
@@ -203,14 +218,18 @@ bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeReport& r)
     const TEntJwwBlock p = doc.EntBlock[e.EntNo];
     if (p.nNumber != def.nNumber) continue;
 
-    const TPlacement t = FigurePlacement(p, gLayerNo);
+    TPlacement t = FigurePlacement(p, gLayerNo);
+    if (auto it = st.exact.find(e.EntNo); it != st.exact.end()) {
+      const util::Affine& a = it->second;
+      t.tx = a.tx, t.ty = a.ty, t.m11 = a.m11, t.m12 = a.m12, t.m21 = a.m21, t.m22 = a.m22;
+    }
     if (static_cast<size_t>(gLayerNo) < doc.EntLgrp.size()) {
       doc.EntLgrp[gLayerNo].adScale =
           std::fabs(1.0 / (std::fabs(p.dBairitsuX) < 1e-8 ? 1.0 : p.dBairitsuX));
     }
     int copies = 0;
     for (int32_t k = 0; k < members; ++k) {
-      MemberResult res = ExplodeMember(doc, def, def.mNo[k], t, r);
+      MemberResult res = ExplodeMember(doc, def, def.mNo[k], t, st);
       if (res == MemberResult::kFailed) {
         failed = true;
         break;
@@ -240,6 +259,24 @@ void WarnKept(const TJwwData& doc, int32_t d, ExplodeReport& r) {
                     " is still placed inside another block; its definition was kept");
 }
 
+std::string ShearWarning(uint32_t number) {
+  return "a nested block placement (block number " + std::to_string(number) +
+         ") is sheared by its figure's placement; it was placed without the shear";
+}
+
+// A sheared re-placement is exact once its figure is exploded in turn; one
+// that stays visible (a user block, or a figure beyond the 15 groups) is not.
+void WarnShearedStillPlaced(const TJwwData& doc, const ExplodeState& st) {
+  if (st.exact.empty()) return;
+  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    const TEntJwwNo e = doc.EntNo[i];
+    if (e.EntType == kBlock && st.exact.count(e.EntNo)) {
+      AddWarning(st.report, ShearWarning(doc.EntBlock[e.EntNo].nNumber));
+    }
+  }
+}
+
 }  // namespace
 
 void DataTransJWW1(TJwwData& doc) {
@@ -266,6 +303,7 @@ void DataTransJWW2(TJwwData& doc, ExplodeReport& report) {
     int32_t group;
   };
   std::vector<Kept> kept;
+  ExplodeState st{report, {}};
   int found = 0;
   for (int32_t i = 0; i < doc.EntBlockDefN; ++i) {
     const TEntJwwBlockDef& def = doc.EntBlockDef[i];
@@ -275,17 +313,18 @@ void DataTransJWW2(TJwwData& doc, ExplodeReport& report) {
     ++report.figures;
     // By index, not by name: two figures may share a name, and a figure kept
     // because it is still placed elsewhere must not be found a second time.
-    if (!ExplodeFigure(doc, report.figures, i, report)) kept.push_back({i, report.figures});
+    if (!ExplodeFigure(doc, report.figures, i, st)) kept.push_back({i, report.figures});
   }
   // A figure placed inside a later figure was kept; exploding the later one
   // re-placed it at the top level, so it gets another turn. Figures placing
   // each other in a ring cannot settle: the passes are bounded.
   for (int pass = 0; pass < kFigureGroups && !kept.empty(); ++pass) {
     const int before = report.placements;
-    std::erase_if(kept, [&](const Kept& k) { return ExplodeFigure(doc, k.group, k.def, report); });
+    std::erase_if(kept, [&](const Kept& k) { return ExplodeFigure(doc, k.group, k.def, st); });
     if (report.placements == before) break;
   }
   for (const Kept& k : kept) WarnKept(doc, k.def, report);
+  WarnShearedStillPlaced(doc, st);
   if (found > kFigureGroups) {
     report.figuresLeft = found - kFigureGroups;
     report.warnings.push_back(std::to_string(found) + " SXF figures found; only the first " +
@@ -305,12 +344,21 @@ bool Block1Explode(TJwwData& doc, int32_t gLayerNo, const std::u16string& name, 
   if (doc.EntBlockN == 0) return true;
   const int32_t d = FindFigure(doc, name);
   if (d < 0) return false;
-  if (!ExplodeFigure(doc, gLayerNo, d, r)) WarnKept(doc, d, r);
+  ExplodeState st{r, {}};
+  if (!ExplodeFigure(doc, gLayerNo, d, st)) WarnKept(doc, d, r);
+  WarnShearedStillPlaced(doc, st);
   return true;
 }
 
 bool BlockExplodeBlock(TJwwData& doc, const TEntJwwBlock& ins, const TPlacement& t,
                        ExplodeReport& r) {
+  return ReplaceNested(doc, ins, t, r, nullptr);
+}
+
+namespace {
+
+bool ReplaceNested(TJwwData& doc, const TEntJwwBlock& ins, const TPlacement& t, ExplodeReport& r,
+                   ExactPlacements* exact) {
   try {
     const long double c = std::cos(static_cast<long double>(ins.radKaitenKaku));
     const long double s = std::sin(static_cast<long double>(ins.radKaitenKaku));
@@ -325,10 +373,8 @@ bool BlockExplodeBlock(TJwwData& doc, const TEntJwwBlock& ins, const TPlacement&
     const long double det = ax * by - ay * bx;
     // An insertion is a rotation after axis scales: it can mirror (negative y
     // scale) but not shear.
-    if (std::fabs(ax * bx + ay * by) > 1e-9L * lenA * lenB) {
-      AddWarning(r, "a nested block placement (block number " + std::to_string(ins.nNumber) +
-                        ") is sheared by its figure's placement; it was placed without the shear");
-    }
+    const bool sheared = std::fabs(ax * bx + ay * by) > 1e-9L * lenA * lenB;
+    if (sheared && !exact) AddWarning(r, ShearWarning(ins.nNumber));
 
     TEntJwwBlock copy = ins;
     ApplyLayerRule(copy.att, t);
@@ -338,10 +384,22 @@ bool BlockExplodeBlock(TJwwData& doc, const TEntJwwBlock& ins, const TPlacement&
     copy.dBairitsuX = static_cast<double>(lenA);
     copy.dBairitsuY = static_cast<double>(det < 0 ? -lenB : lenB);
     copy.radKaitenKaku = util::VecAngle(static_cast<double>(ax), static_cast<double>(ay));
-    return AppendEntity(doc, doc.EntBlock, doc.EntBlockN, kBlock, std::move(copy));
+    const int32_t index = doc.EntBlockN;
+    if (!AppendEntity(doc, doc.EntBlock, doc.EntBlockN, kBlock, std::move(copy))) return false;
+    if (sheared && exact) {
+      (*exact)[index] = util::Affine{ref.x,
+                                     ref.y,
+                                     static_cast<double>(ax),
+                                     static_cast<double>(bx),
+                                     static_cast<double>(ay),
+                                     static_cast<double>(by)};
+    }
+    return true;
   } catch (const std::bad_alloc&) {
     return false;
   }
 }
+
+}  // namespace
 
 }  // namespace jww
