@@ -5,6 +5,8 @@
 // Everything a file declares is untrusted: counts are capped by what the
 // remaining bytes could hold, class references must name a declared class,
 // and image names must be plain file names before anything is written.
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -98,6 +100,18 @@ void RepairMoji(TEntJwwMoji& m) {
   if (!IsFiniteDouble(m.dKankaku)) m.dKankaku = 0.0;
 }
 
+// Number of objects per entity kind (index 1..7).
+using KindCounts = std::array<uint32_t, kBlock + 1>;
+
+template <typename T>
+void ReserveSteps(std::vector<T>& a, int32_t count, uint32_t more, int32_t step) {
+  if (more == 0) return;
+  const size_t want = static_cast<size_t>(count) + more;
+  const size_t s = static_cast<size_t>(step);
+  const size_t rounded = (want + s - 1) / s * s;
+  if (rounded > a.capacity()) a.reserve(rounded);
+}
+
 // The entity arrays one list reads into: the drawing's own, or the members
 // of a block definition.
 struct EntityLists {
@@ -119,6 +133,18 @@ struct EntityLists {
   int32_t step;      // growth step of lines, arcs, points, solids, blocks
   int32_t textStep;  // growth step of texts and dimensions
   size_t nextNo = 0;
+
+  // Room for `counts` more entities per kind, rounded up to the growth step
+  // so that stepping never outgrows the reservation.
+  void Reserve(const KindCounts& counts) {
+    ReserveSteps(line, lineN, counts[kLine], step);
+    ReserveSteps(enko, enkoN, counts[kEnko], step);
+    ReserveSteps(ten, tenN, counts[kTen], step);
+    ReserveSteps(moji, mojiN, counts[kMoji], textStep);
+    ReserveSteps(sunpo, sunpoN, counts[kSunpo], textStep);
+    ReserveSteps(solid, solidN, counts[kSolid], step);
+    ReserveSteps(block, blockN, counts[kBlock], step);
+  }
 
   void CutToCounts() {
     line.resize(static_cast<size_t>(lineN));
@@ -252,6 +278,9 @@ class EntityStreamReader {
 
   ListEnd ReadObjects(EntityLists& lists, uint32_t n) {
     CutOnExit cut(lists);
+    lists.Reserve(CountKinds(limit_ < 0 ? n
+                                        : static_cast<uint32_t>(std::min<int64_t>(
+                                              n, std::max<int64_t>(0, limit_ - counted_)))));
     for (uint32_t i = 0; i < n; ++i) {
       if (!TakeFromLimit()) return ListEnd::kStopped;
       int32_t kind = ReadEntityTag();
@@ -260,6 +289,104 @@ class EntityStreamReader {
       ++counter_;
     }
     return ListEnd::kComplete;
+  }
+
+  // A dry run over the next `n` objects that counts them by kind, so that
+  // every array is sized once: on large drawings the page faults and copies
+  // of arrays that grow step by step cost far more than the parsing itself.
+  // It stops at anything unusual; the counts are only a size hint.
+  KindCounts CountKinds(uint32_t n) const {
+    KindCounts counts{};
+    ByteReader in = in_;
+    ClassMap classes = classes_;
+    uint32_t counter = counter_;
+    for (uint32_t i = 0; i < n; ++i) {
+      ObjectTag tag = ReadObjectTag(in);
+      if (!tag.complete) break;
+      int32_t kind = kNone;
+      if (tag.newClass) {
+        kind = KindOfClassName(tag.className);
+        if (kind != kNone) classes.DeclareKind(kind, counter++);
+      } else {
+        kind = classes.KindOf(tag.classIndex);
+      }
+      if (kind == kNone || !SkipBody(in, kind)) break;
+      ++counts[static_cast<size_t>(kind)];
+      ++counter;
+    }
+    return counts;
+  }
+
+  static bool SkipBytes(ByteReader& in, size_t n) { return in.skip(n) == n; }
+
+  static bool SkipString(ByteReader& in) {
+    uint8_t b = 0;
+    if (in.read(&b, 1) < 1) return false;
+    size_t n = b;
+    if (b == 0xFF) {
+      uint16_t w = 0;
+      if (in.read(&w, 2) < 2) return false;
+      n = w;
+      if (w == 0xFFFE) {
+        uint8_t c = 0;
+        if (in.read(&c, 1) < 1) return false;
+        n = c;
+        if (c == 0xFF) {
+          uint16_t m = 0;
+          if (in.read(&m, 2) < 2) return false;
+          n = m;
+        }
+        n *= 2;
+      }
+    }
+    return SkipBytes(in, n);
+  }
+
+  // Passes a fixed part that must be all there, noting the style and colour
+  // of its attribute block.
+  static bool SkipFixed(ByteReader& in, size_t size, uint8_t& style, uint16_t& color) {
+    std::span<const uint8_t> p = in.take(size);
+    if (p.size() < size) return false;
+    style = p[4];
+    color = static_cast<uint16_t>(p[5] | p[6] << 8);
+    return true;
+  }
+
+  bool SkipTen(ByteReader& in) const {
+    uint8_t style = 0;
+    uint16_t color = 0;
+    return SkipFixed(in, size_.ten(), style, color) &&
+           (style != 100 || SkipBytes(in, size_.tenExtras()));
+  }
+
+  bool SkipBody(ByteReader& in, int32_t kind) const {
+    switch (kind) {
+      case kLine:
+        return SkipBytes(in, size_.line());
+      case kEnko:
+        return SkipBytes(in, size_.enko());
+      case kTen:
+        return SkipTen(in);
+      case kMoji:
+        return SkipBytes(in, size_.moji()) && SkipString(in) && SkipString(in);
+      case kSunpo: {
+        if (!SkipBytes(in, size_.attr + size_.line() + size_.moji()) || !SkipString(in) ||
+            !SkipString(in))
+          return false;
+        if (ver_ < 420) return true;
+        return SkipBytes(in, 2 + 2 * size_.line()) && SkipTen(in) && SkipTen(in) && SkipTen(in) &&
+               SkipTen(in);
+      }
+      case kSolid: {
+        uint8_t style = 0;
+        uint16_t color = 0;
+        return SkipFixed(in, size_.solid(), style, color) && (color != 10 || SkipBytes(in, 4));
+      }
+      case kBlock:
+        return SkipBytes(in, size_.block());
+      default:
+        return false;
+    }
   }
 
   // The kind named by the next object tag; kNone (after Fail) when the tag is
