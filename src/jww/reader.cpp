@@ -28,9 +28,6 @@ constexpr size_t kMinObjectBytes = 2;
 // A block definition: tag, fixed part of version 350, name length, count.
 constexpr size_t kMinBlockDefBytes = 2 + 25 + 1 + 2;
 
-constexpr int32_t kTopLevelStep = 1000;
-constexpr int32_t kMemberTextStep = 500;
-
 // The fixed part of a body, fetched with one bounds check. Where the data
 // ends, the missing bytes read as zero and got() tells how many were there.
 class FixedPart {
@@ -104,12 +101,9 @@ void RepairMoji(TEntJwwMoji& m) {
 using KindCounts = std::array<uint32_t, kBlock + 1>;
 
 template <typename T>
-void ReserveSteps(std::vector<T>& a, int32_t count, uint32_t more, int32_t step) {
-  if (more == 0) return;
+void ReserveMore(std::vector<T>& a, int32_t count, uint32_t more) {
   const size_t want = static_cast<size_t>(count) + more;
-  const size_t s = static_cast<size_t>(step);
-  const size_t rounded = (want + s - 1) / s * s;
-  if (rounded > a.capacity()) a.reserve(rounded);
+  if (want > a.capacity()) a.reserve(want);
 }
 
 // The entity arrays one list reads into: the drawing's own, or the members
@@ -130,20 +124,17 @@ struct EntityLists {
   int32_t& solidN;
   std::vector<TEntJwwBlock>& block;
   int32_t& blockN;
-  int32_t step;      // growth step of lines, arcs, points, solids, blocks
-  int32_t textStep;  // growth step of texts and dimensions
   size_t nextNo = 0;
 
-  // Room for `counts` more entities per kind, rounded up to the growth step
-  // so that stepping never outgrows the reservation.
+  // Room for `counts` more entities per kind.
   void Reserve(const KindCounts& counts) {
-    ReserveSteps(line, lineN, counts[kLine], step);
-    ReserveSteps(enko, enkoN, counts[kEnko], step);
-    ReserveSteps(ten, tenN, counts[kTen], step);
-    ReserveSteps(moji, mojiN, counts[kMoji], textStep);
-    ReserveSteps(sunpo, sunpoN, counts[kSunpo], textStep);
-    ReserveSteps(solid, solidN, counts[kSolid], step);
-    ReserveSteps(block, blockN, counts[kBlock], step);
+    ReserveMore(line, lineN, counts[kLine]);
+    ReserveMore(enko, enkoN, counts[kEnko]);
+    ReserveMore(ten, tenN, counts[kTen]);
+    ReserveMore(moji, mojiN, counts[kMoji]);
+    ReserveMore(sunpo, sunpoN, counts[kSunpo]);
+    ReserveMore(solid, solidN, counts[kSolid]);
+    ReserveMore(block, blockN, counts[kBlock]);
   }
 
   void CutToCounts() {
@@ -170,15 +161,15 @@ class CutOnExit {
 };
 
 EntityLists DrawingLists(TJwwData& d) {
-  return EntityLists{d.EntNo,     d.EntLine,  d.EntLineN,  d.EntEnko,     d.EntEnkoN,   d.EntTen,
-                     d.EntTenN,   d.EntMoji,  d.EntMojiN,  d.EntSunpo,    d.EntSunpoN,  d.EntSolid,
-                     d.EntSolidN, d.EntBlock, d.EntBlockN, kTopLevelStep, kTopLevelStep};
+  return EntityLists{d.EntNo,     d.EntLine,  d.EntLineN,  d.EntEnko,  d.EntEnkoN,
+                     d.EntTen,    d.EntTenN,  d.EntMoji,   d.EntMojiN, d.EntSunpo,
+                     d.EntSunpoN, d.EntSolid, d.EntSolidN, d.EntBlock, d.EntBlockN};
 }
 
 EntityLists MemberLists(TEntJwwBlockDef& b) {
-  return EntityLists{b.mNo,     b.mLine,  b.mLineN,  b.mEnko,       b.mEnkoN,       b.mTen,
-                     b.mTenN,   b.mMoji,  b.mMojiN,  b.mSunpo,      b.mSunpoN,      b.mSolid,
-                     b.mSolidN, b.mBlock, b.mBlockN, kTopLevelStep, kMemberTextStep};
+  return EntityLists{b.mNo,     b.mLine,  b.mLineN,  b.mEnko,  b.mEnkoN,
+                     b.mTen,    b.mTenN,  b.mMoji,   b.mMojiN, b.mSunpo,
+                     b.mSunpoN, b.mSolid, b.mSolidN, b.mBlock, b.mBlockN};
 }
 
 int32_t KindOfClassName(const std::string& name) {
@@ -409,26 +400,25 @@ class EntityStreamReader {
   void ReadEntity(int32_t kind, EntityLists& l) {
     switch (kind) {
       case kLine:
-        Append(l, l.line, l.lineN, l.step, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
+        Append(l, l.line, l.lineN, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
         break;
       case kEnko:
-        Append(l, l.enko, l.enkoN, l.step, kind, [&](TEntJwwEnko& e) { return ReadEnko(e); });
+        Append(l, l.enko, l.enkoN, kind, [&](TEntJwwEnko& e) { return ReadEnko(e); });
         break;
       case kTen:
-        Append(l, l.ten, l.tenN, l.step, kind, [&](TEntJwwTen& e) { return ReadTen(e); });
+        Append(l, l.ten, l.tenN, kind, [&](TEntJwwTen& e) { return ReadTen(e); });
         break;
       case kMoji:
-        Append(l, l.moji, l.mojiN, l.textStep, kind, [&](TEntJwwMoji& e) { return ReadMoji(e); });
+        Append(l, l.moji, l.mojiN, kind, [&](TEntJwwMoji& e) { return ReadMoji(e); });
         break;
       case kSunpo:
-        Append(l, l.sunpo, l.sunpoN, l.textStep, kind,
-               [&](TEntJwwSunpo& e) { return ReadSunpo(e); });
+        Append(l, l.sunpo, l.sunpoN, kind, [&](TEntJwwSunpo& e) { return ReadSunpo(e); });
         break;
       case kSolid:
-        Append(l, l.solid, l.solidN, l.step, kind, [&](TEntJwwSolid& e) { return ReadSolid(e); });
+        Append(l, l.solid, l.solidN, kind, [&](TEntJwwSolid& e) { return ReadSolid(e); });
         break;
       case kBlock:
-        Append(l, l.block, l.blockN, l.step, kind, [&](TEntJwwBlock& e) { return ReadBlock(e); });
+        Append(l, l.block, l.blockN, kind, [&](TEntJwwBlock& e) { return ReadBlock(e); });
         break;
       default:
         break;
@@ -436,12 +426,12 @@ class EntityStreamReader {
   }
 
   template <typename T, typename ReadBody>
-  void Append(EntityLists& l, std::vector<T>& a, int32_t& count, int32_t step, int32_t kind,
-              ReadBody read) {
-    GrowForAppend(a, count, step);
-    T& e = a[static_cast<size_t>(count)];
+  void Append(EntityLists& l, std::vector<T>& a, int32_t& count, int32_t kind, ReadBody read) {
+    // The arrays were sized by the dry run; each holds exactly its count.
+    a.resize(static_cast<size_t>(count));
+    T& e = a.emplace_back();
     if (!read(e)) {
-      e = T{};
+      a.pop_back();
       return;
     }
     l.no[l.nextNo++] = TEntJwwNo{kind, count};
