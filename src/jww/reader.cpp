@@ -248,6 +248,11 @@ class EntityStreamReader {
 
   // The preview's object limit, shared by the entity list and all members.
   bool LimitReached() const { return limit_ >= 0 && counted_ >= limit_; }
+  // How many of the next `n` objects the limit lets through.
+  uint32_t WithinLimit(uint32_t n) const {
+    if (limit_ < 0) return n;
+    return static_cast<uint32_t>(std::clamp<int64_t>(limit_ - counted_, 0, n));
+  }
   bool TakeFromLimit() {
     if (LimitReached()) return false;
     ++counted_;
@@ -269,9 +274,7 @@ class EntityStreamReader {
 
   ListEnd ReadObjects(EntityLists& lists, uint32_t n) {
     CutOnExit cut(lists);
-    lists.Reserve(CountKinds(limit_ < 0 ? n
-                                        : static_cast<uint32_t>(std::min<int64_t>(
-                                              n, std::max<int64_t>(0, limit_ - counted_)))));
+    lists.Reserve(CountKinds(WithinLimit(n)));
     for (uint32_t i = 0; i < n; ++i) {
       if (!TakeFromLimit()) return ListEnd::kStopped;
       int32_t kind = ReadEntityTag();
