@@ -1,10 +1,234 @@
-#include "jww/document.h"
+// The block reference tree: one node per placement of a definition reachable
+// from the drawing, with the full transform into drawing coordinates, plus
+// the in-use marks and dense numbers of the definitions the writer keeps.
 
-// Placeholder until the block tree lands.
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <unordered_map>
+
+#include "jww/document.h"
+#include "util/text.h"
+
 namespace jww {
-void TJwwData::MakeBlockTree() {}
-int32_t TJwwData::ChangeBlockNo(uint32_t) const { return 0; }
-int32_t TJwwData::GetBlkNo(const std::u16string&) const { return -1; }
-std::u16string TJwwData::GetBlkName(const std::u16string& name) const { return name; }
-int32_t TJwwData::GetBlkNumber(int32_t) const { return -1; }
+
+namespace {
+
+// Nested placements multiply: a few definitions that each place the next one
+// twice already give millions of nodes. Past this many the tree stops growing
+// instead of exhausting memory (the in-use marks are still complete).
+constexpr int32_t kMaxBlockTreeNodes = 1'000'000;
+
+struct Linear {
+  long double r1, r2, r3, r4;
+};
+
+// Rotation by θ after scaling by (sx, sy); scales as stored, even 0 or negative.
+Linear LocalLinear(const TEntJwwBlock& b) {
+  long double c = std::cos(static_cast<long double>(b.radKaitenKaku));
+  long double s = std::sin(static_cast<long double>(b.radKaitenKaku));
+  return {c * b.dBairitsuX, -s * b.dBairitsuY, s * b.dBairitsuX, c * b.dBairitsuY};
+}
+
+// First definition for each number, so that lookups agree with a linear scan.
+std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
+  std::unordered_map<uint32_t, int32_t> first;
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
+  return first;
+}
+
+int32_t Lookup(const std::unordered_map<uint32_t, int32_t>& first, uint32_t no) {
+  auto it = first.find(no);
+  return it == first.end() ? -1 : it->second;
+}
+
+// Whether definition `defno` already stands on the path from `node` to its root.
+bool OnPathToRoot(const std::vector<TEntJwwBlockTree>& tree, int32_t node, int32_t defno) {
+  for (int32_t k = node; k >= 0; k = tree[k].parent) {
+    if (tree[k].defno == defno) return true;
+  }
+  return false;
+}
+
+// Definitions reachable from the top-level insertions, by definition links
+// rather than tree nodes, so the marks stay right when the tree was cut short.
+std::vector<bool> ReachableDefinitions(const TJwwData& doc,
+                                       const std::unordered_map<uint32_t, int32_t>& first) {
+  std::vector<bool> seen(doc.EntBlockDefN, false);
+  std::vector<int32_t> todo;
+  auto visit = [&](uint32_t no) {
+    int32_t d = Lookup(first, no);
+    if (d >= 0 && !seen[d]) {
+      seen[d] = true;
+      todo.push_back(d);
+    }
+  };
+  for (int32_t j = 0; j < doc.EntBlockN; ++j) visit(doc.EntBlock[j].nNumber);
+  while (!todo.empty()) {
+    const TEntJwwBlockDef& def = doc.EntBlockDef[todo.back()];
+    todo.pop_back();
+    for (int32_t b = 0; b < def.mBlockN && b < static_cast<int32_t>(def.mBlock.size()); ++b) {
+      visit(def.mBlock[b].nNumber);
+    }
+  }
+  return seen;
+}
+
+// Base name: the part before "@@SFIG" in any letter case; the whole name when
+// the marker is absent. Returned as a length into `name`.
+size_t BaseNameLength(std::u16string_view name) {
+  static constexpr std::u16string_view kMarker = u"@@SFIG";
+  std::u16string upper = util::StrUpper(name);
+  size_t pos = upper.find(kMarker);
+  if (pos == std::u16string::npos) return name.size();
+  if (upper.size() == name.size()) return pos;
+  // Casing changed the length (a ligature, say): find the marker in the
+  // original, ignoring ASCII case.
+  for (size_t i = 0; i + kMarker.size() <= name.size(); ++i) {
+    size_t k = 0;
+    while (k < kMarker.size()) {
+      char16_t c = name[i + k];
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+      if (c != kMarker[k]) break;
+      ++k;
+    }
+    if (k == kMarker.size()) return i;
+  }
+  return name.size();
+}
+
+std::u16string_view BaseName(std::u16string_view name) {
+  return name.substr(0, BaseNameLength(name));
+}
+
+bool AnyDefinitionHasBaseName(const TJwwData& doc, std::u16string_view base) {
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) {
+    if (BaseName(doc.EntBlockDef[i].strName) == base) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void TJwwData::MakeBlockTree() {
+  EntBlockTree.clear();
+  EntBlockTreeN = 0;
+  EntBlockTreeCut = false;
+  for (int32_t i = 0; i < EntBlockDefN; ++i) {
+    EntBlockDef[i].ref_flag = false;
+    EntBlockDef[i].ref_no = -1;
+  }
+  EntBlockNum = 0;
+  if (EntBlockN <= 0) return;
+
+  const auto first = FirstDefinitionByNumber(*this);
+  auto setDefinition = [&](TEntJwwBlockTree& node) {
+    node.defno = Lookup(first, node.no);
+    node.name = node.defno >= 0 ? EntBlockDef[node.defno].strName : std::u16string();
+  };
+
+  try {
+    EntBlockTree.resize(EntBlockN);
+    for (int32_t j = 0; j < EntBlockN; ++j) {
+      const TEntJwwBlock& b = EntBlock[j];
+      TEntJwwBlockTree& node = EntBlockTree[j];
+      Linear m = LocalLinear(b);
+      node.att = b.att;
+      node.level = 0;
+      node.parent = -1;
+      node.no = b.nNumber;
+      node.x = b.DPKijunTen_x;
+      node.y = b.DPKijunTen_y;
+      node.r1 = static_cast<double>(m.r1);
+      node.r2 = static_cast<double>(m.r2);
+      node.r3 = static_cast<double>(m.r3);
+      node.r4 = static_cast<double>(m.r4);
+      setDefinition(node);
+    }
+
+    // A node that places a definition already on its own path (a cycle) is
+    // kept, but not expanded: it would otherwise repeat without end.
+    std::vector<bool> expand(EntBlockN, true);
+    for (size_t k = 0; k < EntBlockTree.size(); ++k) {
+      const int32_t defno = EntBlockTree[k].defno;
+      if (defno < 0 || !expand[k]) continue;
+      const TEntJwwBlockDef& def = EntBlockDef[defno];
+      const int32_t nested =
+          std::min<int32_t>(def.mBlockN, static_cast<int32_t>(def.mBlock.size()));
+      if (nested <= 0) continue;
+      if (EntBlockTree.size() + nested > static_cast<size_t>(kMaxBlockTreeNodes)) {
+        EntBlockTreeCut = true;
+        break;
+      }
+      const TEntJwwBlockTree parent = EntBlockTree[k];
+      for (int32_t b = 0; b < nested; ++b) {
+        const TEntJwwBlock& ins = def.mBlock[b];
+        Linear c = LocalLinear(ins);
+        TEntJwwBlockTree node;
+        node.att = def.att;
+        node.level = parent.level + 1;
+        node.parent = static_cast<int32_t>(k);
+        node.no = ins.nNumber;
+        node.x =
+            static_cast<double>(parent.x + static_cast<long double>(parent.r1) * ins.DPKijunTen_x +
+                                static_cast<long double>(parent.r2) * ins.DPKijunTen_y);
+        node.y =
+            static_cast<double>(parent.y + static_cast<long double>(parent.r3) * ins.DPKijunTen_x +
+                                static_cast<long double>(parent.r4) * ins.DPKijunTen_y);
+        node.r1 = static_cast<double>(parent.r1 * c.r1 + parent.r2 * c.r3);
+        node.r2 = static_cast<double>(parent.r1 * c.r2 + parent.r2 * c.r4);
+        node.r3 = static_cast<double>(parent.r3 * c.r1 + parent.r4 * c.r3);
+        node.r4 = static_cast<double>(parent.r3 * c.r2 + parent.r4 * c.r4);
+        setDefinition(node);
+        expand.push_back(node.defno < 0 ||
+                         !OnPathToRoot(EntBlockTree, static_cast<int32_t>(k), node.defno));
+        EntBlockTree.push_back(std::move(node));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    EntBlockTreeCut = true;
+  }
+  EntBlockTreeN = static_cast<int32_t>(EntBlockTree.size());
+
+  std::vector<bool> inUse = ReachableDefinitions(*this, first);
+  for (int32_t i = 0; i < EntBlockDefN; ++i) {
+    if (inUse[i]) {
+      EntBlockDef[i].ref_flag = true;
+      EntBlockDef[i].ref_no = EntBlockNum++;
+    }
+  }
+}
+
+int32_t TJwwData::ChangeBlockNo(uint32_t n) const {
+  for (int32_t i = 0; i < EntBlockDefN; ++i) {
+    const TEntJwwBlockDef& def = EntBlockDef[i];
+    if (def.nNumber == n) return def.ref_flag ? def.ref_no : static_cast<int32_t>(n);
+  }
+  return 0;
+}
+
+int32_t TJwwData::GetBlkNo(const std::u16string& name) const {
+  std::u16string_view base = BaseName(name);
+  for (int32_t i = 0; i < EntBlockDefN; ++i) {
+    if (BaseName(EntBlockDef[i].strName) == base) return i;
+  }
+  return -1;
+}
+
+std::u16string TJwwData::GetBlkName(const std::u16string& name) const {
+  if (GetBlkNo(name) == -1) return name;
+  const size_t baseLen = BaseNameLength(name);
+  const std::u16string base = name.substr(0, baseLen);
+  const std::u16string suffix = name.substr(baseLen);
+  for (int64_t n = 1;; ++n) {
+    std::u16string candidate = base + u"~" + util::IntToText(n);
+    if (!AnyDefinitionHasBaseName(*this, candidate)) return candidate + suffix;
+  }
+}
+
+int32_t TJwwData::GetBlkNumber(int32_t index) const {
+  if (index < 0 || index >= EntBlockDefN) return -1;
+  return static_cast<int32_t>(EntBlockDef[index].nNumber);
+}
+
 }  // namespace jww

@@ -97,6 +97,9 @@ class TJwwData {
   std::vector<TEntJwwBlockTree> EntBlockTree;
   int32_t EntBlockTreeN = 0;
   int32_t EntBlockNum = 0;
+  // MakeBlockTree stopped at its node limit: some nested placements have no
+  // node (the in-use marks are complete all the same).
+  bool EntBlockTreeCut = false;
 
   std::string BindImageFolder;  // ends with a path separator
   std::vector<TBindImageType> BindImage;
@@ -136,7 +139,12 @@ class TJwwData {
   std::string LastReadError;
 
   // ---- writer (writer.cpp) ----
+  // Writes into a temporary file beside fileName and moves it into place, so
+  // that a half-written file never appears under the output name. FileOut
+  // replaces an existing file; FileOutNew fails instead (LastWriteError
+  // "exists"), so that concurrent batches can never overwrite each other.
   bool FileOut(const std::string& fileName, int32_t version);
+  bool FileOutNew(const std::string& fileName, int32_t version);
   void SetFileOutOption(int32_t n);
   // Writes the whole file into `out` (no file system); false on failure.
   bool WriteToBuffer(ByteWriter& out, int32_t version);
@@ -171,6 +179,7 @@ class TJwwData {
 
   // ---- whole-drawing explosion (explode.cpp) ----
   bool BlockExplode();
+  void GetMinMaxZahyo();  // extents.cpp: bounding box into myMinWx … myMaxWy
 
   // ---- default tables (defaults.cpp) ----
   void DataDefaultSet();
@@ -180,6 +189,212 @@ class TJwwData {
 
   // ---- builders (builders.cpp): declarations added below ----
   // BEGIN builders
+  //
+  // Building a drawing in memory, entity by entity. Every entity builder takes
+  // the attribute values first: cn group, lg layer group, ly layer, co colour,
+  // tp line type (or the kind's own code, see below), wd width × 100 and fl
+  // option bits, which each kind translates into its own flag word. Angles are
+  // in degrees. Out-of-range attributes are repaired, never rejected: a layer
+  // outside 0..15 becomes 0, a colour outside 1..10 and 101..356 becomes
+  // DefaultPenColor, a line type outside 1..9, 11..19 and 31..62 becomes
+  // DefaultPenStyle. A builder that cannot grow an array or that names a block
+  // definition that does not exist adds nothing and returns false.
+  //
+  // Each AddBlk… form takes the index of a block definition first and appends
+  // to that definition's members instead of the drawing's own lists.
+  //
+  // Usage: DataDefaultSet, AddEntPre, the additions, AddBlkDefPost for every
+  // definition filled, AddEntPost (which rebuilds the block tree), FileOut.
+
+  // One optional part of an SXF-mode dimension. `ex` 0 means absent. For the
+  // arrow points `ex` gives the direction: 1 along the dimension line (from
+  // its first end towards its second), 2 the opposite way. `tp` is the line
+  // type of an auxiliary line and the code of a point (arrows -7..11,
+  // reference points -7..0, else 0); fl 8 makes a point's code 0.
+  struct TSunpoPart {
+    int32_t ex = 0;
+    int32_t co = 1, tp = 1, wd = 0, fl = 0;
+    double x1 = 0, y1 = 0;  // auxiliary line start, or reference point
+    double x2 = 0, y2 = 0;  // auxiliary line end
+    double pb = 1.0;        // point scale
+  };
+  struct TSunpoSxfParts {
+    TSunpoPart ho1, ho2;  // auxiliary lines
+    TSunpoPart te1, te2;  // arrow points at the first and second end
+    TSunpoPart kt1, kt2;  // reference points (measured points)
+  };
+
+  // Pre-sizes every list for a series of additions; AddEntPost trims them to
+  // their counts and rebuilds the block tree (false when trimming failed).
+  bool AddEntPre();
+  bool AddEntPost();
+
+  bool AddEntLine(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                  int32_t fl, double px1, double py1, double px2, double py2);
+  // pr radius, ph flattening, psa start, pda swept, pka tilt; fl 8 = full circle.
+  bool AddEntArc(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd, int32_t fl,
+                 double px, double py, double pr, double ph, double psa, double pda, double pka);
+  // tp is the point code (-7..11), pa rotation, pb scale; fl 8 = temporary point.
+  bool AddEntTen(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd, int32_t fl,
+                 double px, double py, double pa, double pb);
+  // Text from its start to its end point. ms: text type (ms mod 10000 in 1..10
+  // takes size, spacing and colour from that text type); tp 1..9.
+  bool AddEntMoji(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                  int32_t fl, int32_t ms, double px1, double py1, double px2, double py2, double pw,
+                  double ph, double pd, double pa, const std::u16string& pf,
+                  const std::u16string& ps);
+  // Text placed by a reference point; tp is the base-point code 1..9 (1 lower
+  // left … 9 upper right, row by row). fl 4 = vertical text.
+  bool AddEntMojiAt(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                    int32_t fl, int32_t ms, double px, double py, double pw, double ph, double pd,
+                    double pa, const std::u16string& pf, const std::u16string& ps);
+
+  // Dimensions: the dimension line (px1, py1)-(px2, py2) with attributes int32_t cn, int32_t lg,
+  // int32_t ly, int32_t co, int32_t tp, int32_t wd, int32_t fl, its value text with colour co2,
+  // style (or base-point code) tp2, width wd2, flags fl2 and text type ms. Text from its start
+  // (px3, py3) to its end (px4, py4); no SXF parts.
+  bool AddEntSunpo(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                   int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2, int32_t ms,
+                   double px1, double py1, double px2, double py2, double px3, double py3,
+                   double px4, double py4, double pw, double ph, double pd, double pa,
+                   const std::u16string& pf, const std::u16string& ps);
+  // Text by reference point (px, py) and base-point code tp2; no SXF parts.
+  bool AddEntSunpoAt(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                     int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2, int32_t ms,
+                     double px1, double py1, double px2, double py2, double px, double py,
+                     double pw, double ph, double pd, double pa, const std::u16string& pf,
+                     const std::u16string& ps);
+  // As AddEntSunpo, with SXF parts.
+  bool AddEntSunpoSxf(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                      int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2, int32_t ms,
+                      double px1, double py1, double px2, double py2, double px3, double py3,
+                      double px4, double py4, double pw, double ph, double pd, double pa,
+                      const std::u16string& pf, const std::u16string& ps,
+                      const TSunpoSxfParts& sxf);
+  // As AddEntSunpoAt, with SXF parts.
+  bool AddEntSunpoSxfAt(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                        int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2, int32_t ms,
+                        double px1, double py1, double px2, double py2, double px, double py,
+                        double pw, double ph, double pd, double pa, const std::u16string& pf,
+                        const std::u16string& ps, const TSunpoSxfParts& sxf);
+  // As AddEntSunpoSxfAt, but the auxiliary lines run from each reference point
+  // towards its end of the dimension line: from d1 after the reference point
+  // to d2 beyond the end (the positions given in sxf.ho1 and sxf.ho2 are
+  // ignored).
+  bool AddEntSunpoSxfAtDist(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                            int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2,
+                            int32_t ms, double px1, double py1, double px2, double py2, double px,
+                            double py, double pw, double ph, double pd, double pa,
+                            const std::u16string& pf, const std::u16string& ps,
+                            const TSunpoSxfParts& sxf, double d1, double d2);
+
+  // Solids. fc is an explicit RGB colour, kept when co is 10. A tp above 100
+  // (the arc solid codes) is kept as it is.
+  bool AddEntSolid(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                   int32_t fl, int32_t fc, double px1, double py1, double px2, double py2,
+                   double px3, double py3, double px4, double py4);
+  // Corners 2, 3 and 4 are all the second point.
+  bool AddEntSolid(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                   int32_t fl, int32_t fc, double px1, double py1, double px2, double py2);
+  // Corner 4 is corner 1.
+  bool AddEntSolid(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                   int32_t fl, int32_t fc, double px1, double py1, double px2, double py2,
+                   double px3, double py3);
+  // Filled ellipse or circle (no line type): centre, radius pr, flattening ph, tilt pka.
+  bool AddEntSolidA(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t wd, int32_t fl,
+                    int32_t fc, double px, double py, double pr, double ph, double pka);
+  // Filled elliptic sector from psa over pda.
+  bool AddEntSolidA(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t wd, int32_t fl,
+                    int32_t fc, double px, double py, double pr, double ph, double pka, double psa,
+                    double pda);
+  // Filled arc figure; tp chooses it: 1 sector, 2 kind 5, 3 kind -1, else a
+  // whole ellipse.
+  bool AddEntSolidC(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                    int32_t fl, int32_t fc, double px, double py, double pr, double ph, double pka,
+                    double psa, double pda);
+  // Filled ring segment between the inner radius pri and pr; tp 2 gives style 106.
+  bool AddEntSolidD(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                    int32_t fl, int32_t fc, double px, double py, double pr, double pri, double ph,
+                    double pka, double psa, double pda);
+  // Placement of block definition index bn at (px, py), scales pbx, pby,
+  // rotation pa; fl 16 sets 0x40 in the line type.
+  bool AddEntBlock(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd,
+                   int32_t fl, int32_t bn, double px, double py, double pbx, double pby, double pa);
+
+  // A new, empty block definition named ps (made unique). Names without the
+  // SXF marker get "@@SfigorgFlag@@" and bf (1..4, else 4) appended.
+  bool AddBlkDef(int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp, int32_t wd, int32_t fl,
+                 int32_t bf, const std::u16string& ps);
+  // Trims definition bdn's member lists to their counts.
+  void AddBlkDefPost(int32_t bdn);
+
+  bool AddBlkLine(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                  int32_t wd, int32_t fl, double px1, double py1, double px2, double py2);
+  bool AddBlkArc(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                 int32_t wd, int32_t fl, double px, double py, double pr, double ph, double psa,
+                 double pda, double pka);
+  bool AddBlkTen(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                 int32_t wd, int32_t fl, double px, double py, double pa, double pb);
+  bool AddBlkMoji(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                  int32_t wd, int32_t fl, int32_t ms, double px1, double py1, double px2,
+                  double py2, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                  const std::u16string& ps);
+  bool AddBlkMojiAt(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                    int32_t wd, int32_t fl, int32_t ms, double px, double py, double pw, double ph,
+                    double pd, double pa, const std::u16string& pf, const std::u16string& ps);
+  bool AddBlkSunpo(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                   int32_t wd, int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2,
+                   int32_t ms, double px1, double py1, double px2, double py2, double px3,
+                   double py3, double px4, double py4, double pw, double ph, double pd, double pa,
+                   const std::u16string& pf, const std::u16string& ps);
+  bool AddBlkSunpoAt(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                     int32_t wd, int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2,
+                     int32_t ms, double px1, double py1, double px2, double py2, double px,
+                     double py, double pw, double ph, double pd, double pa,
+                     const std::u16string& pf, const std::u16string& ps);
+  bool AddBlkSunpoSxf(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                      int32_t wd, int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2,
+                      int32_t ms, double px1, double py1, double px2, double py2, double px3,
+                      double py3, double px4, double py4, double pw, double ph, double pd,
+                      double pa, const std::u16string& pf, const std::u16string& ps,
+                      const TSunpoSxfParts& sxf);
+  bool AddBlkSunpoSxfAt(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                        int32_t wd, int32_t fl, int32_t co2, int32_t tp2, int32_t wd2, int32_t fl2,
+                        int32_t ms, double px1, double py1, double px2, double py2, double px,
+                        double py, double pw, double ph, double pd, double pa,
+                        const std::u16string& pf, const std::u16string& ps,
+                        const TSunpoSxfParts& sxf);
+  bool AddBlkSunpoSxfAtDist(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                            int32_t wd, int32_t fl, int32_t co2, int32_t tp2, int32_t wd2,
+                            int32_t fl2, int32_t ms, double px1, double py1, double px2, double py2,
+                            double px, double py, double pw, double ph, double pd, double pa,
+                            const std::u16string& pf, const std::u16string& ps,
+                            const TSunpoSxfParts& sxf, double d1, double d2);
+  bool AddBlkSolid(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                   int32_t wd, int32_t fl, int32_t fc, double px1, double py1, double px2,
+                   double py2, double px3, double py3, double px4, double py4);
+  bool AddBlkSolid(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                   int32_t wd, int32_t fl, int32_t fc, double px1, double py1, double px2,
+                   double py2);
+  bool AddBlkSolid(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                   int32_t wd, int32_t fl, int32_t fc, double px1, double py1, double px2,
+                   double py2, double px3, double py3);
+  bool AddBlkSolidA(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t wd,
+                    int32_t fl, int32_t fc, double px, double py, double pr, double ph, double pka);
+  bool AddBlkSolidA(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t wd,
+                    int32_t fl, int32_t fc, double px, double py, double pr, double ph, double pka,
+                    double psa, double pda);
+  bool AddBlkSolidC(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                    int32_t wd, int32_t fl, int32_t fc, double px, double py, double pr, double ph,
+                    double pka, double psa, double pda);
+  bool AddBlkSolidD(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                    int32_t wd, int32_t fl, int32_t fc, double px, double py, double pr, double pri,
+                    double ph, double pka, double psa, double pda);
+  // Also false when definition bn already contains definition bdn (directly
+  // or further down): the placement would make the definitions circular.
+  bool AddBlkBlock(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int32_t co, int32_t tp,
+                   int32_t wd, int32_t fl, int32_t bn, double px, double py, double pbx, double pby,
+                   double pa);
   // END builders
 };
 

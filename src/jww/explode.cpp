@@ -1,6 +1,110 @@
-#include "jww/document.h"
+// Explosion of every block placement of the drawing through the block tree:
+// afterwards the drawing holds no insertions and no definitions.
 
-// Placeholder until the whole-drawing explosion lands.
+#include <algorithm>
+
+#include "jww/document.h"
+#include "jww/entity_append.h"
+
 namespace jww {
-bool TJwwData::BlockExplode() { return false; }
+
+namespace {
+
+// Insertions that still stand in the draw order. An insertion whose entry
+// was cleared (an exploded SXF figure placement) keeps its record and its
+// tree node, but must not be exploded a second time.
+std::vector<bool> VisibleInsertions(const TJwwData& doc) {
+  std::vector<bool> visible(doc.EntBlockN, false);
+  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    const TEntJwwNo e = doc.EntNo[i];
+    if (e.EntType == kBlock && e.EntNo >= 0 && e.EntNo < doc.EntBlockN) visible[e.EntNo] = true;
+  }
+  return visible;
+}
+
+template <typename T>
+const T* Member(const std::vector<T>& a, int32_t count, int32_t index) {
+  if (index < 0 || index >= count || static_cast<size_t>(index) >= a.size()) return nullptr;
+  return &a[index];
+}
+
+bool ExplodeMembers(TJwwData& doc, const TEntJwwBlockDef& d, const TPlacement& t) {
+  const int32_t members = std::min<int32_t>(d.N, static_cast<int32_t>(d.mNo.size()));
+  for (int32_t k = 0; k < members; ++k) {
+    const TEntJwwNo e = d.mNo[k];
+    bool ok = true;
+    switch (e.EntType) {
+      case kLine:
+        if (auto* m = Member(d.mLine, d.mLineN, e.EntNo)) ok = doc.BlockExplodeLine(*m, t);
+        break;
+      case kEnko:
+        if (auto* m = Member(d.mEnko, d.mEnkoN, e.EntNo)) ok = doc.BlockExplodeEnko(*m, t);
+        break;
+      case kTen:
+        if (auto* m = Member(d.mTen, d.mTenN, e.EntNo)) ok = doc.BlockExplodeTen(*m, t);
+        break;
+      case kMoji:
+        if (auto* m = Member(d.mMoji, d.mMojiN, e.EntNo)) ok = doc.BlockExplodeMoji(*m, t);
+        break;
+      case kSunpo:
+        if (auto* m = Member(d.mSunpo, d.mSunpoN, e.EntNo)) ok = doc.BlockExplodeSunpo(*m, t);
+        break;
+      case kSolid:
+        if (auto* m = Member(d.mSolid, d.mSolidN, e.EntNo)) ok = doc.BlockExplodeSolid(*m, t);
+        break;
+      default:
+        // Nested insertions have tree nodes of their own.
+        break;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TJwwData::BlockExplode() {
+  if (EntBlockTreeN == 0) return true;
+  // A tree cut short at its node limit lacks placements: exploding it and
+  // then dropping every definition would lose them.
+  if (EntBlockTreeCut) return false;
+  ReserveForAppends(*this, false);
+
+  const std::vector<bool> visibleTop = VisibleInsertions(*this);
+  std::vector<bool> visible(EntBlockTreeN, false);
+  for (int32_t k = 0; k < EntBlockTreeN; ++k) {
+    const TEntJwwBlockTree& node = EntBlockTree[k];
+    visible[k] = node.parent < 0 ? (k < EntBlockN && visibleTop[k]) : visible[node.parent];
+    if (!visible[k] || node.defno < 0 || node.defno >= EntBlockDefN) continue;
+    TPlacement t;
+    t.tx = node.x;
+    t.ty = node.y;
+    t.m11 = node.r1;
+    t.m12 = node.r2;
+    t.m21 = node.r3;
+    t.m22 = node.r4;
+    t.keepLayer = (node.att.nPenStyle & 0x40) != 0;
+    t.gLayer = node.att.nGLayer;
+    t.layer = node.att.nLayer;
+    if (!ExplodeMembers(*this, EntBlockDef[node.defno], t)) return false;
+  }
+
+  TrimToCounts(*this);
+  EntBlockTree.clear();
+  EntBlockTreeN = 0;
+  EntBlockTreeCut = false;
+  EntBlockNum = 0;
+  EntBlockDef.clear();
+  EntBlockDefN = 0;
+  Enthd.n2 = 0;
+  EntBlock.clear();
+  EntBlockN = 0;
+  const int32_t n = std::min<int32_t>(Enthd.n1, static_cast<int32_t>(EntNo.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    if (EntNo[i].EntType == kBlock) EntNo[i] = TEntJwwNo{kNone, 0};
+  }
+  return true;
+}
+
 }  // namespace jww

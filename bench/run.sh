@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Whole-process figures for the README of bench/: each measured in one run
+# beside `cp` of the same file, so that ratios survive a noisy shared machine.
+#
+#   bench/run.sh [BUILD_DIR]        (default: build)
+#
+# Prints, for generated drawings of 10k, 100k and 1M entities: file size,
+# cp time, `brindle rewrite` time and its ratio to cp, read+write throughput,
+# peak RSS and its ratio to the file size; then, for an SXF drawing of 15
+# figures of 50 members placed 10,000 times: `brindle convert` against
+# `brindle rewrite` of the same input, and copies per second.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+ninja -C "$build" brindle brindle-samples >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# best of three runs: wall seconds and peak RSS (kB) of one command
+measure() {
+  local best_t="" best_m=""
+  for _ in 1 2 3; do
+    rm -f "$work/out.jww" "$work/cp.jww"
+    rm -rf "$work/conv" && mkdir -p "$work/conv"
+    /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || {
+      cat "$work/err.txt" >&2
+      return 1
+    }
+    read -r t m <"$work/time.txt"
+    if [ -z "$best_t" ] || awk -v a="$t" -v b="$best_t" 'BEGIN{exit !(a<b)}'; then
+      best_t=$t
+      best_m=$m
+    fi
+  done
+  echo "$best_t $best_m"
+}
+
+printf '%-10s %9s %8s %9s %7s %10s %9s %8s\n' entities "size MB" "cp s" "rewrite s" ratio "MB/s r+w" "RSS MB" "RSS/size"
+for n in 10000 100000 1000000; do
+  "$build/brindle-samples" "$work/gen" --bench "$n" >/dev/null
+  f="$work/gen/bench-$n.jww"
+  size=$(stat -c %s "$f")
+  sync
+  read -r tcp _ < <(measure cp "$f" "$work/cp.jww")
+  read -r trw mrw < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+  awk -v n="$n" -v s="$size" -v c="$tcp" -v r="$trw" -v m="$mrw" 'BEGIN{
+    mb=s/1048576; c=(c<0.01?0.01:c); r=(r<0.01?0.01:r);
+    printf "%-10d %9.1f %8.2f %9.2f %7.1f %10.1f %9.1f %8.2f\n", n, mb, c, r, r/c, 2*mb/r, m/1024, (m*1024)/s }'
+done
+
+echo
+"$build/brindle-samples" "$work/gen" --sxf-bench 15 50 10000 >/dev/null
+f="$work/gen/sxf-bench-15-50-10000.jww"
+read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+read -r tcv mcv < <(measure "$build/brindle" convert --json -o "$work/conv" "$f")
+"$build/brindle" convert --json -o "$work/conv" "$f" >"$work/json.txt"
+copies=$(sed -n 's/.*"copies":\([0-9]*\).*/\1/p' "$work/json.txt" | head -1)
+awk -v r="$trw" -v c="$tcv" -v k="${copies:-0}" -v m="$mcv" 'BEGIN{
+  printf "SXF drawing: 15 figures x 50 members, 10000 placements\n";
+  printf "  rewrite %.2f s, convert %.2f s, ratio %.2f, copies %d, %.0f copies/s (whole process), RSS %.1f MB\n",
+    r, c, c/r, k, k/(c>0.01?c:0.01), m/1024 }'

@@ -1,0 +1,199 @@
+#include "app/driver.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "util/path.h"
+
+namespace app {
+namespace fs = std::filesystem;
+
+std::string MissingFolderMessage(const std::string& folder) {
+  return std::string(kMissingFolder) + folder;
+}
+
+void BatchDriver::ClearFList() {
+  FList.clear();
+  FListN = 0;
+}
+
+bool BatchDriver::PickupFile(const std::string& fn) {
+  if (fn.empty() || util::LowerFileExt(fn) != ".jww" || !util::FileExistsCheck(fn)) return false;
+  FList.push_back(fn);
+  FListN = static_cast<int>(FList.size());
+  return true;
+}
+
+bool BatchDriver::ResolveOutputFolder(std::string& folder) {
+  switch (settings_.Mode()) {
+    case OutputMode::kDesktop:
+      folder = util::AddPathDelim(platform_.DesktopFolder());
+      return true;
+    case OutputMode::kDocuments:
+      folder = util::AddPathDelim(platform_.DocumentsFolder());
+      return true;
+    case OutputMode::kBeside:
+      folder.clear();
+      return true;
+    case OutputMode::kFixed: {
+      // An empty folder text would name the root of the file system; that is
+      // never the folder a user meant, so it counts as not found.
+      std::error_code ec;
+      if (settings_.EditFl1.empty() || !fs::is_directory(settings_.EditFl1, ec)) {
+        platform_.MessageBox(MissingFolderMessage(settings_.EditFl1));
+        return false;
+      }
+      folder = util::AddPathDelim(settings_.EditFl1);
+      return true;
+    }
+    case OutputMode::kAsk: {
+      FolderAnswer answer = platform_.AskFolder(settings_.LabelPreFolder);
+      if (answer.kind == FolderAnswer::Kind::kUnavailable) return false;
+      if (answer.kind == FolderAnswer::Kind::kChosen)
+        settings_.LabelPreFolder = util::AddPathDelim(answer.folder);
+      folder = settings_.LabelPreFolder;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string BatchDriver::WantedTarget(const std::string& src, const std::string& folder) const {
+  if (settings_.Mode() == OutputMode::kBeside) return src;
+  return folder + util::FileNameOnly(src);
+}
+
+FileRecord BatchDriver::ConvertOne(size_t index, const std::string& folder) const {
+  FileRecord rec;
+  rec.index = index;
+  rec.source = FList[index];
+  std::string wanted = WantedTarget(rec.source, folder);
+  rec.result = ConvertFile(rec.source, wanted, options_);
+  if (!rec.result.output.empty()) {
+    rec.target = rec.result.output;
+  } else {
+    // Nothing was written: show the name the file would have had.
+    std::optional<std::string> free = util::MakeBranchFileName(wanted);
+    rec.target = free ? *free : wanted;
+  }
+  return rec;
+}
+
+void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
+  platform_.Log(rec.source);
+  platform_.Log(kLogArrow + rec.target);
+  for (const std::string& w : rec.result.warnings) platform_.Log(kLogWarningPrefix + w);
+  platform_.Log(std::string(kLogResultPrefix) + (rec.result.ok ? kLogDone : kLogFailed));
+  if (rec.result.ok)
+    ++outcome.converted;
+  else
+    ++outcome.failed;
+  platform_.FileDone(rec);
+}
+
+std::string BatchDriver::RunProc1(const std::string& src, const std::string& dst) {
+  return ConvertFile(src, dst, options_).ok ? kLogDone : kLogFailed;
+}
+
+bool BatchDriver::RunSequential(const std::string& folder, BatchOutcome& outcome) {
+  for (size_t i = 0; i < FList.size(); ++i) {
+    if (platform_.StopRequested()) return true;
+    Emit(ConvertOne(i, folder), outcome);
+  }
+  return false;
+}
+
+// Workers take the files in order; the log is written by this thread in the
+// same order, each file as soon as it and all before it are done. A stop
+// request keeps workers from taking further files; files already taken are
+// finished and logged.
+bool BatchDriver::RunParallel(const std::string& folder, BatchOutcome& outcome) {
+  const size_t n = FList.size();
+  std::vector<std::optional<FileRecord>> done(n);
+  std::mutex m;
+  std::condition_variable cv;
+  size_t next = 0;
+  bool stopped = false;
+  int running = 0;
+
+  auto worker = [&] {
+    for (;;) {
+      size_t idx;
+      {
+        std::lock_guard lock(m);
+        if (stopped || next >= n) break;
+        if (platform_.StopRequested()) {
+          stopped = true;
+          break;
+        }
+        idx = next++;
+      }
+      FileRecord rec = ConvertOne(idx, folder);
+      {
+        std::lock_guard lock(m);
+        done[idx] = std::move(rec);
+      }
+      cv.notify_all();
+    }
+    {
+      std::lock_guard lock(m);
+      --running;
+    }
+    cv.notify_all();
+  };
+
+  std::vector<std::thread> threads;
+  const size_t workers = std::min(n, static_cast<size_t>(jobs_));
+  for (size_t w = 0; w < workers; ++w) {
+    {
+      std::lock_guard lock(m);
+      ++running;
+    }
+    try {
+      threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+      std::lock_guard lock(m);
+      --running;
+      break;  // go on with the workers there are
+    }
+  }
+  if (threads.empty()) return RunSequential(folder, outcome);
+
+  for (size_t i = 0; i < n; ++i) {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return done[i].has_value() || running == 0; });
+    if (!done[i]) break;  // never taken: the batch was stopped before it
+    FileRecord rec = std::move(*done[i]);
+    done[i].reset();
+    lock.unlock();
+    Emit(rec, outcome);
+  }
+  for (std::thread& t : threads) t.join();
+  return stopped;
+}
+
+BatchOutcome BatchDriver::RunProc() {
+  BatchOutcome outcome;
+  if (FListN == 0 || FList.empty()) return outcome;
+  std::string folder;
+  if (!ResolveOutputFolder(folder)) {
+    outcome.status = BatchStatus::kNotStarted;
+    return outcome;
+  }
+  platform_.SaveSettings();
+  platform_.ClearLog();
+
+  bool stopped =
+      jobs_ > 1 && FList.size() > 1 ? RunParallel(folder, outcome) : RunSequential(folder, outcome);
+  if (stopped) platform_.Log(kLogStopped);
+  outcome.status = stopped ? BatchStatus::kStopped : BatchStatus::kCompleted;
+  platform_.ShowLogPage();
+  return outcome;
+}
+
+}  // namespace app

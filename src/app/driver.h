@@ -1,0 +1,94 @@
+// The batch driver: collects the drawings offered by a front end, resolves
+// the output folder once per batch, converts the files (one after the other
+// or with several workers) and writes three log lines per file, in the
+// order the files were offered.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/convert.h"
+#include "app/platform.h"
+#include "app/settings.h"
+
+namespace jww {
+class TJwwData;
+}
+
+namespace app {
+
+// Log texts, exactly as the user sees them.
+inline constexpr const char* kLogDone = "変換完了";
+inline constexpr const char* kLogFailed = "変換失敗";
+inline constexpr const char* kLogArrow = "→ ";
+inline constexpr const char* kLogResultPrefix = "　…… ";  // U+3000, two U+2026, space
+inline constexpr const char* kLogStopped = "[ESC]を押しましたので中断します。";
+inline constexpr const char* kLogWarningPrefix = "　※ ";
+inline constexpr const char* kMissingFolder = "指定したフォルダが見つかりません。\r\n";
+
+// What became of one offered file.
+struct FileRecord {
+  size_t index = 0;  // position in the batch
+  std::string source;
+  std::string target;  // the name shown after "→ "
+  ConvertResult result;
+};
+
+enum class BatchStatus {
+  kNoFiles,     // nothing to convert: nothing saved, log untouched
+  kNotStarted,  // the output folder could not be resolved
+  kCompleted,   // every file was tried
+  kStopped,     // a stop request ended the batch early
+};
+
+struct BatchOutcome {
+  BatchStatus status = BatchStatus::kNoFiles;
+  int converted = 0;
+  int failed = 0;
+};
+
+class BatchDriver {
+ public:
+  BatchDriver(Platform& platform, Settings& settings) : platform_(platform), settings_(settings) {}
+
+  void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+  void SetConvertOptions(const ConvertOptions& options) { options_ = options; }
+
+  // The pending batch, in the order the names were offered.
+  std::vector<std::string> FList;
+  int FListN = 0;
+  void ClearFList();
+
+  // Keeps `fn` when it names an existing file (not a folder) with the
+  // extension ".jww" in any letter case; returns whether it was kept.
+  bool PickupFile(const std::string& fn);
+
+  // Runs the pending batch.
+  BatchOutcome RunProc();
+
+  // Converts one file and returns the log text: "変換完了" or "変換失敗".
+  std::string RunProc1(const std::string& src, const std::string& dst);
+
+  // Empties a document after a conversion and deletes its extracted images.
+  static void JwwDataFree(jww::TJwwData& doc) { app::JwwDataFree(doc); }
+
+ private:
+  // The output folder with its separator; empty in the beside-the-source
+  // mode; nullopt when no batch may run.
+  bool ResolveOutputFolder(std::string& folder);
+  std::string WantedTarget(const std::string& src, const std::string& folder) const;
+  FileRecord ConvertOne(size_t index, const std::string& folder) const;
+  void Emit(const FileRecord& record, BatchOutcome& outcome);
+  bool RunSequential(const std::string& folder, BatchOutcome& outcome);
+  bool RunParallel(const std::string& folder, BatchOutcome& outcome);
+
+  Platform& platform_;
+  Settings& settings_;
+  ConvertOptions options_;
+  int jobs_ = 1;
+};
+
+// Text of the message shown when the fixed folder does not exist.
+std::string MissingFolderMessage(const std::string& folder);
+
+}  // namespace app

@@ -1,0 +1,589 @@
+#include "app/sample_drawings.h"
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <random>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "util/text.h"
+
+namespace app {
+
+namespace {
+
+using jww::TJwwData;
+using SxfParts = TJwwData::TSunpoSxfParts;
+
+constexpr int32_t kTopLevel = -1;
+
+// Attribute values of an entity, in builder order.
+struct Pen {
+  int32_t lg = 0, ly = 0, co = 2, tp = 1, wd = 0, fl = 0;
+  int32_t cn = 0;
+};
+
+// Adds entities either to the drawing (definition kTopLevel) or to one block
+// definition, so that the figures and the plan are drawn with the same
+// calls. The first failing builder clears the shared success flag.
+class Sketch {
+ public:
+  Sketch(TJwwData& doc, bool& ok, int32_t definition = kTopLevel)
+      : doc_(doc), ok_(ok), def_(definition) {}
+
+  void Line(const Pen& p, double x1, double y1, double x2, double y2) {
+    Note(Top() ? doc_.AddEntLine(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x1, y1, x2, y2)
+               : doc_.AddBlkLine(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x1, y1, x2, y2));
+  }
+  void Polyline(const Pen& p, std::initializer_list<std::pair<double, double>> points,
+                bool closed = false) {
+    const std::vector<std::pair<double, double>> v(points);
+    for (size_t i = 1; i < v.size(); ++i) {
+      Line(p, v[i - 1].first, v[i - 1].second, v[i].first, v[i].second);
+    }
+    if (closed && v.size() > 2) Line(p, v.back().first, v.back().second, v[0].first, v[0].second);
+  }
+  void Rect(const Pen& p, double x1, double y1, double x2, double y2) {
+    Polyline(p, {{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}}, true);
+  }
+  // Angles in degrees; flat is the minor/major radius ratio.
+  void Arc(const Pen& p, double x, double y, double r, double flat, double start, double sweep,
+           double tilt) {
+    Note(Top() ? doc_.AddEntArc(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, r, flat, start,
+                                sweep, tilt)
+               : doc_.AddBlkArc(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, r, flat,
+                                start, sweep, tilt));
+  }
+  void Ellipse(Pen p, double x, double y, double r, double flat, double tilt) {
+    p.fl |= 8;
+    Arc(p, x, y, r, flat, 0, 360, tilt);
+  }
+  void Circle(const Pen& p, double x, double y, double r) { Ellipse(p, x, y, r, 1.0, 0); }
+  // p.tp is the point code.
+  void Point(const Pen& p, double x, double y, double angle = 0, double scale = 1) {
+    Note(Top()
+             ? doc_.AddEntTen(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, angle, scale)
+             : doc_.AddBlkTen(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, angle, scale));
+  }
+  // p.tp is the base-point code; text type ms supplies the size.
+  void Text(const Pen& p, int32_t ms, double x, double y, double angle, const std::u16string& s) {
+    const TextSize size = SizeOf(ms);
+    Note(Top() ? doc_.AddEntMojiAt(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, ms, x, y, size.w,
+                                   size.h, size.d, angle, kFont, s)
+               : doc_.AddBlkMojiAt(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, ms, x, y, size.w,
+                                   size.h, size.d, angle, kFont, s));
+  }
+  // Text of free size from its start to its end point.
+  void TextBetween(const Pen& p, double x1, double y1, double x2, double y2, double w, double h,
+                   double angle, const std::u16string& s) {
+    Note(Top() ? doc_.AddEntMoji(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, 0, x1, y1, x2, y2, w, h,
+                                 0.5, angle, kFont, s)
+               : doc_.AddBlkMoji(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, 0, x1, y1, x2, y2,
+                                 w, h, 0.5, angle, kFont, s));
+  }
+  void Solid(const Pen& p, int32_t rgb, std::array<double, 8> c) {
+    Note(Top() ? doc_.AddEntSolid(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1], c[2],
+                                  c[3], c[4], c[5], c[6], c[7])
+               : doc_.AddBlkSolid(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1],
+                                  c[2], c[3], c[4], c[5], c[6], c[7]));
+  }
+  void Triangle(const Pen& p, int32_t rgb, std::array<double, 6> c) {
+    Note(Top() ? doc_.AddEntSolid(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1], c[2],
+                                  c[3], c[4], c[5])
+               : doc_.AddBlkSolid(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1],
+                                  c[2], c[3], c[4], c[5]));
+  }
+  void Disc(const Pen& p, int32_t rgb, double x, double y, double r, double flat, double tilt) {
+    Note(Top() ? doc_.AddEntSolidA(p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat, tilt)
+               : doc_.AddBlkSolidA(def_, p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat,
+                                   tilt));
+  }
+  void Sector(const Pen& p, int32_t rgb, double x, double y, double r, double flat, double tilt,
+              double start, double sweep) {
+    Note(Top() ? doc_.AddEntSolidA(p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat, tilt,
+                                   start, sweep)
+               : doc_.AddBlkSolidA(def_, p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat,
+                                   tilt, start, sweep));
+  }
+  // p.tp chooses the figure (1 sector, 2 and 3 the other arc figures).
+  void ArcFigure(const Pen& p, int32_t rgb, double x, double y, double r, double flat, double tilt,
+                 double start, double sweep) {
+    Note(Top() ? doc_.AddEntSolidC(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r, flat,
+                                   tilt, start, sweep)
+               : doc_.AddBlkSolidC(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r,
+                                   flat, tilt, start, sweep));
+  }
+  void Ring(const Pen& p, int32_t rgb, double x, double y, double r, double inner, double flat,
+            double tilt, double start, double sweep) {
+    Note(Top() ? doc_.AddEntSolidD(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r, inner,
+                                   flat, tilt, start, sweep)
+               : doc_.AddBlkSolidD(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r,
+                                   inner, flat, tilt, start, sweep));
+  }
+  void Insert(const Pen& p, int32_t definition, double x, double y, double sx, double sy,
+              double angle) {
+    Note(Top() ? doc_.AddEntBlock(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, definition, x, y, sx,
+                                  sy, angle)
+               : doc_.AddBlkBlock(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, definition, x, y,
+                                  sx, sy, angle));
+  }
+  // SXF-mode dimension between the measured points k1 and k2, its line
+  // `offset` to the left of k1→k2; the value text sits on the line.
+  void Dimension(const Pen& p, double k1x, double k1y, double k2x, double k2y, double offset,
+                 const std::u16string& value) {
+    const double len = std::hypot(k2x - k1x, k2y - k1y);
+    const double nx = -(k2y - k1y) / len, ny = (k2x - k1x) / len;
+    const double x1 = k1x + nx * offset, y1 = k1y + ny * offset;
+    const double x2 = k2x + nx * offset, y2 = k2y + ny * offset;
+    const double angle = ReadableAngle(k2x - k1x, k2y - k1y);
+    // The text stands just off the line on the side its letters grow to.
+    const double a = angle * std::numbers::pi / 180;
+    const double tx = (x1 + x2) / 2 - std::sin(a) * 0.5, ty = (y1 + y2) / 2 + std::cos(a) * 0.5;
+
+    SxfParts sxf;
+    sxf.ho1 = {1, p.co, 1, 0, 0};
+    sxf.ho2 = {1, p.co, 1, 0, 0};
+    sxf.te1 = {2, p.co, 3, 0, 0, 0, 0, 0, 0, 1.0};  // arrow heads point outwards
+    sxf.te2 = {1, p.co, 3, 0, 0, 0, 0, 0, 0, 1.0};
+    sxf.kt1 = {1, p.co, -1, 0, 0, k1x, k1y};
+    sxf.kt2 = {1, p.co, -1, 0, 0, k2x, k2y};
+    const TextSize size = SizeOf(kDimensionText);
+    // Text base point 2: the middle of its lower edge.
+    Note(Top() ? doc_.AddEntSunpoSxfAtDist(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, p.co, 2, 0, 0,
+                                           kDimensionText, x1, y1, x2, y2, tx, ty, size.w, size.h,
+                                           size.d, angle, kFont, value, sxf, 1.0, 1.0)
+               : doc_.AddBlkSunpoSxfAtDist(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, p.co, 2,
+                                           0, 0, kDimensionText, x1, y1, x2, y2, tx, ty, size.w,
+                                           size.h, size.d, angle, kFont, value, sxf, 1.0, 1.0));
+  }
+  // Plain dimension of older drawings: line and text only.
+  void PlainDimension(const Pen& p, double x1, double y1, double x2, double y2,
+                      const std::u16string& value) {
+    const TextSize size = SizeOf(kDimensionText);
+    const double angle = ReadableAngle(x2 - x1, y2 - y1);
+    Note(Top() ? doc_.AddEntSunpoAt(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, p.co, 2, 0, 0,
+                                    kDimensionText, x1, y1, x2, y2, (x1 + x2) / 2, (y1 + y2) / 2,
+                                    size.w, size.h, size.d, angle, kFont, value)
+               : doc_.AddBlkSunpoAt(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, p.co, 2, 0, 0,
+                                    kDimensionText, x1, y1, x2, y2, (x1 + x2) / 2, (y1 + y2) / 2,
+                                    size.w, size.h, size.d, angle, kFont, value));
+  }
+
+ private:
+  struct TextSize {
+    double w, h, d;
+  };
+  static constexpr int32_t kDimensionText = 2;
+  static constexpr const char16_t* kFont = u"ＭＳ ゴシック";
+
+  bool Top() const { return def_ == kTopLevel; }
+  // Direction of a dimension text in degrees, turned so that it never reads
+  // upside down: within (-90, 90].
+  static double ReadableAngle(double dx, double dy) {
+    double a = std::atan2(dy, dx) * 180 / std::numbers::pi;
+    if (a > 90) a -= 180;
+    if (a <= -90) a += 180;
+    return a;
+  }
+  void Note(bool added) { ok_ = ok_ && added; }
+  TextSize SizeOf(int32_t ms) const {
+    const int32_t t = ms % 10000;
+    if (t < 1 || t > static_cast<int32_t>(doc_.EntMoj.size())) return {3, 3, 0.5};
+    const auto& m = doc_.EntMoj[t - 1];
+    return {m.adMojiX, m.adMojiY, m.adMojiD};
+  }
+
+  TJwwData& doc_;
+  bool& ok_;
+  int32_t def_;
+};
+
+// A new block definition, or -1 when it cannot be added. Names without the
+// SXF marker become SXF figures with flag bf; a plain block is renamed after.
+int32_t NewDefinition(TJwwData& doc, bool& ok, const Pen& p, int32_t bf,
+                      const std::u16string& name) {
+  const bool added = doc.AddBlkDef(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, bf, name);
+  ok = ok && added;
+  return added ? doc.EntBlockDefN - 1 : -1;
+}
+
+int32_t NewPlainBlock(TJwwData& doc, bool& ok, const Pen& p, const std::u16string& name) {
+  const int32_t i = NewDefinition(doc, ok, p, 4, name);
+  if (i >= 0) doc.EntBlockDef[i].strName = name;
+  return i;
+}
+
+void FinishDefinitions(TJwwData& doc) {
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) doc.AddBlkDefPost(i);
+}
+
+// ---- the plan ----
+
+// One module of 910 mm drawn at 1:50, in paper millimetres.
+constexpr double M = 18.2;
+constexpr double kWall = 3.0;  // 150 mm
+
+enum PlanLayer { kGrid = 0, kWalls = 1, kFittings = 2, kEquipment = 3, kTexts = 4, kDims = 5 };
+
+void NameLayers(TJwwData& doc) {
+  doc.EntLgrp[0].aStrGLayName = u"1階平面図";
+  const char16_t* names[] = {u"通り芯", u"壁", u"建具", u"設備", u"文字", u"寸法", u"仕上"};
+  for (int i = 0; i < 7; ++i) doc.EntLay[i].aStrLayName = names[i];
+  doc.Enthd.strMemo = u"Brindle サンプル図面\r\nSXF 図形の展開を試すための平面図";
+}
+
+// Hinged door, hinge at the origin, opening along +x, leaf along +y.
+void DrawDoor(Sketch s) {
+  const Pen leaf{0, kFittings, 2, 1};
+  const Pen swing{0, kFittings, 2, 2};
+  s.Line(leaf, 0, 0, 0, 0.8 * M);
+  s.Arc(swing, 0, 0, 0.8 * M, 1.0, 0, 90, 0);
+  s.Line(leaf, 0, 0, 0.8 * M, 0);
+  s.Text(Pen{0, kTexts, 3, 5}, 1, 0.4 * M, -2.0, 0, u"WD1");
+}
+
+// Sliding window in a wall of thickness kWall, centred on the wall line.
+void DrawWindow(Sketch s) {
+  const Pen frame{0, kFittings, 2, 1};
+  const Pen sash{0, kFittings, 5, 1};
+  s.Rect(frame, 0, -kWall / 2, 1.8 * M, kWall / 2);
+  s.Line(sash, 0, -0.4, 1.0 * M, -0.4);
+  s.Line(sash, 0.8 * M, 0.4, 1.8 * M, 0.4);
+  s.Ellipse(Pen{0, kFittings, 4, 1}, 0.9 * M, 0, 1.0, 0.5, 0);
+  s.Text(Pen{0, kTexts, 3, 2}, 1, 0.9 * M, kWall, 0, u"AW1");
+}
+
+// Column 300 mm square: a filled square with its outline and a centre point.
+void DrawColumn(Sketch s) {
+  const double h = 3.0;
+  s.Solid(Pen{0, kWalls, 10, 1}, 0x808080, {-h, -h, h, -h, h, h, -h, h});
+  s.Rect(Pen{0, kWalls, 2, 1}, -h, -h, h, h);
+  s.Point(Pen{0, kWalls, 2, 0}, 0, 0);
+}
+
+// Wash-basin counter with its own door: a figure that places another figure.
+void DrawWashUnit(Sketch s, int32_t door) {
+  const Pen counter{0, kEquipment, 3, 1};
+  s.Rect(counter, 0, 0, 1.6 * M, 0.6 * M);
+  s.Ellipse(Pen{0, kEquipment, 4, 1}, 0.8 * M, 0.3 * M, 4.0, 0.6, 0);
+  s.Arc(Pen{0, kEquipment, 4, 1}, 0.8 * M, 0.3 * M, 5.0, 0.6, 200, 140, 0);
+  s.Sector(Pen{0, kEquipment, 10}, 0xE0E0F0, 0.8 * M, 0.3 * M, 3.0, 0.6, 0, 0, 180);
+  s.Point(Pen{0, kEquipment, 4, 2}, 0.8 * M, 0.45 * M);
+  s.Text(Pen{0, kTexts, 2, 5}, 2, 0.8 * M, 0.8 * M, 0, u"洗面台");
+  s.Insert(Pen{0, kFittings, 2, 1}, door, 1.6 * M + 2.0, 0.0, 1.0, 1.0, 0);
+}
+
+// North arrow: a plain user block, not an SXF figure.
+void DrawNorthArrow(Sketch s) {
+  const Pen p{0, kTexts, 2, 1};
+  s.Circle(p, 0, 0, 6.0);
+  s.Line(p, 0, -6.0, 0, 6.0);
+  s.Triangle(Pen{0, kTexts, 2, 1}, 0, {0, 6.0, -2.5, -1.0, 2.5, -1.0});
+  s.Text(Pen{0, kTexts, 2, 2}, 3, 0, 7.0, 0, u"N");
+}
+
+void DrawWalls(Sketch s) {
+  const Pen grid{0, kGrid, 1, 7};
+  for (double x : {0.0, 6 * M, 10 * M}) s.Line(grid, x, -1.2 * M, x, 9.2 * M);
+  for (double y : {0.0, 4 * M, 8 * M}) s.Line(grid, -1.2 * M, y, 11.2 * M, y);
+
+  const Pen wall{0, kWalls, 2, 1, 35};
+  const double h = kWall / 2;
+  s.Rect(wall, -h, -h, 10 * M + h, 8 * M + h);
+  s.Rect(wall, h, h, 10 * M - h, 8 * M - h);
+  s.Polyline(wall, {{6 * M - h, h}, {6 * M - h, 8 * M - h}});
+  s.Polyline(wall, {{6 * M + h, h}, {6 * M + h, 4 * M - h}});
+  s.Polyline(wall, {{6 * M + h, 4 * M + h}, {6 * M + h, 8 * M - h}});
+  s.Polyline(wall, {{6 * M + h, 4 * M - h}, {10 * M - h, 4 * M - h}});
+  s.Polyline(wall, {{6 * M + h, 4 * M + h}, {10 * M - h, 4 * M + h}});
+
+  // Entrance floor: SXF colour and SXF line type (dashed).
+  const Pen hatch{0, kFittings, 104, 32};
+  for (int i = 1; i < 6; ++i) s.Line(hatch, 1.5 * M + i * 3.0, h, 1.5 * M + i * 3.0, 1.2 * M);
+}
+
+void DrawFurniture(Sketch s) {
+  const Pen furniture{0, kEquipment, 3, 1};
+  s.Circle(furniture, 2.5 * M, 5.0 * M, 8.0);
+  for (double a : {0.0, 90.0, 180.0, 270.0}) {
+    const double r = a * std::numbers::pi / 180;
+    s.Circle(furniture, 2.5 * M + 11.0 * std::cos(r), 5.0 * M + 11.0 * std::sin(r), 2.5);
+  }
+  s.Ellipse(Pen{0, kEquipment, 6, 1}, 3.5 * M, 2.0 * M, 14.0, 0.5, 20);
+  // Bay window bulging out of the living room's west wall.
+  s.Arc(Pen{0, kWalls, 2, 1, 35}, 0, 6.0 * M, 0.8 * M, 1.0, 90, 180, 0);
+  s.Arc(Pen{0, kWalls, 2, 1, 35}, 0, 6.0 * M, 0.8 * M + kWall, 1.0, 90, 180, 0);
+
+  // Bed, rug and plants: solids and the arc solids.
+  s.Solid(Pen{0, 6, 10, 1}, 0x80C080,
+          {8 * M, 4.6 * M, 9.6 * M, 4.6 * M, 9.6 * M, 6.8 * M, 8 * M, 6.8 * M});
+  s.Disc(Pen{0, kEquipment, 3}, 0, 0.6 * M, 7.4 * M, 3.0, 1.0, 0);
+  s.Disc(Pen{0, kEquipment, 10}, 0x2080C0, 5.4 * M, 0.6 * M, 3.0, 0.7, 30);
+  s.ArcFigure(Pen{0, kEquipment, 5, 1}, 0, 5.4 * M, 7.4 * M, 3.0, 1.0, 0, 180, 270);
+  s.Ring(Pen{0, kEquipment, 8, 1}, 0, 9.3 * M, 0.7 * M, 4.0, 2.5, 1.0, 0, 0, 360);
+
+  s.Point(Pen{0, kGrid, 1, 0, 0, 8}, 0, 0);  // temporary point at the origin
+}
+
+void DrawTexts(Sketch s) {
+  const Pen centre{0, kTexts, 2, 5};
+  s.Text(centre, 5, 3 * M, 3 * M, 0, u"居間・食堂");
+  s.Text(centre, 4, 7 * M, 6 * M, 0, u"寝室");
+  s.Text(centre, 4, 8 * M, 2.6 * M, 0, u"洗面所");
+  s.Text(centre, 3, 2 * M, 0.7 * M, 0, u"玄関");
+  s.Text(Pen{0, kTexts, 2, 1}, 6, 0, -3.2 * M, 0, u"平面図　Ｓ＝１：５０");
+  s.Text(Pen{0, kTexts, 2, 9}, 2, 10 * M, -3.2 * M, 0, u"Brindle sample plan");
+  s.Text(Pen{0, kTexts, 2, 7, 0, 4}, 3, -2.2 * M, 8 * M, 0, u"縦書き");
+  s.TextBetween(Pen{0, kTexts, 2, 1}, 6.3 * M, 1.6 * M, 6.3 * M + 24, 1.6 * M, 2.5, 2.5, 0,
+                u"PS 600×600");
+}
+
+void DrawDimensions(Sketch s) {
+  const Pen dim{0, kDims, 1, 1};
+  s.Dimension(dim, 10 * M, 0, 0, 0, 1.8 * M, u"9,100");
+  s.Dimension(dim, 0, 0, 0, 8 * M, 1.8 * M, u"7,280");
+  s.Dimension(dim, 10 * M, 8 * M, 10 * M, 0, 1.8 * M, u"7,280");
+  s.Dimension(dim, 10 * M, 0, 6 * M, 0, 1.2 * M, u"3,640");
+  s.PlainDimension(dim, 0, -1.2 * M, 6 * M, -1.2 * M, u"5,460");
+}
+
+bool BuildSamplePlan(TJwwData& doc) {
+  bool ok = true;
+  doc.DataDefaultSet();
+  doc.Enthd.jwVer = 700;
+  NameLayers(doc);
+  ok = doc.AddEntPre();
+
+  // The wash unit comes first so that the door it places is exploded too.
+  const Pen defPen{0, 0, 2, 1};
+  const int32_t washUnit = NewDefinition(doc, ok, defPen, 1, u"洗面ユニット");
+  const int32_t door = NewDefinition(doc, ok, defPen, 1, u"片開き戸");
+  const int32_t window = NewDefinition(doc, ok, defPen, 2, u"引違い窓");
+  const int32_t column = NewDefinition(doc, ok, defPen, 1, u"柱");
+  const int32_t north = NewPlainBlock(doc, ok, defPen, u"方位記号");
+  if (!ok) return false;
+  DrawDoor(Sketch(doc, ok, door));
+  DrawWindow(Sketch(doc, ok, window));
+  DrawColumn(Sketch(doc, ok, column));
+  DrawWashUnit(Sketch(doc, ok, washUnit), door);
+  DrawNorthArrow(Sketch(doc, ok, north));
+  FinishDefinitions(doc);
+
+  Sketch top(doc, ok);
+  DrawWalls(top);
+  const Pen fitting{0, kFittings, 2, 1};
+  const Pen keepOwnLayers{0, kFittings, 2, 1, 0, 16};
+  top.Insert(fitting, door, 1.2 * M, 0, 1.0, 1.0, 0);               // entrance
+  top.Insert(fitting, door, 6 * M, 6.2 * M, 1.0, 1.0, 90);          // bedroom
+  top.Insert(fitting, door, 6 * M, 2.8 * M, -1.0, 1.0, 270);        // wash room, mirrored
+  top.Insert(keepOwnLayers, door, 4.0 * M, 8 * M, 1.25, 1.0, 180);  // wide door to the garden
+  top.Insert(fitting, window, 3.5 * M, 0, 1.0, 1.0, 0);
+  top.Insert(fitting, window, 2.6 * M, 8 * M, 1.2, 1.0, 180);
+  top.Insert(fitting, window, 0, 3.0 * M, 0.8, 1.0, 90);
+  top.Insert(fitting, window, 10 * M, 7.0 * M, 1.2, -1.0, 270);
+  const Pen structure{0, kWalls, 2, 1};
+  for (double x : {0.0, 6 * M, 10 * M}) {
+    for (double y : {0.0, 4 * M, 8 * M}) top.Insert(structure, column, x, y, 1.0, 1.0, 0);
+  }
+  top.Insert(structure, column, 3 * M, 8 * M, 1.5, 0.75, 0);
+  top.Insert(structure, column, 3 * M, 0, 1.0, 1.0, 45);
+  const Pen equipment{0, kEquipment, 2, 1};
+  top.Insert(equipment, washUnit, 6.6 * M, 0.2 * M, 1.0, 1.0, 0);
+  top.Insert(equipment, washUnit, 9.8 * M, 3.2 * M, 1.0, -1.0, 180);
+  top.Insert(Pen{0, kTexts, 2, 1}, north, 11.5 * M, 9.0 * M, 1.0, 1.0, 15);
+  DrawFurniture(top);
+  DrawTexts(top);
+  DrawDimensions(top);
+
+  return doc.AddEntPost() && ok;
+}
+
+// ---- generated drawings ----
+
+class Random {
+ public:
+  explicit Random(uint32_t seed) : engine_(seed) {}
+  // Uniform in [lo, hi); portable, unlike the standard distributions.
+  double Real(double lo, double hi) { return lo + (hi - lo) * (engine_() / 4294967296.0); }
+  int32_t Int(int32_t n) { return static_cast<int32_t>(engine_() % static_cast<uint32_t>(n)); }
+  bool Chance(int percent) { return Int(100) < percent; }
+
+ private:
+  std::mt19937 engine_;
+};
+
+const std::u16string kJapaneseTexts[] = {
+    u"居間",
+    u"寝室",
+    u"台所",
+    u"玄関ホール",
+    u"洗面脱衣室",
+    u"図面番号 A-101",
+    u"鉄筋コンクリート造",
+    u"ｶﾀｶﾅ半角",
+    u"延床面積 120.5㎡",
+    u"特記なき限り ±0",
+};
+
+Pen RandomPen(Random& r, int32_t groups) {
+  Pen p;
+  p.lg = r.Int(groups);
+  p.ly = r.Int(16);
+  p.co = r.Chance(90) ? 1 + r.Int(9) : 101 + r.Int(16);
+  p.tp = r.Chance(90) ? 1 + r.Int(9) : 31 + r.Int(16);
+  p.wd = r.Chance(80) ? 0 : 13 + r.Int(60);
+  return p;
+}
+
+// Shares out of 100 picks: lines below 80, texts below 90, arcs below 92,
+// points below 94, solids below 96, dimensions below 98, insertions above.
+constexpr int kInsertionPick = 98;
+
+// One member or entity of the kind `pick` stands for, around the origin
+// within `extent`.
+void RandomEntity(Sketch& s, Random& r, int pick, double extent, int32_t groups) {
+  Pen p = RandomPen(r, groups);
+  const auto coord = [&] { return r.Real(-extent, extent); };
+  if (pick < 80) {
+    s.Line(p, coord(), coord(), coord(), coord());
+  } else if (pick < 90) {
+    p.tp = 1 + r.Int(9);
+    const auto& text = kJapaneseTexts[r.Int(static_cast<int32_t>(std::size(kJapaneseTexts)))];
+    s.Text(p, 1 + r.Int(10), coord(), coord(), r.Real(0, 360), text);
+  } else if (pick < 92) {
+    if (r.Chance(50)) {
+      s.Arc(p, coord(), coord(), r.Real(1, extent / 4), 1.0, r.Real(0, 360), r.Real(10, 350), 0);
+    } else {
+      s.Ellipse(p, coord(), coord(), r.Real(1, extent / 4), r.Real(0.2, 1), r.Real(0, 180));
+    }
+  } else if (pick < 94) {
+    p.tp = r.Int(12);
+    s.Point(p, coord(), coord(), r.Real(0, 360), r.Real(0.5, 2));
+  } else if (pick < 96) {
+    const double x = coord(), y = coord(), w = r.Real(1, extent / 8), h = r.Real(1, extent / 8);
+    if (r.Chance(70)) {
+      s.Solid(p, 0, {x, y, x + w, y, x + w, y + h, x, y + h});
+    } else {
+      s.Disc(Pen{p.lg, p.ly, 10}, 0x40A0E0, x, y, w, r.Real(0.3, 1), r.Real(0, 180));
+    }
+  } else {
+    const double x = coord(), y = coord();
+    s.Dimension(p, x, y, x + r.Real(5, extent / 2), y + r.Real(-5, 5), r.Real(2, 6), u"1,234");
+  }
+}
+
+}  // namespace
+
+jww::TJwwData MakeSamplePlan() {
+  TJwwData doc;
+  BuildSamplePlan(doc);
+  return doc;
+}
+
+bool WriteSamplePlans(const std::string& dir, std::string* error) {
+  const auto fail = [&](const std::string& what) {
+    if (error) *error = what;
+    return false;
+  };
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (!std::filesystem::is_directory(dir)) return fail("cannot create folder " + dir);
+
+  TJwwData doc;
+  if (!BuildSamplePlan(doc)) return fail("cannot build the sample plan");
+
+  struct Output {
+    const char* name;
+    int32_t version;
+    int32_t options;
+  };
+  const Output outputs[] = {
+      {"plan.jww", 700, 0},     {"plan-230.jww", 230, 0}, {"plan-420.jww", 420, 0},
+      {"plan-600.jww", 600, 0}, {"plan-700.jww", 700, 0}, {"plan-utf16.jww", 700, 32},
+  };
+  for (const Output& o : outputs) {
+    const std::string path = (std::filesystem::path(dir) / o.name).string();
+    doc.SetFileOutOption(o.options);
+    if (!doc.FileOut(path, o.version)) return fail("cannot write " + path);
+  }
+  doc.SetFileOutOption(0);
+  return true;
+}
+
+jww::TJwwData MakeBenchDrawing(int entities, uint32_t seed) {
+  TJwwData doc;
+  bool ok = true;
+  Random r(seed);
+  doc.DataDefaultSet();
+  doc.Enthd.jwVer = 700;
+  doc.AddEntPre();
+
+  // A few definitions: two plain parts and two SXF figures.
+  const Pen defPen;
+  std::vector<int32_t> defs = {
+      NewPlainBlock(doc, ok, defPen, u"部品A"),
+      NewPlainBlock(doc, ok, defPen, u"部品B"),
+      NewDefinition(doc, ok, defPen, 1, u"記号1"),
+      NewDefinition(doc, ok, defPen, 2, u"記号2"),
+  };
+  for (int32_t d : defs) {
+    Sketch s(doc, ok, d);
+    for (int i = 0; i < 12; ++i) RandomEntity(s, r, r.Int(100), 20.0, 1);
+  }
+  FinishDefinitions(doc);
+
+  Sketch top(doc, ok);
+  for (int i = 0; i < entities; ++i) {
+    const int pick = r.Int(100);
+    if (pick < kInsertionPick) {
+      RandomEntity(top, r, pick, 500.0, 4);
+    } else {
+      const int32_t d = defs[r.Int(static_cast<int32_t>(defs.size()))];
+      top.Insert(RandomPen(r, 4), d, r.Real(-500, 500), r.Real(-500, 500), r.Real(0.5, 2),
+                 r.Real(0.5, 2), r.Real(0, 360));
+    }
+  }
+  doc.AddEntPost();
+  return doc;
+}
+
+jww::TJwwData MakeSxfBenchDrawing(int figures, int membersPerFigure, int placements,
+                                  uint32_t seed) {
+  TJwwData doc;
+  bool ok = true;
+  Random r(seed);
+  doc.DataDefaultSet();
+  doc.Enthd.jwVer = 700;
+  doc.AddEntPre();
+
+  std::vector<int32_t> defs;
+  for (int f = 0; f < figures; ++f) {
+    const int32_t d = NewDefinition(doc, ok, Pen{}, 1 + f % 2, u"図形" + util::IntToText(f + 1));
+    if (d >= 0) defs.push_back(d);
+  }
+  // Members cycle through every kind so that each figure holds arcs, texts,
+  // points, solids, arc solids and dimensions as well as lines.
+  static constexpr int kKindPicks[] = {0, 85, 91, 93, 94, 95, 0, 96, 50, 10};
+  for (int32_t d : defs) {
+    Sketch s(doc, ok, d);
+    for (int m = 0; m < membersPerFigure; ++m) {
+      RandomEntity(s, r, kKindPicks[m % static_cast<int>(std::size(kKindPicks))], 50.0, 1);
+    }
+  }
+  FinishDefinitions(doc);
+
+  Sketch top(doc, ok);
+  for (int i = 0; i < placements && !defs.empty(); ++i) {
+    const double sx = r.Real(0.5, 2.0) * (r.Chance(25) ? -1 : 1);
+    const double sy = r.Real(0.5, 2.0) * (r.Chance(25) ? -1 : 1);
+    top.Insert(RandomPen(r, 1), defs[r.Int(static_cast<int32_t>(defs.size()))], r.Real(0, 5000),
+               r.Real(0, 5000), sx, sy, r.Real(0, 360));
+  }
+  doc.AddEntPost();
+  return doc;
+}
+
+}  // namespace app

@@ -1,0 +1,101 @@
+// brindle-samples: writes the demo plan in several versions and, on request,
+// generated drawings for benchmarks.
+//
+//   brindle-samples DIR [--bench N] [--sxf-bench F M P]
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/sample_drawings.h"
+
+namespace {
+
+constexpr uint32_t kSeed = 20240601;
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: brindle-samples DIR [--bench N] [--sxf-bench F M P]\n"
+               "  writes plan.jww, plan-230.jww, plan-420.jww, plan-600.jww, plan-700.jww and\n"
+               "  plan-utf16.jww into DIR; --bench N adds bench-N.jww (N entities of mixed\n"
+               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
+               "  members, placed P times in all)\n");
+}
+
+std::optional<int> PositiveNumber(const char* text) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v <= 0 || v > 100000000) return std::nullopt;
+  return static_cast<int>(v);
+}
+
+bool Write(jww::TJwwData doc, const std::string& dir, const std::string& name) {
+  const std::string path = (std::filesystem::path(dir) / name).string();
+  if (!doc.FileOut(path, 700)) {
+    std::fprintf(stderr, "brindle-samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("%s\n", path.c_str());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    Usage();
+    return 0;
+  }
+  // A folder name that looks like an option is a mistake, not a place to write.
+  if (argc < 2 || argv[1][0] == '-') {
+    Usage();
+    return 2;
+  }
+  const std::string dir = argv[1];
+  std::optional<int> bench;
+  std::vector<int> sxf;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--bench" && i + 1 < argc) {
+      bench = PositiveNumber(argv[++i]);
+      if (!bench) {
+        Usage();
+        return 2;
+      }
+    } else if (arg == "--sxf-bench" && i + 3 < argc) {
+      for (int k = 0; k < 3; ++k) {
+        const auto v = PositiveNumber(argv[++i]);
+        if (!v) {
+          Usage();
+          return 2;
+        }
+        sxf.push_back(*v);
+      }
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+
+  std::string error;
+  if (!app::WriteSamplePlans(dir, &error)) {
+    std::fprintf(stderr, "brindle-samples: %s\n", error.c_str());
+    return 1;
+  }
+  for (const char* name : {"plan.jww", "plan-230.jww", "plan-420.jww", "plan-600.jww",
+                           "plan-700.jww", "plan-utf16.jww"}) {
+    std::printf("%s\n", (std::filesystem::path(dir) / name).string().c_str());
+  }
+  if (bench && !Write(app::MakeBenchDrawing(*bench, kSeed), dir,
+                      "bench-" + std::to_string(*bench) + ".jww")) {
+    return 1;
+  }
+  if (!sxf.empty() && !Write(app::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
+                             "sxf-bench-" + std::to_string(sxf[0]) + "-" + std::to_string(sxf[1]) +
+                                 "-" + std::to_string(sxf[2]) + ".jww")) {
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,158 @@
+#include "app/settings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "app/xdg.h"
+#include "util/encoding.h"
+#include "util/path.h"
+#include "util/text.h"
+
+namespace app {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kLineCount = 14;
+
+int ReadInt(const std::string& line) { return util::ValInt(util::FromUtf8(line)); }
+bool ReadFlag(const std::string& line) { return util::StrToBool(util::FromUtf8(line)); }
+std::string ReadHexText(const std::string& line) {
+  return util::ToUtf8(util::HexUtf8ToStr(util::FromUtf8(line)));
+}
+std::string HexText(const std::string& text) {
+  return util::ToUtf8(util::StrToHexUtf8(util::FromUtf8(text)));
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void Settings::SetDefaults(const std::string& programFolder) {
+  *this = Settings{};
+  LabelPreFolder = programFolder;
+}
+
+void Settings::SetRadio(int n, bool checked) {
+  if (n < 1 || n > 5) return;
+  if (checked) RadioButtonFl.fill(false);
+  RadioButtonFl[n - 1] = checked;
+}
+
+OutputMode Settings::Mode() const {
+  for (int i = 0; i < 4; ++i)
+    if (RadioButtonFl[i]) return static_cast<OutputMode>(i + 1);
+  return OutputMode::kAsk;
+}
+
+bool OpenDatFile(Settings& s, const std::string& path, const std::string& programFolder) {
+  s.SetDefaults(programFolder);
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return true;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  std::vector<std::string> lines = SplitLines(ss.str());
+  lines.resize(kLineCount);  // lines missing at the end read as empty
+
+  s.Fm1x = ReadInt(lines[0]);
+  s.Fm1y = ReadInt(lines[1]);
+  s.Fm1w = ReadInt(lines[2]);
+  s.Fm1h = ReadInt(lines[3]);
+  for (int i = 0; i < 5; ++i) s.SetRadio(i + 1, ReadFlag(lines[4 + i]));
+  s.EditFl1 = ReadHexText(lines[9]);
+  s.Label1 = ReadHexText(lines[10]);
+  s.LabelPreFolder = ReadHexText(lines[11]);
+  s.Fidx = ReadInt(lines[12]);
+  s.gstyle = lines[13];
+  return true;
+}
+
+std::string SettingsText(const Settings& s) {
+  std::string t;
+  auto line = [&t](const std::string& v) { t += v + "\r\n"; };
+  line(std::to_string(s.Fm1x));
+  line(std::to_string(s.Fm1y));
+  line(std::to_string(s.Fm1w));
+  line(std::to_string(s.Fm1h));
+  for (bool b : s.RadioButtonFl) line(b ? "1" : "0");
+  line(HexText(s.EditFl1));
+  line(HexText(s.Label1));
+  line(HexText(s.LabelPreFolder));
+  line(std::to_string(s.Fidx));
+  line(s.gstyle);
+  return t;
+}
+
+bool SaveDatFile(const Settings& s, const std::string& path) {
+  fs::path target(path);
+  std::error_code ec;
+  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+
+  // A name of our own beside the file, so that the rename replaces the old
+  // settings in one step and a failed write leaves them as they were.
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    fd = ::open(tmp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, SettingsText(s));
+  ok = (::fsync(fd) == 0) && ok;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+std::string ProgramFolder() {
+  std::string exe = ExecutablePath();
+  if (exe.empty()) return "/";
+  return fs::path(exe).parent_path().string() + "/";
+}
+
+std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
+                             const std::function<bool(const std::string&)>& writable) {
+  if (!overridePath.empty()) return overridePath;
+  auto canWrite = [&](const std::string& dir) {
+    return writable ? writable(dir) : ::access(dir.c_str(), W_OK) == 0;
+  };
+  if (!exePath.empty()) {
+    fs::path exe(exePath);
+    if (canWrite(exe.parent_path().string()))
+      return fs::path(exe).replace_extension(".dat").string();
+  }
+  return (fs::path(XdgConfigHome()) / "brindle" / "brindle.dat").string();
+}
+
+}  // namespace app

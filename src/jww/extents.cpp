@@ -1,0 +1,387 @@
+// GetMinMaxZahyo: the drawing's extents, measured as read (before any block
+// explosion), with block contents counted through the block tree.
+
+#include "jww/extents.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <vector>
+
+#include "jww/document.h"
+#include "util/text.h"
+
+namespace jww {
+
+namespace {
+
+using util::DPoint;
+
+constexpr double kRangeLimit = 5e11;
+constexpr double kClamp = 1e8;
+constexpr double kSamePointTolerance = 1e-12;
+constexpr double kKindTolerance = 1e-12;
+constexpr double kVerticalTolerance = 1e-10;
+constexpr double kDegenerateMargin = 10.0;
+
+// Partial arcs are sampled at 73 points: 72 steps, both ends included.
+constexpr int kArcSteps = 72;
+// Whole-ellipse sampling of arc solids of kind 100: 2π / 72.
+constexpr double kFullRingStep = 0.08726646259971647;
+constexpr double kHalfPi = 1.5707963267948966;
+// Full circles and ellipses count only the ends of their axes.
+constexpr double kAxisEnds[] = {0.0, kHalfPi, 3.141592653589793, 4.71238898038469};
+
+constexpr std::u16string_view kImagePrefix = u"^@BM";
+constexpr int kImageValues = 9;
+
+bool InRange(double v) { return v >= -kRangeLimit && v <= kRangeLimit; }
+
+// Both ends are kept inside the clamp: a box whose only points lie beyond
+// +1e8 must not end up with its minimum above its maximum.
+void Clamp(MinMaxBox& b) {
+  b.minX = std::clamp(b.minX, -kClamp, kClamp);
+  b.minY = std::clamp(b.minY, -kClamp, kClamp);
+  b.maxX = std::clamp(b.maxX, -kClamp, kClamp);
+  b.maxY = std::clamp(b.maxY, -kClamp, kClamp);
+}
+
+void Widen(MinMaxBox& b, double x, double y) {
+  if (!b.seeded) {
+    b = {x, y, x, y, true};
+  } else {
+    b.minX = std::min(b.minX, x);
+    b.minY = std::min(b.minY, y);
+    b.maxX = std::max(b.maxX, x);
+    b.maxY = std::max(b.maxY, y);
+  }
+  Clamp(b);
+}
+
+// Turns points of an ellipse's own axes by its tilt about the origin and
+// moves them to its centre. The tilt's cosine and sine are taken once, in
+// the same precision as RotateX/RotateY, which give the same bits per point.
+class TiltedFrame {
+ public:
+  TiltedFrame(double cx, double cy, double tilt)
+      : cx_(cx),
+        cy_(cy),
+        cos_(std::cos(static_cast<long double>(tilt))),
+        sin_(std::sin(static_cast<long double>(tilt))) {}
+
+  DPoint Place(double u, double v) const {
+    return {static_cast<double>(cos_ * u - sin_ * v) + cx_,
+            static_cast<double>(sin_ * u + cos_ * v) + cy_};
+  }
+
+ private:
+  double cx_, cy_;
+  long double cos_, sin_;
+};
+
+struct Ellipse {
+  TiltedFrame frame;
+  double r;   // along the major axis
+  double rb;  // along the minor axis
+
+  DPoint At(double theta) const { return frame.Place(r * std::cos(theta), rb * std::sin(theta)); }
+};
+
+bool IsPlaceholderText(const TEntJwwMoji& m) {
+  return SamePoint(m.start_x, m.start_y, 0.0, 0.0) && SamePoint(m.end_x, m.end_y, 0.01, 0.01);
+}
+
+bool IsSkippedText(const TEntJwwMoji& m) {
+  return SamePoint(m.start_x, m.start_y, m.end_x, m.end_y) || IsPlaceholderText(m);
+}
+
+bool IsImageText(std::u16string_view s) { return s.starts_with(kImagePrefix); }
+
+bool IsArcSolid(const TEntJwwSolid& s) { return s.att.nPenStyle >= 101; }
+
+// The entity lists of the drawing or of one block definition, cut to their
+// counts (a count beyond its array is never trusted).
+struct EntityLists {
+  std::span<const TEntJwwLine> lines;
+  std::span<const TEntJwwEnko> arcs;
+  std::span<const TEntJwwTen> points;
+  std::span<const TEntJwwMoji> texts;
+  std::span<const TEntJwwSunpo> dims;
+  std::span<const TEntJwwSolid> solids;
+};
+
+template <typename T>
+std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
+  size_t n = count <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(count));
+  return {v.data(), n};
+}
+
+EntityLists ListsOf(const TJwwData& d) {
+  return {Counted(d.EntLine, d.EntLineN),   Counted(d.EntEnko, d.EntEnkoN),
+          Counted(d.EntTen, d.EntTenN),     Counted(d.EntMoji, d.EntMojiN),
+          Counted(d.EntSunpo, d.EntSunpoN), Counted(d.EntSolid, d.EntSolidN)};
+}
+
+EntityLists ListsOf(const TEntJwwBlockDef& d) {
+  return {Counted(d.mLine, d.mLineN), Counted(d.mEnko, d.mEnkoN),   Counted(d.mTen, d.mTenN),
+          Counted(d.mMoji, d.mMojiN), Counted(d.mSunpo, d.mSunpoN), Counted(d.mSolid, d.mSolidN)};
+}
+
+// The first point the box is built from. The order of the kinds, and that
+// an arc gives its centre and an insertion its reference point, are the
+// format's own rule; texts decide by the first one only.
+std::optional<DPoint> SeedPoint(const TJwwData& doc, const EntityLists& e) {
+  if (!e.lines.empty()) return DPoint{e.lines[0].start_x, e.lines[0].start_y};
+  if (!e.arcs.empty()) return DPoint{e.arcs[0].start_x, e.arcs[0].start_y};
+  if (!e.points.empty()) return DPoint{e.points[0].start_x, e.points[0].start_y};
+  if (e.texts.empty()) return std::nullopt;
+
+  const TEntJwwMoji& first = e.texts[0];
+  if (SamePoint(first.start_x, first.start_y, first.end_x, first.end_y)) return std::nullopt;
+  if (!IsPlaceholderText(first)) return DPoint{first.start_x, first.start_y};
+  if (!e.dims.empty()) return DPoint{e.dims[0].Sen.start_x, e.dims[0].Sen.start_y};
+  if (!e.solids.empty()) return DPoint{e.solids[0].start_x, e.solids[0].start_y};
+  auto insertions = Counted(doc.EntBlock, doc.EntBlockN);
+  if (!insertions.empty()) return DPoint{insertions[0].DPKijunTen_x, insertions[0].DPKijunTen_y};
+  return std::nullopt;
+}
+
+// Adds the points of one list of entities to the box, either as they stand
+// (the drawing's own entities) or placed by a block tree node.
+class ExtentsWalker {
+ public:
+  ExtentsWalker(MinMaxBox& box, const TEntJwwBlockTree* placement)
+      : box_(box), placement_(placement) {}
+
+  void AddAll(const EntityLists& e) {
+    for (const TEntJwwLine& l : e.lines) AddLine(l);
+    for (const TEntJwwEnko& a : e.arcs) AddEnko(a);
+    for (const TEntJwwTen& p : e.points) Add(p.start_x, p.start_y);
+    for (const TEntJwwMoji& m : e.texts) AddMoji(m);
+    for (const TEntJwwSunpo& d : e.dims) AddSunpo(d);
+    for (const TEntJwwSolid& s : e.solids) AddSolid(s);
+  }
+
+ private:
+  void Add(double x, double y) {
+    if (placement_ == nullptr) {
+      MinMaxAdd(box_, x, y);
+    } else {
+      const TEntJwwBlockTree& n = *placement_;
+      MinMaxAddTrans(box_, x, y, n.x, n.y, n.r1, n.r2, n.r3, n.r4);
+    }
+  }
+  void Add(DPoint p) { Add(p.x, p.y); }
+
+  void AddLine(const TEntJwwLine& l) {
+    Add(l.start_x, l.start_y);
+    Add(l.end_x, l.end_y);
+  }
+
+  // 73 points from `start`, the angle growing by repeated addition of `step`.
+  void AddArcSamples(const Ellipse& e, double start, double step) {
+    double theta = start;
+    for (int i = 0; i <= kArcSteps; ++i) {
+      Add(e.At(theta));
+      theta += step;
+    }
+  }
+
+  void AddEnko(const TEntJwwEnko& a) {
+    const Ellipse e{TiltedFrame(a.start_x, a.start_y, a.radKatamukiKaku), a.dHankei,
+                    a.dHankei * a.dHenpeiRitsu};
+    if (a.bZenEnFlg != 0) {
+      for (double theta : kAxisEnds) Add(e.At(theta));
+    } else {
+      AddArcSamples(e, a.radKaishiKaku, a.radEnkoKaku / kArcSteps);
+    }
+  }
+
+  void AddMoji(const TEntJwwMoji& m) {
+    if (IsSkippedText(m)) return;
+    Add(m.start_x, m.start_y);
+    Add(m.end_x, m.end_y);
+    if (IsImageText(m.str)) {
+      // The corner opposite the start of the unrotated image: value 1 is its
+      // width, value 2 its height.
+      TImageMojiInfo info;
+      GetImageMojiInfo(m.str, info);
+      Add(m.start_x + info.d1, m.start_y + info.d2);
+    }
+  }
+
+  // The value text counts by its stored points alone, whatever it holds.
+  void AddSunpo(const TEntJwwSunpo& d) {
+    AddLine(d.Sen);
+    Add(d.Moji.start_x, d.Moji.start_y);
+    Add(d.Moji.end_x, d.Moji.end_y);
+    if (d.bSxfMode != 0) {
+      AddLine(d.Ho1);
+      AddLine(d.Ho2);
+    }
+  }
+
+  void AddSolid(const TEntJwwSolid& s) {
+    if (!IsArcSolid(s)) {
+      Add(s.start_x, s.start_y);
+      Add(s.end_x, s.end_y);
+      Add(s.DPoint2_x, s.DPoint2_y);
+      Add(s.DPoint3_x, s.DPoint3_y);
+      return;
+    }
+    // Arc solid: centre, radius, flattening, tilt, start, sweep and kind.
+    const double cx = s.start_x, cy = s.start_y;
+    const double r = s.end_x, flattening = s.end_y, tilt = s.DPoint2_x;
+    const double start = s.DPoint2_y, sweep = s.DPoint3_x, kind = s.DPoint3_y;
+    const uint8_t style = s.att.nPenStyle;
+
+    if (style == 101 && std::fabs(kind) <= kKindTolerance) {
+      Add(cx, cy);  // a sector reaches its centre
+    } else if (style == 101 && std::fabs(kind + 1) <= kKindTolerance) {
+      Add(GetEnkoTangentCross(cx, cy, r, flattening, start, sweep, tilt).cross);
+    }
+    const bool wholeEllipse =
+        (style == 101 || style == 111) && std::fabs(kind - 100) <= kKindTolerance;
+    const Ellipse e{TiltedFrame(cx, cy, tilt), r, r * flattening};
+    AddArcSamples(e, start, wholeEllipse ? kFullRingStep : sweep / kArcSteps);
+  }
+
+  MinMaxBox& box_;
+  const TEntJwwBlockTree* placement_;
+};
+
+// Values 1 to 6 are reals, 7 to 9 integers.
+constexpr double TImageMojiInfo::*kImageReals[] = {&TImageMojiInfo::d1, &TImageMojiInfo::d2,
+                                                   &TImageMojiInfo::d3, &TImageMojiInfo::d4,
+                                                   &TImageMojiInfo::d5, &TImageMojiInfo::d6};
+constexpr int32_t TImageMojiInfo::*kImageIntegers[] = {&TImageMojiInfo::n7, &TImageMojiInfo::n8,
+                                                       &TImageMojiInfo::n9};
+
+void SetImageValue(TImageMojiInfo& info, int number, std::u16string_view text) {
+  if (number <= 6)
+    info.*kImageReals[number - 1] = util::ValFloat(text);
+  else
+    info.*kImageIntegers[number - 7] = util::ValInt(text);
+}
+
+}  // namespace
+
+bool SamePoint(double x1, double y1, double x2, double y2) {
+  return std::fabs(x1 - x2) <= kSamePointTolerance && std::fabs(y1 - y2) <= kSamePointTolerance;
+}
+
+void MinMaxInit(MinMaxBox& box, double x, double y) {
+  if (!InRange(x) || !InRange(y)) return;
+  box.seeded = false;
+  Widen(box, x, y);
+}
+
+void MinMaxAdd(MinMaxBox& box, double x, double y) {
+  if (!InRange(x) || !InRange(y)) return;
+  Widen(box, x, y);
+}
+
+void MinMaxAddTrans(MinMaxBox& box, double x, double y, double tx, double ty, double r1, double r2,
+                    double r3, double r4) {
+  if (!InRange(x) || !InRange(y)) return;
+  const double px = r1 * x + r2 * y + tx;
+  const double py = r3 * x + r4 * y + ty;
+  // A placement with a non-finite scale or angle gives NaN; it has no place.
+  if (std::isnan(px) || std::isnan(py)) return;
+  Widen(box, px, py);
+}
+
+bool GetImageMojiInfo(std::u16string_view text, TImageMojiInfo& info) {
+  info = TImageMojiInfo{};
+  if (!IsImageText(text)) return true;
+  const size_t comma = text.find(u',', kImagePrefix.size());
+  if (comma == std::u16string_view::npos) return true;
+
+  info.fileName = std::u16string(text.substr(kImagePrefix.size(), comma - kImagePrefix.size()));
+  std::u16string_view rest = text.substr(comma + 1);
+  int count = 0;
+  while (count < kImageValues) {
+    const size_t next = rest.find(u',');
+    SetImageValue(info, ++count, rest.substr(0, next));
+    if (next == std::u16string_view::npos) break;
+    rest.remove_prefix(next + 1);
+  }
+
+  if (count == 1) info.d2 = info.d1;
+  if (info.n7 != -1) {
+    if (info.n8 == -1) info.n8 = 0;
+    if (info.n9 == -1) info.n9 = 0;
+  }
+  return count < 3;
+}
+
+TEnkoTangentCross GetEnkoTangentCross(double cx, double cy, double r, double k, double s, double a,
+                                      double t) {
+  const double m = r * k;
+  const double e = s + a;
+  // In the ellipse's own axes: both ends, and a second point on the tangent
+  // at each end.
+  const double sx = r * std::cos(s), sy = m * std::sin(s);
+  const double ex = r * std::cos(e), ey = m * std::sin(e);
+  const double stx = sx + r * std::cos(s + kHalfPi), sty = sy + m * std::sin(s + kHalfPi);
+  const double etx = ex + r * std::cos(e - kHalfPi), ety = ey + m * std::sin(e - kHalfPi);
+  const DPoint cross = GetLineCross(sx, sy, stx, sty, ex, ey, etx, ety).value_or(DPoint{0, 0});
+
+  const TiltedFrame frame(cx, cy, t);
+  return {frame.Place(sx, sy), frame.Place(ex, ey), frame.Place(cross.x, cross.y)};
+}
+
+std::optional<DPoint> GetLineCross(double x1, double y1, double x2, double y2, double x3, double y3,
+                                   double x4, double y4) {
+  const bool firstVertical = std::fabs(x1 - x2) <= kVerticalTolerance;
+  const bool secondVertical = std::fabs(x3 - x4) <= kVerticalTolerance;
+  if (firstVertical && secondVertical) return std::nullopt;
+  if (firstVertical) {
+    const double m2 = (y4 - y3) / (x4 - x3);
+    return DPoint{x1, y3 + m2 * (x1 - x3)};
+  }
+  if (secondVertical) {
+    const double m1 = (y2 - y1) / (x2 - x1);
+    return DPoint{x3, y1 + m1 * (x3 - x1)};
+  }
+  const double m1 = (y2 - y1) / (x2 - x1);
+  const double m2 = (y4 - y3) / (x4 - x3);
+  if (std::fabs(m1 - m2) <= kVerticalTolerance) return std::nullopt;
+  const double b1 = y1 - m1 * x1;
+  const double b2 = y3 - m2 * x3;
+  const double x = (b2 - b1) / (m1 - m2);
+  return DPoint{x, b1 + m1 * x};
+}
+
+MinMaxBox MeasureExtents(const TJwwData& doc) {
+  MinMaxBox box;
+  const EntityLists own = ListsOf(doc);
+  if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
+  ExtentsWalker(box, nullptr).AddAll(own);
+
+  // Every placement, nested ones included, has its own node with the full
+  // transform; a definition's own insertions are therefore not followed.
+  const auto definitions = Counted(doc.EntBlockDef, doc.EntBlockDefN);
+  for (const TEntJwwBlockTree& node : Counted(doc.EntBlockTree, doc.EntBlockTreeN)) {
+    if (node.defno < 0 || static_cast<size_t>(node.defno) >= definitions.size()) continue;
+    ExtentsWalker(box, &node).AddAll(ListsOf(definitions[node.defno]));
+  }
+
+  if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {
+    box.minX -= kDegenerateMargin;
+    box.minY -= kDegenerateMargin;
+    box.maxX += kDegenerateMargin;
+    box.maxY += kDegenerateMargin;
+  }
+  return box;
+}
+
+void TJwwData::GetMinMaxZahyo() {
+  const MinMaxBox box = MeasureExtents(*this);
+  myMinWx = box.minX;
+  myMinWy = box.minY;
+  myMaxWx = box.maxX;
+  myMaxWy = box.maxY;
+}
+
+}  // namespace jww

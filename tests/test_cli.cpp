@@ -1,0 +1,457 @@
+// End-to-end tests of the `brindle` command: each runs the built binary in a
+// home folder of its own.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "jww/document.h"
+#include "support/corpus.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& p, const std::string& data) {
+  std::ofstream out(p, std::ios::binary);
+  out << data;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+// A drawing with one line and the SXF figure DOOR (two lines) placed twice,
+// the second time rotated by 90° and scaled by 2.
+void WriteFigureDrawing(const fs::path& p, int version = 700) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 1, 1, 0, 0, 0, 0, 1000, 0));
+  ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"DOOR"));
+  ASSERT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 900, 0));
+  ASSERT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 900));
+  d.AddBlkDefPost(0);
+  ASSERT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 0, 100, 100, 1, 1, 0));
+  ASSERT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 0, 500, 100, 2, 2, 90));
+  ASSERT_TRUE(d.AddEntPost());
+  d.Enthd.jwVer = version;
+  ASSERT_TRUE(d.FileOut(p.string(), version)) << d.LastWriteError;
+}
+
+struct Outcome {
+  int rc = -1;
+  std::string out, err;
+};
+
+class Process {
+ public:
+  // Starts `brindle args…` with `env` and stdout/stderr into files in `dir`.
+  Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
+          const fs::path& dir, bool pipeStdin, const fs::path& cwd = {}) {
+    static int counter = 0;
+    int id = counter++;
+    outPath_ = dir / ("out" + std::to_string(id));
+    errPath_ = dir / ("err" + std::to_string(id));
+    std::string bin = (fs::path(std::getenv("BRINDLE_BIN_DIR")) / "brindle").string();
+    std::vector<std::string> argv{bin};
+    argv.insert(argv.end(), args.begin(), args.end());
+    int in[2] = {-1, -1};
+    if (pipeStdin && ::pipe(in) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int o = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int i = pipeStdin ? in[0] : ::open("/dev/null", O_RDONLY);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      ::dup2(i, 0);
+      if (pipeStdin) ::close(in[1]);
+      if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
+      std::vector<char*> a, en;
+      for (auto& s : argv) a.push_back(s.data());
+      a.push_back(nullptr);
+      std::vector<std::string> envCopy = env;
+      for (auto& s : envCopy) en.push_back(s.data());
+      en.push_back(nullptr);
+      ::execve(bin.c_str(), a.data(), en.data());
+      ::_exit(127);
+    }
+    if (pipeStdin) {
+      ::close(in[0]);
+      stdin_ = in[1];
+    }
+  }
+  ~Process() {
+    if (stdin_ >= 0) ::close(stdin_);
+    if (pid_ > 0 && !waited_) Wait();
+  }
+
+  void Send(const std::string& text) {
+    ssize_t n = ::write(stdin_, text.data(), text.size());
+    (void)n;
+  }
+  void CloseStdin() {
+    ::close(stdin_);
+    stdin_ = -1;
+  }
+  void Signal(int sig) { ::kill(pid_, sig); }
+  std::string Err() const { return ReadAll(errPath_); }
+  bool WaitForErr(const std::string& text) const {
+    for (int i = 0; i < 2000; ++i) {
+      if (Err().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  Outcome Wait() {
+    Outcome o;
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    waited_ = true;
+    o.rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    o.out = ReadAll(outPath_);
+    o.err = ReadAll(errPath_);
+    return o;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int stdin_ = -1;
+  bool waited_ = false;
+  fs::path outPath_, errPath_;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("BRINDLE_BIN_DIR"), nullptr) << "run through ctest";
+    std::random_device rd;
+    root_ = fs::temp_directory_path() / ("brindle-cli-" + std::to_string(rd()));
+    home_ = root_ / "home";
+    config_ = root_ / "config";
+    src_ = root_ / "src";
+    out_ = root_ / "out";
+    for (const fs::path& d : {home_, config_, src_, out_, root_ / "run", home_ / "机"})
+      fs::create_directories(d);
+    WriteAll(config_ / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/机\"\n");
+    settings_ = (config_ / "brindle" / "brindle.dat").string();
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  std::vector<std::string> Env() const {
+    return {"HOME=" + home_.string(), "XDG_CONFIG_HOME=" + config_.string(), "LANG=C.UTF-8",
+            "PATH=/usr/bin:/bin"};
+  }
+  // Runs brindle with the test's settings file unless the arguments name one.
+  Outcome Run(std::vector<std::string> args, bool withSettings = true) {
+    if (withSettings && (args.empty() || (args[0] != "dump" && args[0] != "rewrite")))
+      args.insert(args.begin(), {"--settings", settings_});
+    Process p(args, Env(), root_ / "run", false);
+    return p.Wait();
+  }
+  std::string S(const fs::path& p) const { return p.string(); }
+
+  fs::path root_, home_, config_, src_, out_;
+  std::string settings_;
+};
+
+const std::string kDone = "　…… 変換完了";
+const std::string kFailed = "　…… 変換失敗";
+
+TEST_F(Cli, VersionHelpAndUsageErrors) {
+  Outcome v = Run({"--version"});
+  EXPECT_EQ(v.rc, 0);
+  EXPECT_NE(v.out.find("brindle 1.10.0"), std::string::npos) << v.out;
+  EXPECT_EQ(Run({"--help"}).rc, 0);
+  EXPECT_EQ(Run({"--no-such-option"}).rc, 2);
+  EXPECT_EQ(Run({"--desktop", "--beside", "x.jww"}).rc, 2);
+  EXPECT_EQ(Run({}).rc, 2);
+  EXPECT_EQ(Run({"-j", "-1", "x.jww"}).rc, 2);
+  EXPECT_EQ(Run({"rewrite", "a.jww"}).rc, 2);
+}
+
+TEST_F(Cli, ConvertsToTheXdgDesktopByDefault) {
+  WriteFigureDrawing(src_ / "Plan.JWW");
+  Outcome o = Run({S(src_ / "Plan.JWW")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(o.out,
+            S(src_ / "Plan.JWW") + "\n→ " + S(home_ / "机" / "Plan.JWW") + "\n" + kDone + "\n");
+  jww::TJwwData d;
+  ASSERT_TRUE(d.FileIn(S(home_ / "机" / "Plan.JWW")));
+  EXPECT_EQ(d.EntLineN, 1 + 4);  // the line and two copies of the two-line figure
+  // No settings file was written: the run chose nothing to keep.
+  EXPECT_FALSE(fs::exists(settings_));
+  // The convert keyword is optional.
+  o = Run({"convert", "--settings", settings_, S(src_ / "Plan.JWW")}, false);
+  EXPECT_EQ(Lines(o.out).at(1), "→ " + S(home_ / "机" / "Plan~1.jww"));
+}
+
+TEST_F(Cli, RelativeNamesAreShownAsFullPaths) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Process p({"--settings", settings_, "--beside", "a.jww", "./a.jww"}, Env(), root_ / "run", false,
+            src_);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(o.out, S(src_ / "a.jww") + "\n→ " + S(src_ / "a~1.jww") + "\n" + kDone + "\n" +
+                       S(src_ / "a.jww") + "\n→ " + S(src_ / "a~2.jww") + "\n" + kDone + "\n");
+}
+
+TEST_F(Cli, RefusedArgumentsFailTheRunButTheRestIsConverted) {
+  WriteFigureDrawing(src_ / "a.jww");
+  WriteAll(src_ / "b.txt", "x");
+  Outcome o = Run({"-o", S(out_), S(src_ / "b.txt"), S(src_ / "a.jww"), S(src_)});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(o.out, S(src_ / "a.jww") + "\n→ " + S(out_ / "a.jww") + "\n" + kDone + "\n");
+  EXPECT_NE(o.err.find(S(src_ / "b.txt")), std::string::npos);
+}
+
+TEST_F(Cli, BadDrawingIsReportedOnStderrAndFails) {
+  WriteAll(src_ / "bad.jww", "JwwData.garbage");
+  Outcome o = Run({"-o", S(out_), S(src_ / "bad.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(Lines(o.out).at(2), kFailed);
+  EXPECT_NE(o.err.find("bad.jww"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(Cli, MissingOutputFolderIsAMessageWithoutCarriageReturn) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Outcome o = Run({"-o", S(root_ / "nowhere"), S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("指定したフォルダが見つかりません。\n" + S(root_ / "nowhere")),
+            std::string::npos)
+      << o.err;
+  EXPECT_EQ(o.err.find('\r'), std::string::npos);
+}
+
+TEST_F(Cli, SaveKeepsTheModeForLaterRuns) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Outcome o = Run({"--beside", "--save", S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_TRUE(fs::exists(src_ / "a~1.jww"));
+  std::vector<std::string> lines = Lines(ReadAll(settings_));
+  ASSERT_EQ(lines.size(), 14u);
+  EXPECT_EQ(lines[6], "1\r");
+  o = Run({S(src_ / "a.jww")});
+  EXPECT_EQ(Lines(o.out).at(1), "→ " + S(src_ / "a~2.jww"));
+  // A mode given without --save applies to its run only.
+  o = Run({"-o", S(out_), S(src_ / "a.jww")});
+  EXPECT_EQ(Lines(o.out).at(1), "→ " + S(out_ / "a.jww"));
+  EXPECT_EQ(Lines(ReadAll(settings_))[6], "1\r");
+}
+
+TEST_F(Cli, AskReadsTheFolderFromTheTerminal) {
+  WriteFigureDrawing(src_ / "a.jww");
+  {
+    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+    p.Send(S(out_) + "\n");
+    Outcome o = p.Wait();
+    EXPECT_EQ(o.rc, 0) << o.err;
+    EXPECT_EQ(Lines(o.out).at(1), "→ " + S(out_ / "a.jww"));
+  }
+  // The folder is remembered, the mode of the run is not.
+  std::vector<std::string> lines = Lines(ReadAll(settings_));
+  ASSERT_EQ(lines.size(), 14u);
+  EXPECT_EQ(lines[4], "1\r");
+  EXPECT_EQ(lines[8], "0\r");
+  {
+    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+    ASSERT_TRUE(p.WaitForErr("[" + S(out_) + "/]"));
+    p.Send("\n");  // keep the folder of last time
+    Outcome o = p.Wait();
+    EXPECT_EQ(Lines(o.out).at(1), "→ " + S(out_ / "a~1.jww"));
+  }
+  // Nothing to read: no batch.
+  Outcome o = Run({"--ask", S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(o.out, "");
+}
+
+TEST_F(Cli, JsonRecordsInsteadOfLogLines) {
+  WriteFigureDrawing(src_ / "a.jww");
+  WriteAll(src_ / "bad.jww", "nope");
+  Outcome o = Run({"--json", "-o", S(out_), S(src_ / "a.jww"), S(src_ / "bad.jww")});
+  EXPECT_EQ(o.rc, 1);
+  std::vector<std::string> lines = Lines(o.out);
+  ASSERT_EQ(lines.size(), 2u) << o.out;
+  EXPECT_EQ(lines[0].rfind("{\"source\":\"" + S(src_ / "a.jww") + "\",\"output\":\"" +
+                               S(out_ / "a.jww") + "\",\"result\":\"変換完了\",\"ok\":true," +
+                               "\"figures\":1,\"copies\":4,\"entitiesWritten\":5,\"warnings\":[]",
+                           0),
+            0u)
+      << lines[0];
+  EXPECT_NE(lines[1].find("\"output\":null,\"result\":\"変換失敗\",\"ok\":false"),
+            std::string::npos)
+      << lines[1];
+  EXPECT_NE(lines[1].find("\"error\":"), std::string::npos);
+  EXPECT_NE(lines[1].find("\"milliseconds\":"), std::string::npos);
+}
+
+TEST_F(Cli, AllBlocksExplodesEveryPlacement) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Outcome o = Run({"--json", "--all-blocks", "-o", S(out_), S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  jww::TJwwData d;
+  ASSERT_TRUE(d.FileIn(S(out_ / "a.jww")));
+  EXPECT_EQ(d.EntLineN, 5);
+  EXPECT_EQ(d.EntBlockDefN, 0);
+}
+
+TEST_F(Cli, DumpPrintsTheDocumentAndRefusesToOverwrite) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Outcome o = Run({"dump", S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  jww::TJwwData d;
+  ASSERT_TRUE(d.FileIn(S(src_ / "a.jww")));
+  EXPECT_FALSE(o.out.empty());
+
+  WriteAll(out_ / "dump.txt", "keep");
+  o = Run({"dump", S(src_ / "a.jww"), "-o", S(out_ / "dump.txt")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(ReadAll(out_ / "dump.txt"), "keep");
+  o = Run({"dump", S(src_ / "a.jww"), "-o", S(out_ / "dump.txt"), "--force"});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  std::string first = Run({"dump", S(src_ / "a.jww")}).out;
+  EXPECT_EQ(ReadAll(out_ / "dump.txt"), first);
+
+  o = Run({"dump", S(src_ / "missing.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find("missing.jww"), std::string::npos);
+}
+
+TEST_F(Cli, RewriteChangesVersionAndEncodingButNeverTheInput) {
+  WriteFigureDrawing(src_ / "a.jww");
+  const std::string original = ReadAll(src_ / "a.jww");
+  Outcome o = Run({"rewrite", S(src_ / "a.jww"), S(out_ / "b.jww"), "--version", "420"});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  jww::TJwwData d;
+  ASSERT_TRUE(d.FileIn(S(out_ / "b.jww")));
+  EXPECT_EQ(d.Enthd.jwVer, 420);
+  EXPECT_EQ(d.EntBlockDefN, 1);  // nothing exploded
+  EXPECT_FALSE(d.MojiEncode);
+
+  o = Run({"rewrite", S(src_ / "a.jww"), S(out_ / "b.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find("--force"), std::string::npos);
+  o = Run({"rewrite", S(src_ / "a.jww"), S(out_ / "b.jww"), "--force", "--utf16"});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  jww::TJwwData e;
+  ASSERT_TRUE(e.FileIn(S(out_ / "b.jww")));
+  EXPECT_EQ(e.Enthd.jwVer, 700);
+  EXPECT_TRUE(e.MojiEncode);
+
+  EXPECT_EQ(Run({"rewrite", S(src_ / "a.jww"), S(src_ / "a.jww"), "--force"}).rc, 1);
+  EXPECT_EQ(Run({"rewrite", S(src_ / "a.jww"), S(out_ / "c.jww"), "--version", "800"}).rc, 2);
+  EXPECT_EQ(Run({"rewrite", S(src_ / "a.jww"), S(out_ / "c.jww"), "--utf16", "--cp932"}).rc, 2);
+  EXPECT_EQ(ReadAll(src_ / "a.jww"), original);
+  EXPECT_FALSE(fs::exists(out_ / "c.jww"));
+}
+
+// Many workers and a second process convert the same file into the same
+// folder: every name they log is distinct and exists, nothing is lost.
+TEST_F(Cli, RaceForTheSameNamesLosesNothing) {
+  WriteFigureDrawing(src_ / "same.jww");
+  std::vector<std::string> args{"--settings", settings_, "-j", "8", "-o", S(out_)};
+  for (int i = 0; i < 24; ++i) args.push_back(S(src_ / "same.jww"));
+  Process a(args, Env(), root_ / "run", false);
+  Process b(args, Env(), root_ / "run", false);
+  Outcome oa = a.Wait();
+  Outcome ob = b.Wait();
+  ASSERT_EQ(oa.rc, 0) << oa.err;
+  ASSERT_EQ(ob.rc, 0) << ob.err;
+  std::set<std::string> named;
+  for (const Outcome* o : {&oa, &ob}) {
+    std::vector<std::string> lines = Lines(o->out);
+    ASSERT_EQ(lines.size(), 72u);
+    for (size_t i = 1; i < lines.size(); i += 3) {
+      ASSERT_EQ(lines[i].rfind("→ ", 0), 0u);
+      named.insert(lines[i].substr(std::string("→ ").size()));
+      EXPECT_EQ(lines[i + 1], kDone);
+    }
+  }
+  EXPECT_EQ(named.size(), 48u);
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(out_)) {
+    ++files;
+    EXPECT_TRUE(named.count(e.path().string())) << e.path();
+    jww::TJwwData d;
+    EXPECT_TRUE(d.FileIn(e.path().string())) << e.path();
+    EXPECT_EQ(d.EntLineN, 5) << e.path();
+  }
+  EXPECT_EQ(files, 48u);
+}
+
+TEST_F(Cli, FirstCtrlCStopsTheBatchSecondStopsAtOnce) {
+  WriteFigureDrawing(src_ / "a.jww");
+  WriteFigureDrawing(src_ / "b.jww");
+  {
+    // The program waits for the folder; Ctrl-C meanwhile stops the batch
+    // before its first file.
+    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww"), S(src_ / "b.jww")}, Env(),
+              root_ / "run", true);
+    ASSERT_TRUE(p.WaitForErr("]: "));
+    p.Signal(SIGINT);
+    ASSERT_TRUE(p.WaitForErr("Ctrl-C again"));
+    p.Send(S(out_) + "\n");
+    Outcome o = p.Wait();
+    EXPECT_EQ(o.rc, 130);
+    EXPECT_EQ(o.out, "[ESC]を押しましたので中断します。\n");
+    EXPECT_TRUE(fs::is_empty(out_));
+  }
+  {
+    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+    ASSERT_TRUE(p.WaitForErr("]: "));
+    p.Signal(SIGINT);
+    ASSERT_TRUE(p.WaitForErr("Ctrl-C again"));
+    p.Signal(SIGINT);
+    Outcome o = p.Wait();
+    EXPECT_EQ(o.rc, 130);
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(fs::is_empty(out_));
+  }
+}
+
+TEST_F(Cli, CorpusDrawingsConvertInParallel) {
+  std::optional<fs::path> corpus = CorpusDir();
+  if (!corpus) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  std::vector<std::string> args{"--settings", settings_, "--json", "-j", "2", "-o", S(out_)};
+  size_t n = 0;
+  for (const auto& e : fs::directory_iterator(*corpus))
+    if (e.path().extension() == ".jww") args.push_back(e.path().string()), ++n;
+  Outcome o = Run(args, false);
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(Lines(o.out).size(), n);
+  for (const std::string& line : Lines(o.out))
+    EXPECT_NE(line.find("\"ok\":true"), std::string::npos) << line;
+  // The sources are untouched: the corpus folder still matches its manifest
+  // by name count, and every output reads back.
+  for (const auto& e : fs::directory_iterator(out_)) {
+    jww::TJwwData d;
+    EXPECT_TRUE(d.FileIn(e.path().string())) << e.path();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+// The demo plan and the generated benchmark drawings.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "app/sample_drawings.h"
+#include "jww/dump.h"
+#include "jww/sxf_explode.h"
+#include "util/text.h"
+
+using jww::TJwwData;
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    const auto base = std::filesystem::temp_directory_path();
+    for (int i = 0;; ++i) {
+      std::string name = "brindle-samples-";
+      name += std::to_string(::getpid());
+      name += '-';
+      name += std::to_string(i);
+      path_ = base / name;
+      if (std::filesystem::create_directory(path_)) break;
+    }
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const char* name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+bool IsSxfFigure(const std::u16string& name, char flag) {
+  const std::u16string marker = std::u16string(u"@@SFIGORGFLAG@@") + static_cast<char16_t>(flag);
+  return util::StrUpper(name).find(marker) != std::u16string::npos;
+}
+
+int CountVisible(const TJwwData& d, int32_t kind) {
+  int n = 0;
+  for (int32_t i = 0; i < d.Enthd.n1; ++i) n += d.EntNo[i].EntType == kind;
+  return n;
+}
+
+TJwwData ReadBack(const std::string& path) {
+  TJwwData d;
+  EXPECT_TRUE(d.FileCheck(path)) << path;
+  EXPECT_TRUE(d.FileIn(path)) << path;
+  return d;
+}
+
+// Rotation and scale of a point are stored only for points with a code.
+void ClearUnstoredPointValues(TJwwData& d) {
+  const auto clear = [](jww::TEntJwwTen& t) {
+    if (t.att.nPenStyle != 100) t.radKaitenKaku = t.dBairitsu = 0;
+  };
+  const auto inDimension = [&](jww::TEntJwwSunpo& s) {
+    for (auto* t : {&s.Te1, &s.Te2, &s.Kt1, &s.Kt2}) clear(*t);
+  };
+  for (int32_t i = 0; i < d.EntTenN; ++i) clear(d.EntTen[i]);
+  for (int32_t i = 0; i < d.EntSunpoN; ++i) inDimension(d.EntSunpo[i]);
+  for (int32_t k = 0; k < d.EntBlockDefN; ++k) {
+    auto& b = d.EntBlockDef[k];
+    for (int32_t i = 0; i < b.mTenN; ++i) clear(b.mTen[i]);
+    for (int32_t i = 0; i < b.mSunpoN; ++i) inDimension(b.mSunpo[i]);
+  }
+}
+
+}  // namespace
+
+TEST(SamplePlan, HoldsWhatTheConversionMustHandle) {
+  const TJwwData d = app::MakeSamplePlan();
+  EXPECT_EQ(d.Enthd.jwVer, 700);
+  EXPECT_GT(d.EntLineN, 20);
+  EXPECT_GT(d.EntEnkoN, 3);
+  EXPECT_GT(d.EntTenN, 0);
+  EXPECT_GT(d.EntMojiN, 5);
+  EXPECT_GT(d.EntSunpoN, 3);
+  EXPECT_GT(d.EntSolidN, 3);
+  EXPECT_GT(d.EntBlockN, 10);
+  EXPECT_EQ(d.EntLine.size(), static_cast<size_t>(d.EntLineN));  // trimmed
+
+  int flag1 = 0, flag2 = 0, plain = 0, nested = 0;
+  for (int32_t i = 0; i < d.EntBlockDefN; ++i) {
+    const auto& b = d.EntBlockDef[i];
+    flag1 += IsSxfFigure(b.strName, '1');
+    flag2 += IsSxfFigure(b.strName, '2');
+    plain += util::StrUpper(b.strName).find(u"@@SFIG") == std::u16string::npos;
+    if (b.mBlockN > 0 && IsSxfFigure(b.strName, '1')) ++nested;
+    EXPECT_GT(b.N, 0);
+  }
+  EXPECT_GE(flag1, 2);
+  EXPECT_GE(flag2, 1);
+  EXPECT_EQ(plain, 1);
+  EXPECT_EQ(nested, 1);
+
+  bool rotated = false, mirrored = false, unequal = false, keepsLayers = false;
+  for (int32_t i = 0; i < d.EntBlockN; ++i) {
+    const auto& b = d.EntBlock[i];
+    rotated |= b.radKaitenKaku != 0;
+    mirrored |= b.dBairitsuX < 0 || b.dBairitsuY < 0;
+    unequal |= std::fabs(b.dBairitsuX) != std::fabs(b.dBairitsuY);
+    keepsLayers |= (b.att.nPenStyle & 0x40) != 0;
+  }
+  EXPECT_TRUE(rotated && mirrored && unequal && keepsLayers);
+
+  bool sxfDimension = false, ellipse = false, arcSolid = false, japanese = false;
+  for (int32_t i = 0; i < d.EntSunpoN; ++i) sxfDimension |= d.EntSunpo[i].bSxfMode != 0;
+  for (int32_t i = 0; i < d.EntEnkoN; ++i) ellipse |= d.EntEnko[i].dHenpeiRitsu != 1.0;
+  for (int32_t i = 0; i < d.EntSolidN; ++i) arcSolid |= d.EntSolid[i].att.nPenStyle > 100;
+  for (int32_t i = 0; i < d.EntMojiN; ++i)
+    japanese |= d.EntMoji[i].str.find(u'室') != std::u16string::npos;
+  EXPECT_TRUE(sxfDimension && ellipse && arcSolid && japanese);
+
+  // The tree holds every placement plus the doors placed inside the wash units.
+  EXPECT_EQ(d.EntBlockTreeN, d.EntBlockN + 2);
+}
+
+TEST(SamplePlan, ExplosionLeavesOnlyThePlainBlockPlaced) {
+  TJwwData d = app::MakeSamplePlan();
+  const int32_t definitions = d.EntBlockDefN;
+  const jww::ExplodeReport report = jww::DataTransJWW(d);
+  EXPECT_EQ(report.figures, definitions - 1);
+  EXPECT_TRUE(report.warnings.empty());
+  ASSERT_EQ(CountVisible(d, jww::kBlock), 1);
+  for (int32_t i = 0; i < d.Enthd.n1; ++i) {
+    if (d.EntNo[i].EntType != jww::kBlock) continue;
+    const uint32_t number = d.EntBlock[d.EntNo[i].EntNo].nNumber;
+    for (int32_t k = 0; k < d.EntBlockDefN; ++k) {
+      if (d.EntBlockDef[k].nNumber == number) {
+        EXPECT_EQ(d.EntBlockDef[k].strName, u"方位記号");
+      }
+    }
+  }
+  // The copies of each figure sit in a layer group of its own.
+  std::set<int> groups;
+  for (int32_t i = 0; i < d.Enthd.n1; ++i) {
+    if (d.EntNo[i].EntType == jww::kLine) groups.insert(d.EntLine[d.EntNo[i].EntNo].att.nGLayer);
+  }
+  EXPECT_EQ(groups, (std::set<int>{0, 1, 2, 3, 4}));
+}
+
+TEST(SamplePlan, WrittenInEveryVersion) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(app::WriteSamplePlans(dir.path().string(), &error)) << error;
+  const struct {
+    const char* name;
+    int32_t version;
+    bool utf16;
+  } files[] = {{"plan.jww", 700, false},     {"plan-230.jww", 230, false},
+               {"plan-420.jww", 420, false}, {"plan-600.jww", 600, false},
+               {"plan-700.jww", 700, false}, {"plan-utf16.jww", 700, true}};
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    const TJwwData d = ReadBack(dir.File(f.name));
+    EXPECT_EQ(d.Enthd.jwVer, f.version);
+    EXPECT_EQ(d.MojiEncode, f.utf16);
+    EXPECT_GT(d.EntBlockDefN, 0);
+  }
+
+  TJwwData built = app::MakeSamplePlan();
+  ClearUnstoredPointValues(built);
+  const std::string want = jww::DumpDocument(built);
+  EXPECT_EQ(jww::DumpDocument(ReadBack(dir.File("plan.jww"))), want);
+  EXPECT_EQ(jww::DumpDocument(ReadBack(dir.File("plan-utf16.jww"))), want);
+}
+
+TEST(SamplePlan, WriteFailsIntoAFile) {
+  TempDir dir;
+  const std::string blocker = dir.File("not-a-folder");
+  std::FILE* f = std::fopen(blocker.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  std::string error;
+  EXPECT_FALSE(app::WriteSamplePlans(blocker, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(SamplePlan, CommittedDemoMatchesTheBuiltPlan) {
+  const char* source = std::getenv("BRINDLE_SOURCE_DIR");
+  if (source == nullptr) GTEST_SKIP() << "BRINDLE_SOURCE_DIR is not set (run through ctest)";
+  const auto committed = std::filesystem::path(source) / "samples" / "plan.jww";
+  ASSERT_TRUE(std::filesystem::exists(committed)) << committed;
+  TJwwData built = app::MakeSamplePlan();
+  ClearUnstoredPointValues(built);
+  EXPECT_EQ(jww::DumpDocument(ReadBack(committed.string())), jww::DumpDocument(built))
+      << "samples/plan.jww is out of date: rewrite it with brindle-samples";
+}
+
+TEST(BenchDrawing, MixOfKindsAndDeterminism) {
+  const TJwwData d = app::MakeBenchDrawing(5000, 7);
+  const int total = d.Enthd.n1;
+  EXPECT_EQ(total, 5000);
+  const double lines = CountVisible(d, jww::kLine) / double(total);
+  const double texts = CountVisible(d, jww::kMoji) / double(total);
+  EXPECT_NEAR(lines, 0.80, 0.03);
+  EXPECT_NEAR(texts, 0.10, 0.02);
+  for (int32_t kind : {jww::kEnko, jww::kTen, jww::kSunpo, jww::kSolid, jww::kBlock}) {
+    EXPECT_GT(CountVisible(d, kind), 0) << kind;
+  }
+  EXPECT_EQ(d.EntBlockDefN, 4);
+  bool japanese = false;
+  for (int32_t i = 0; i < d.EntMojiN; ++i)
+    japanese |= d.EntMoji[i].str.find(u'室') != std::u16string::npos;
+  EXPECT_TRUE(japanese);
+
+  EXPECT_EQ(jww::DumpDocument(app::MakeBenchDrawing(5000, 7)), jww::DumpDocument(d));
+  EXPECT_NE(jww::DumpEntities(app::MakeBenchDrawing(5000, 8)), jww::DumpEntities(d));
+}
+
+TEST(BenchDrawing, SxfFiguresOfEveryKind) {
+  TJwwData d = app::MakeSxfBenchDrawing(4, 30, 200, 3);
+  ASSERT_EQ(d.EntBlockDefN, 4);
+  for (int32_t i = 0; i < d.EntBlockDefN; ++i) {
+    const auto& b = d.EntBlockDef[i];
+    EXPECT_TRUE(IsSxfFigure(b.strName, '1') || IsSxfFigure(b.strName, '2'));
+    EXPECT_EQ(b.N, 30);
+    EXPECT_GT(b.mLineN, 0);
+    EXPECT_GT(b.mEnkoN, 0);
+    EXPECT_GT(b.mTenN, 0);
+    EXPECT_GT(b.mMojiN, 0);
+    EXPECT_GT(b.mSolidN, 0);
+    EXPECT_GT(b.mSunpoN, 0);
+  }
+  EXPECT_EQ(d.EntBlockN, 200);
+  int negative = 0;
+  for (int32_t i = 0; i < d.EntBlockN; ++i) {
+    negative += d.EntBlock[i].dBairitsuX < 0 || d.EntBlock[i].dBairitsuY < 0;
+  }
+  EXPECT_GT(negative, 20);
+
+  const jww::ExplodeReport report = jww::DataTransJWW(d);
+  EXPECT_EQ(report.figures, 4);
+  EXPECT_EQ(report.placements, 200);
+  EXPECT_EQ(CountVisible(d, jww::kBlock), 0);
+}
