@@ -214,7 +214,8 @@ TEST(HeaderRead, DrawWidthDerivation) {
 
 TEST(HeaderRead, CombinedPrintValue) {
   Bytes b = DefaultHeader(600);
-  const HeaderItem& it = Item(HeaderItems(b), 31, 0);
+  const std::vector<HeaderItem> items = HeaderItems(b);
+  const HeaderItem& it = Item(items, 31, 0);
   for (auto [stored, dpi, nonDraw] : {std::tuple{23, 2, 3}, std::tuple{7, 0, 7},
                                       std::tuple{-23, -2, -3}, std::tuple{1000, 100, 0}}) {
     Poke(b, it, int32_t{stored});

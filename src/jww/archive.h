@@ -78,7 +78,11 @@ class ByteReader {
 // memory when no stream is given). Write errors are sticky and reported by ok().
 class ByteWriter {
  public:
-  explicit ByteWriter(std::FILE* f = nullptr) : file_(f) { buf_.reserve(kChunk); }
+  // Only a file writer needs its chunk up front; an in-memory writer grows
+  // with what is written (small documents stay small).
+  explicit ByteWriter(std::FILE* f = nullptr) : file_(f) {
+    if (file_) buf_.reserve(kChunk);
+  }
   ~ByteWriter() = default;
   ByteWriter(const ByteWriter&) = delete;
   ByteWriter& operator=(const ByteWriter&) = delete;

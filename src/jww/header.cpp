@@ -353,7 +353,7 @@ std::u16string StripLineMarks(std::u16string_view s) {
     if (s[i] >= 0x20) out.push_back(s[i]);
     ++i;
   }
-  if (out.empty()) out = u" ";
+  if (out.empty()) out.push_back(u' ');
   return out;
 }
 

@@ -5,6 +5,8 @@
 // Everything a file declares is untrusted: counts are capped by what the
 // remaining bytes could hold, class references must name a declared class,
 // and image names must be plain file names before anything is written.
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,9 +27,6 @@ constexpr char kIoError[] = "File I/O Error";
 constexpr size_t kMinObjectBytes = 2;
 // A block definition: tag, fixed part of version 350, name length, count.
 constexpr size_t kMinBlockDefBytes = 2 + 25 + 1 + 2;
-
-constexpr int32_t kTopLevelStep = 1000;
-constexpr int32_t kMemberTextStep = 500;
 
 // The fixed part of a body, fetched with one bounds check. Where the data
 // ends, the missing bytes read as zero and got() tells how many were there.
@@ -98,6 +97,15 @@ void RepairMoji(TEntJwwMoji& m) {
   if (!IsFiniteDouble(m.dKankaku)) m.dKankaku = 0.0;
 }
 
+// Number of objects per entity kind (index 1..7).
+using KindCounts = std::array<uint32_t, kBlock + 1>;
+
+template <typename T>
+void ReserveMore(std::vector<T>& a, int32_t count, uint32_t more) {
+  const size_t want = static_cast<size_t>(count) + more;
+  if (want > a.capacity()) a.reserve(want);
+}
+
 // The entity arrays one list reads into: the drawing's own, or the members
 // of a block definition.
 struct EntityLists {
@@ -116,9 +124,18 @@ struct EntityLists {
   int32_t& solidN;
   std::vector<TEntJwwBlock>& block;
   int32_t& blockN;
-  int32_t step;      // growth step of lines, arcs, points, solids, blocks
-  int32_t textStep;  // growth step of texts and dimensions
   size_t nextNo = 0;
+
+  // Room for `counts` more entities per kind.
+  void Reserve(const KindCounts& counts) {
+    ReserveMore(line, lineN, counts[kLine]);
+    ReserveMore(enko, enkoN, counts[kEnko]);
+    ReserveMore(ten, tenN, counts[kTen]);
+    ReserveMore(moji, mojiN, counts[kMoji]);
+    ReserveMore(sunpo, sunpoN, counts[kSunpo]);
+    ReserveMore(solid, solidN, counts[kSolid]);
+    ReserveMore(block, blockN, counts[kBlock]);
+  }
 
   void CutToCounts() {
     line.resize(static_cast<size_t>(lineN));
@@ -144,15 +161,15 @@ class CutOnExit {
 };
 
 EntityLists DrawingLists(TJwwData& d) {
-  return EntityLists{d.EntNo,     d.EntLine,  d.EntLineN,  d.EntEnko,     d.EntEnkoN,   d.EntTen,
-                     d.EntTenN,   d.EntMoji,  d.EntMojiN,  d.EntSunpo,    d.EntSunpoN,  d.EntSolid,
-                     d.EntSolidN, d.EntBlock, d.EntBlockN, kTopLevelStep, kTopLevelStep};
+  return EntityLists{d.EntNo,     d.EntLine,  d.EntLineN,  d.EntEnko,  d.EntEnkoN,
+                     d.EntTen,    d.EntTenN,  d.EntMoji,   d.EntMojiN, d.EntSunpo,
+                     d.EntSunpoN, d.EntSolid, d.EntSolidN, d.EntBlock, d.EntBlockN};
 }
 
 EntityLists MemberLists(TEntJwwBlockDef& b) {
-  return EntityLists{b.mNo,     b.mLine,  b.mLineN,  b.mEnko,       b.mEnkoN,       b.mTen,
-                     b.mTenN,   b.mMoji,  b.mMojiN,  b.mSunpo,      b.mSunpoN,      b.mSolid,
-                     b.mSolidN, b.mBlock, b.mBlockN, kTopLevelStep, kMemberTextStep};
+  return EntityLists{b.mNo,     b.mLine,  b.mLineN,  b.mEnko,  b.mEnkoN,
+                     b.mTen,    b.mTenN,  b.mMoji,   b.mMojiN, b.mSunpo,
+                     b.mSunpoN, b.mSolid, b.mSolidN, b.mBlock, b.mBlockN};
 }
 
 int32_t KindOfClassName(const std::string& name) {
@@ -231,6 +248,11 @@ class EntityStreamReader {
 
   // The preview's object limit, shared by the entity list and all members.
   bool LimitReached() const { return limit_ >= 0 && counted_ >= limit_; }
+  // How many of the next `n` objects the limit lets through.
+  uint32_t WithinLimit(uint32_t n) const {
+    if (limit_ < 0) return n;
+    return static_cast<uint32_t>(std::clamp<int64_t>(limit_ - counted_, 0, n));
+  }
   bool TakeFromLimit() {
     if (LimitReached()) return false;
     ++counted_;
@@ -252,6 +274,7 @@ class EntityStreamReader {
 
   ListEnd ReadObjects(EntityLists& lists, uint32_t n) {
     CutOnExit cut(lists);
+    lists.Reserve(CountKinds(WithinLimit(n)));
     for (uint32_t i = 0; i < n; ++i) {
       if (!TakeFromLimit()) return ListEnd::kStopped;
       int32_t kind = ReadEntityTag();
@@ -260,6 +283,104 @@ class EntityStreamReader {
       ++counter_;
     }
     return ListEnd::kComplete;
+  }
+
+  // A dry run over the next `n` objects that counts them by kind, so that
+  // every array is sized once: on large drawings the page faults and copies
+  // of arrays that grow step by step cost far more than the parsing itself.
+  // It stops at anything unusual; the counts are only a size hint.
+  KindCounts CountKinds(uint32_t n) const {
+    KindCounts counts{};
+    ByteReader in = in_;
+    ClassMap classes = classes_;
+    uint32_t counter = counter_;
+    for (uint32_t i = 0; i < n; ++i) {
+      ObjectTag tag = ReadObjectTag(in);
+      if (!tag.complete) break;
+      int32_t kind = kNone;
+      if (tag.newClass) {
+        kind = KindOfClassName(tag.className);
+        if (kind != kNone) classes.DeclareKind(kind, counter++);
+      } else {
+        kind = classes.KindOf(tag.classIndex);
+      }
+      if (kind == kNone || !SkipBody(in, kind)) break;
+      ++counts[static_cast<size_t>(kind)];
+      ++counter;
+    }
+    return counts;
+  }
+
+  static bool SkipBytes(ByteReader& in, size_t n) { return in.skip(n) == n; }
+
+  static bool SkipString(ByteReader& in) {
+    uint8_t b = 0;
+    if (in.read(&b, 1) < 1) return false;
+    size_t n = b;
+    if (b == 0xFF) {
+      uint16_t w = 0;
+      if (in.read(&w, 2) < 2) return false;
+      n = w;
+      if (w == 0xFFFE) {
+        uint8_t c = 0;
+        if (in.read(&c, 1) < 1) return false;
+        n = c;
+        if (c == 0xFF) {
+          uint16_t m = 0;
+          if (in.read(&m, 2) < 2) return false;
+          n = m;
+        }
+        n *= 2;
+      }
+    }
+    return SkipBytes(in, n);
+  }
+
+  // Passes a fixed part that must be all there, noting the style and colour
+  // of its attribute block.
+  static bool SkipFixed(ByteReader& in, size_t size, uint8_t& style, uint16_t& color) {
+    std::span<const uint8_t> p = in.take(size);
+    if (p.size() < size) return false;
+    style = p[4];
+    color = static_cast<uint16_t>(p[5] | p[6] << 8);
+    return true;
+  }
+
+  bool SkipTen(ByteReader& in) const {
+    uint8_t style = 0;
+    uint16_t color = 0;
+    return SkipFixed(in, size_.ten(), style, color) &&
+           (style != 100 || SkipBytes(in, size_.tenExtras()));
+  }
+
+  bool SkipBody(ByteReader& in, int32_t kind) const {
+    switch (kind) {
+      case kLine:
+        return SkipBytes(in, size_.line());
+      case kEnko:
+        return SkipBytes(in, size_.enko());
+      case kTen:
+        return SkipTen(in);
+      case kMoji:
+        return SkipBytes(in, size_.moji()) && SkipString(in) && SkipString(in);
+      case kSunpo: {
+        if (!SkipBytes(in, size_.attr + size_.line() + size_.moji()) || !SkipString(in) ||
+            !SkipString(in))
+          return false;
+        if (ver_ < 420) return true;
+        return SkipBytes(in, 2 + 2 * size_.line()) && SkipTen(in) && SkipTen(in) && SkipTen(in) &&
+               SkipTen(in);
+      }
+      case kSolid: {
+        uint8_t style = 0;
+        uint16_t color = 0;
+        return SkipFixed(in, size_.solid(), style, color) && (color != 10 || SkipBytes(in, 4));
+      }
+      case kBlock:
+        return SkipBytes(in, size_.block());
+      default:
+        return false;
+    }
   }
 
   // The kind named by the next object tag; kNone (after Fail) when the tag is
@@ -282,26 +403,25 @@ class EntityStreamReader {
   void ReadEntity(int32_t kind, EntityLists& l) {
     switch (kind) {
       case kLine:
-        Append(l, l.line, l.lineN, l.step, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
+        Append(l, l.line, l.lineN, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
         break;
       case kEnko:
-        Append(l, l.enko, l.enkoN, l.step, kind, [&](TEntJwwEnko& e) { return ReadEnko(e); });
+        Append(l, l.enko, l.enkoN, kind, [&](TEntJwwEnko& e) { return ReadEnko(e); });
         break;
       case kTen:
-        Append(l, l.ten, l.tenN, l.step, kind, [&](TEntJwwTen& e) { return ReadTen(e); });
+        Append(l, l.ten, l.tenN, kind, [&](TEntJwwTen& e) { return ReadTen(e); });
         break;
       case kMoji:
-        Append(l, l.moji, l.mojiN, l.textStep, kind, [&](TEntJwwMoji& e) { return ReadMoji(e); });
+        Append(l, l.moji, l.mojiN, kind, [&](TEntJwwMoji& e) { return ReadMoji(e); });
         break;
       case kSunpo:
-        Append(l, l.sunpo, l.sunpoN, l.textStep, kind,
-               [&](TEntJwwSunpo& e) { return ReadSunpo(e); });
+        Append(l, l.sunpo, l.sunpoN, kind, [&](TEntJwwSunpo& e) { return ReadSunpo(e); });
         break;
       case kSolid:
-        Append(l, l.solid, l.solidN, l.step, kind, [&](TEntJwwSolid& e) { return ReadSolid(e); });
+        Append(l, l.solid, l.solidN, kind, [&](TEntJwwSolid& e) { return ReadSolid(e); });
         break;
       case kBlock:
-        Append(l, l.block, l.blockN, l.step, kind, [&](TEntJwwBlock& e) { return ReadBlock(e); });
+        Append(l, l.block, l.blockN, kind, [&](TEntJwwBlock& e) { return ReadBlock(e); });
         break;
       default:
         break;
@@ -309,12 +429,12 @@ class EntityStreamReader {
   }
 
   template <typename T, typename ReadBody>
-  void Append(EntityLists& l, std::vector<T>& a, int32_t& count, int32_t step, int32_t kind,
-              ReadBody read) {
-    GrowForAppend(a, count, step);
-    T& e = a[static_cast<size_t>(count)];
+  void Append(EntityLists& l, std::vector<T>& a, int32_t& count, int32_t kind, ReadBody read) {
+    // The arrays were sized by the dry run; each holds exactly its count.
+    a.resize(static_cast<size_t>(count));
+    T& e = a.emplace_back();
     if (!read(e)) {
-      e = T{};
+      a.pop_back();
       return;
     }
     l.no[l.nextNo++] = TEntJwwNo{kind, count};
