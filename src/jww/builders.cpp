@@ -37,6 +37,8 @@ struct Common {
 
 uint16_t LayerNumber(int32_t v) { return (v >= 0 && v <= 15) ? static_cast<uint16_t>(v) : 0; }
 
+constexpr uint8_t kSolidArc = 101;  // the style that marks an arc solid
+
 bool IsValidColor(int32_t co) { return (co >= 1 && co <= 10) || (co >= 101 && co <= 356); }
 
 bool IsValidStyle(int32_t tp) {
@@ -505,7 +507,7 @@ ArcSolid SolidCArgs(int32_t tp, double px, double py, double pr, double ph, doub
       psa = 0;
       pda = 360;
   }
-  return {101, px, py, pr, ph, pka, psa, pda, kind};
+  return {kSolidArc, px, py, pr, ph, pka, psa, pda, kind};
 }
 
 // ---- block insertions and definitions ----
@@ -985,7 +987,6 @@ bool TJwwData::AddBlkSolid(int32_t bdn, int32_t cn, int32_t lg, int32_t ly, int3
 
 namespace {
 constexpr uint8_t kSolidEllipse = 111;
-constexpr uint8_t kSolidArc = 101;
 constexpr uint8_t kSolidRing = 105;
 constexpr uint8_t kSolidRingOther = 106;
 
