@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "util/text.h"
 
 namespace jww {
@@ -570,38 +571,15 @@ bool HasSfigMarker(const std::u16string& name) {
 
 // ---- appending ----
 
-// The lists one call appends to: the drawing's own or one definition's.
-struct Lists {
-  std::vector<TEntJwwNo>& order;
-  int32_t& orderN;
-  std::vector<TEntJwwLine>& line;
-  int32_t& lineN;
-  std::vector<TEntJwwEnko>& enko;
-  int32_t& enkoN;
-  std::vector<TEntJwwTen>& ten;
-  int32_t& tenN;
-  std::vector<TEntJwwMoji>& moji;
-  int32_t& mojiN;
-  std::vector<TEntJwwSunpo>& sunpo;
-  int32_t& sunpoN;
-  std::vector<TEntJwwSolid>& solid;
-  int32_t& solidN;
-  std::vector<TEntJwwBlock>& block;
-  int32_t& blockN;
+// The lists one call appends to, the drawing's own or one definition's,
+// with the step their arrays grow by.
+struct Lists : EntityLists {
   int32_t step;
 };
 
-Lists TopLists(TJwwData& d) {
-  return {d.EntNo,    d.Enthd.n1,  d.EntLine,  d.EntLineN,  d.EntEnko,    d.EntEnkoN,
-          d.EntTen,   d.EntTenN,   d.EntMoji,  d.EntMojiN,  d.EntSunpo,   d.EntSunpoN,
-          d.EntSolid, d.EntSolidN, d.EntBlock, d.EntBlockN, kTopLevelStep};
-}
+Lists TopLists(TJwwData& d) { return {DrawingLists(d), kTopLevelStep}; }
 
-Lists DefinitionLists(TEntJwwBlockDef& b) {
-  return {b.mNo,    b.N,       b.mLine,  b.mLineN,  b.mEnko,        b.mEnkoN,
-          b.mTen,   b.mTenN,   b.mMoji,  b.mMojiN,  b.mSunpo,       b.mSunpoN,
-          b.mSolid, b.mSolidN, b.mBlock, b.mBlockN, kDefinitionStep};
-}
+Lists DefinitionLists(TEntJwwBlockDef& b) { return {MemberLists(b), kDefinitionStep}; }
 
 template <typename Rec>
 struct Target {
@@ -640,20 +618,20 @@ template <typename Rec>
 bool Append(Lists lists, Rec&& rec) {
   Target<std::decay_t<Rec>> t = TargetFor(lists, rec);
   const int32_t count = t.count;
-  const int32_t orderCount = lists.orderN;
+  const int32_t orderCount = lists.noN;
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
   if (count < 0 || orderCount < 0 || count == kMax || orderCount == kMax) return false;
   try {
     GrowForCount(t.array, count + 1, lists.step);
     t.array[count] = std::forward<Rec>(rec);
     t.count = count + 1;
-    GrowForCount(lists.order, orderCount + 1, lists.step);
-    lists.order[orderCount] = TEntJwwNo{t.kind, count};
-    lists.orderN = orderCount + 1;
+    GrowForCount(lists.no, orderCount + 1, lists.step);
+    lists.no[orderCount] = TEntJwwNo{t.kind, count};
+    lists.noN = orderCount + 1;
     return true;
   } catch (const std::exception&) {
     t.count = count;
-    lists.orderN = orderCount;
+    lists.noN = orderCount;
     return false;
   }
 }
@@ -681,7 +659,7 @@ void ResizeTo(std::vector<T>& a, int32_t count) {
 }
 
 void ResizeLists(Lists l, int32_t extra) {
-  ResizeTo(l.order, l.orderN + extra);
+  ResizeTo(l.no, l.noN + extra);
   ResizeTo(l.line, l.lineN + extra);
   ResizeTo(l.enko, l.enkoN + extra);
   ResizeTo(l.ten, l.tenN + extra);

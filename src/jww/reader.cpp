@@ -14,6 +14,7 @@
 #include <string>
 
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "jww/file_bytes.h"
 #include "jww/image_name.h"
 #include "util/encoding.h"
@@ -106,24 +107,8 @@ void ReserveMore(std::vector<T>& a, int32_t count, uint32_t more) {
   if (want > a.capacity()) a.reserve(want);
 }
 
-// The entity arrays one list reads into: the drawing's own, or the members
-// of a block definition.
-struct EntityLists {
-  std::vector<TEntJwwNo>& no;
-  std::vector<TEntJwwLine>& line;
-  int32_t& lineN;
-  std::vector<TEntJwwEnko>& enko;
-  int32_t& enkoN;
-  std::vector<TEntJwwTen>& ten;
-  int32_t& tenN;
-  std::vector<TEntJwwMoji>& moji;
-  int32_t& mojiN;
-  std::vector<TEntJwwSunpo>& sunpo;
-  int32_t& sunpoN;
-  std::vector<TEntJwwSolid>& solid;
-  int32_t& solidN;
-  std::vector<TEntJwwBlock>& block;
-  int32_t& blockN;
+// A list being read, with the next free place of its draw order.
+struct ReadLists : EntityLists {
   size_t nextNo = 0;
 
   // Room for `counts` more entities per kind.
@@ -136,41 +121,19 @@ struct EntityLists {
     ReserveMore(solid, solidN, counts[kSolid]);
     ReserveMore(block, blockN, counts[kBlock]);
   }
-
-  void CutToCounts() {
-    line.resize(static_cast<size_t>(lineN));
-    enko.resize(static_cast<size_t>(enkoN));
-    ten.resize(static_cast<size_t>(tenN));
-    moji.resize(static_cast<size_t>(mojiN));
-    sunpo.resize(static_cast<size_t>(sunpoN));
-    solid.resize(static_cast<size_t>(solidN));
-    block.resize(static_cast<size_t>(blockN));
-  }
 };
 
 // Arrays are cut to their counts however a list ends (also by an exception).
 class CutOnExit {
  public:
-  explicit CutOnExit(EntityLists& l) : l_(l) {}
+  explicit CutOnExit(ReadLists& l) : l_(l) {}
   ~CutOnExit() { l_.CutToCounts(); }
   CutOnExit(const CutOnExit&) = delete;
   CutOnExit& operator=(const CutOnExit&) = delete;
 
  private:
-  EntityLists& l_;
+  ReadLists& l_;
 };
-
-EntityLists DrawingLists(TJwwData& d) {
-  return EntityLists{d.EntNo,     d.EntLine,  d.EntLineN,  d.EntEnko,  d.EntEnkoN,
-                     d.EntTen,    d.EntTenN,  d.EntMoji,   d.EntMojiN, d.EntSunpo,
-                     d.EntSunpoN, d.EntSolid, d.EntSolidN, d.EntBlock, d.EntBlockN};
-}
-
-EntityLists MemberLists(TEntJwwBlockDef& b) {
-  return EntityLists{b.mNo,     b.mLine,  b.mLineN,  b.mEnko,  b.mEnkoN,
-                     b.mTen,    b.mTenN,  b.mMoji,   b.mMojiN, b.mSunpo,
-                     b.mSunpoN, b.mSolid, b.mSolidN, b.mBlock, b.mBlockN};
-}
 
 int32_t KindOfClassName(const std::string& name) {
   static constexpr const char* kNames[] = {"CDataSen",    "CDataEnko",  "CDataTen",  "CDataMoji",
@@ -268,11 +231,11 @@ class EntityStreamReader {
     doc_.Enthd.n2 = 0;
     doc_.EntBlockDefN = 0;
     doc_.EntNo.assign(n, TEntJwwNo{});
-    EntityLists lists = DrawingLists(doc_);
+    ReadLists lists{DrawingLists(doc_)};
     return ReadObjects(lists, n);
   }
 
-  ListEnd ReadObjects(EntityLists& lists, uint32_t n) {
+  ListEnd ReadObjects(ReadLists& lists, uint32_t n) {
     CutOnExit cut(lists);
     lists.Reserve(CountKinds(WithinLimit(n)));
     for (uint32_t i = 0; i < n; ++i) {
@@ -400,7 +363,7 @@ class EntityStreamReader {
 
   // Appends one body of `kind`. An entity whose fixed part is missing
   // altogether is dropped; its slot is cleared for the next one.
-  void ReadEntity(int32_t kind, EntityLists& l) {
+  void ReadEntity(int32_t kind, ReadLists& l) {
     switch (kind) {
       case kLine:
         Append(l, l.line, l.lineN, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
@@ -429,7 +392,7 @@ class EntityStreamReader {
   }
 
   template <typename T, typename ReadBody>
-  void Append(EntityLists& l, std::vector<T>& a, int32_t& count, int32_t kind, ReadBody read) {
+  void Append(ReadLists& l, std::vector<T>& a, int32_t& count, int32_t kind, ReadBody read) {
     // The arrays were sized by the dry run; each holds exactly its count.
     a.resize(static_cast<size_t>(count));
     T& e = a.emplace_back();
@@ -631,7 +594,7 @@ class EntityStreamReader {
     def.N = static_cast<int32_t>(n);
     def.mNo.assign(n, TEntJwwNo{});
     ++counter_;
-    EntityLists members = MemberLists(def);
+    ReadLists members{MemberLists(def)};
     return ReadObjects(members, n);
   }
 
