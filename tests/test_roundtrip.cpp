@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "jww/dump.h"
 #include "support/corpus.h"
 #include "util/text.h"
@@ -85,9 +86,7 @@ class Rules {
     e.EntSolid.clear();
     e.EntBlock.clear();
     e.EntLineN = e.EntEnkoN = e.EntTenN = e.EntMojiN = e.EntSunpoN = e.EntSolidN = e.EntBlockN = 0;
-    Sink top{e.EntNo,     e.EntLine,  e.EntLineN,  e.EntEnko,  e.EntEnkoN,
-             e.EntTen,    e.EntTenN,  e.EntMoji,   e.EntMojiN, e.EntSunpo,
-             e.EntSunpoN, e.EntSolid, e.EntSolidN, e.EntBlock, e.EntBlockN};
+    Sink top = DrawingLists(e);
     inLists_ = true;
     size_t n1 = std::min(a.EntNo.size(), static_cast<size_t>(std::max(a.Enthd.n1, 0)));
     Entities(a, a.EntNo.data(), n1, top, ListOf(a));
@@ -278,23 +277,7 @@ class Rules {
             Cut(b.mMoji, b.mMojiN),  Cut(b.mSunpo, b.mSunpoN), Cut(b.mSolid, b.mSolidN),
             Cut(b.mBlock, b.mBlockN)};
   }
-  struct Sink {
-    std::vector<TEntJwwNo>& no;
-    std::vector<TEntJwwLine>& line;
-    int32_t& lineN;
-    std::vector<TEntJwwEnko>& enko;
-    int32_t& enkoN;
-    std::vector<TEntJwwTen>& ten;
-    int32_t& tenN;
-    std::vector<TEntJwwMoji>& moji;
-    int32_t& mojiN;
-    std::vector<TEntJwwSunpo>& sunpo;
-    int32_t& sunpoN;
-    std::vector<TEntJwwSolid>& solid;
-    int32_t& solidN;
-    std::vector<TEntJwwBlock>& block;
-    int32_t& blockN;
-  };
+  using Sink = EntityLists;
   template <typename T>
   static void Put(Sink& s, std::vector<T>& a, int32_t& n, int32_t kind, const T& e) {
     a.push_back(e);
@@ -448,8 +431,7 @@ class Rules {
       if (d.dtime >= 0x80000000u) Set(d.dtime, uint32_t(position), "flagged time read as position");
       d.strName = src.strName;
       Set(d.strName, util::StripLineMarks(d.strName), "block names cleaned");
-      Sink sink{d.mNo,    d.mLine,  d.mLineN,  d.mEnko,  d.mEnkoN,  d.mTen,   d.mTenN,  d.mMoji,
-                d.mMojiN, d.mSunpo, d.mSunpoN, d.mSolid, d.mSolidN, d.mBlock, d.mBlockN};
+      Sink sink = MemberLists(d);
       size_t n = std::min(src.mNo.size(), static_cast<size_t>(std::max(src.N, 0)));
       Entities(a, src.mNo.data(), n, sink, ListOf(src));
       d.N = static_cast<int32_t>(d.mNo.size());
