@@ -83,6 +83,13 @@ int RunConvert(int argc, char** argv) {
   CLI::App app{"Explodes the SXF figure blocks of Jw_cad drawings (.jww) into new files.",
                "brindle"};
   app.set_version_flag("--version", std::string("brindle ") + Version());
+  app.footer(
+      "Other commands:\n"
+      "  brindle dump FILE        print a drawing as text (brindle dump --help)\n"
+      "  brindle rewrite IN OUT   write a drawing again, e.g. for an older Jw_cad\n"
+      "                           (brindle rewrite --help)\n"
+      "Exit status: 0 all converted, 1 a file failed or was refused, 2 usage error,\n"
+      "130 interrupted.");
   ConvertArgs a;
   app.add_option("FILE", a.files, "drawings to convert (.jww)");
   auto* desktop = app.add_flag("--desktop", a.desktop, "write to the desktop folder");
