@@ -74,7 +74,11 @@ void ApplyModeOptions(const ConvertArgs& a, Settings& s) {
   if (a.beside) s.SetMode(OutputMode::kBeside);
   if (!a.outputDir.empty()) {
     s.SetMode(OutputMode::kFixed);
-    s.EditFl1 = a.outputDir;
+    // Absolute, so that the log names the real place and a folder saved with
+    // --save still means the same folder when brindle runs from elsewhere.
+    std::error_code ec;
+    fs::path full = fs::absolute(a.outputDir, ec);
+    s.EditFl1 = ec ? a.outputDir : full.lexically_normal().string();
   }
   if (a.ask) s.SetMode(OutputMode::kAsk);
 }
