@@ -1,8 +1,6 @@
 #include "app/convert.h"
 
-#include <fcntl.h>
 #include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,12 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <set>
 #include <system_error>
 
 #include "jww/archive.h"
 #include "jww/document.h"
+#include "jww/output_file.h"
 #include "jww/sxf_explode.h"
 #include "util/path.h"
 
@@ -73,14 +71,6 @@ std::string Errno(const char* what, int err) {
   return std::string(what) + ": " + std::strerror(err);
 }
 
-std::string RandomSuffix() {
-  thread_local std::mt19937_64 rng{std::random_device{}()};
-  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string s;
-  for (int i = 0; i < 10; ++i) s += digits[rng() % 36];
-  return s;
-}
-
 std::string FolderOf(const std::string& path) {
   fs::path parent = fs::path(path).parent_path();
   return parent.empty() ? std::string(".") : parent.string();
@@ -98,126 +88,20 @@ std::string BranchFileName(const std::string& path, int n) {
 
 namespace {
 
-// A file being written that has no name of its own yet in the output
-// folder: an anonymous O_TMPFILE where the file system offers it (nothing is
-// left behind whatever happens to the process), else a hidden temporary
-// name that the registry knows about.
-class PendingFile {
- public:
-  PendingFile(const std::string& folder, bool anonymous) : folder_(folder), anonymous_(anonymous) {}
-  ~PendingFile() { Discard(); }
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-
-  bool Open(std::string* error) {
-    if (anonymous_ && ProcFdAvailable()) {
-      int fd = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-      if (fd >= 0) return Adopt(fd, error);
-      if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) {
-        *error = Errno("cannot write into the output folder", errno);
-        return false;
-      }
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string name = (fs::path(folder_) / (".brindle-" + RandomSuffix() + ".tmp")).string();
-      int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        tempName_ = name;
-        TempRegistry::Add(tempName_);
-        return Adopt(fd, error);
-      }
-      if (errno != EEXIST) {
-        *error = Errno("cannot write into the output folder", errno);
-        return false;
-      }
-    }
-    *error = "cannot make a temporary file in the output folder";
-    return false;
+// Temporary output names join the registry, so that a hard stop removes them.
+void RegisterTemp(const std::string& path, bool exists) {
+  if (exists) {
+    TempRegistry::Add(path);
+  } else {
+    TempRegistry::Remove(path);
   }
-
-  std::FILE* stream() const { return file_; }
-
-  // Pushes everything written so far to the disk before the file gets a
-  // name, so that a name never stands for a file whose bytes were lost.
-  bool Flush() {
-    return file_ && std::fflush(file_) == 0 && !std::ferror(file_) &&
-           ::fdatasync(::fileno(file_)) == 0;
-  }
-
-  // Gives the file the name `target` unless that name exists. Returns 0 on
-  // success, EEXIST when the name is taken, another errno on failure.
-  int Claim(const std::string& target) {
-    if (tempName_.empty()) {
-      std::string self = "/proc/self/fd/" + std::to_string(::fileno(file_));
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        return 0;
-      return errno;
-    }
-    if (::renameat2(AT_FDCWD, tempName_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-      ForgetTemp();
-      return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // File systems without renameat2 flags: a hard link never replaces.
-    if (::link(tempName_.c_str(), target.c_str()) != 0) return errno;
-    ::unlink(tempName_.c_str());
-    ForgetTemp();
-    return 0;
-  }
-
-  // Moves the file onto `target`, replacing a file of that name in one step.
-  int Replace(const std::string& target) {
-    if (tempName_.empty()) return EINVAL;
-    if (std::rename(tempName_.c_str(), target.c_str()) != 0) return errno;
-    ForgetTemp();
-    return 0;
-  }
-
-  bool Close() {
-    if (!file_) return true;
-    bool ok = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return ok;
-  }
-
- private:
-  static bool ProcFdAvailable() {
-    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
-    return available;
-  }
-
-  bool Adopt(int fd, std::string* error) {
-    file_ = ::fdopen(fd, "wb");
-    if (file_) return true;
-    *error = Errno("cannot open the output stream", errno);
-    ::close(fd);
-    return false;
-  }
-
-  void ForgetTemp() {
-    TempRegistry::Remove(tempName_);
-    tempName_.clear();
-  }
-
-  void Discard() {
-    Close();
-    if (!tempName_.empty()) {
-      ::unlink(tempName_.c_str());
-      ForgetTemp();
-    }
-  }
-
-  std::string folder_;
-  bool anonymous_;
-  std::string tempName_;
-  std::FILE* file_ = nullptr;
-};
+}
 
 }  // namespace
 
 std::string WriteDocument(jww::TJwwData& doc, const std::string& dst, int version, NameRule rule,
                           std::string* error, int lastBranch) {
-  PendingFile pending(FolderOf(dst), rule != NameRule::kReplace);
+  jww::OutputFile pending(FolderOf(dst), rule != NameRule::kReplace, RegisterTemp);
   if (!pending.Open(error)) return {};
   {
     jww::ByteWriter out(pending.stream());

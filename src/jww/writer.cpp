@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <span>
@@ -25,6 +26,7 @@
 
 #include "jww/document.h"
 #include "jww/image_name.h"
+#include "jww/output_file.h"
 #include "util/encoding.h"
 #include "util/text.h"
 
@@ -566,59 +568,6 @@ class BodyWriter {
   std::string error_;
 };
 
-// ---- moving a finished file into place ----
-
-std::string RandomSuffix() {
-  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937_64 rng{std::random_device{}()};
-  std::string s(6, 'x');
-  for (char& c : s) c = kChars[rng() % (sizeof kChars - 1)];
-  return s;
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Creates a new file beside `target` that no one else can have opened.
-int CreateTempFile(const std::string& target, std::string& tempPath) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = target + "." + RandomSuffix() + ".tmp";
-    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == ENAMETOOLONG) {
-      tempPath = FolderOf(target) + "." + RandomSuffix() + ".tmp";
-      fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    }
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-// Moves the finished temporary file to its name. Without `replace`, an
-// existing file is never touched: renameat2 refuses atomically, and where
-// the file system lacks it, link() does the same.
-bool MoveIntoPlace(const std::string& temp, const std::string& target, bool replace,
-                   std::string& error) {
-  if (replace) {
-    if (std::rename(temp.c_str(), target.c_str()) == 0) return true;
-    error = ErrnoText("cannot move the output into place", errno);
-    return false;
-  }
-  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
-  int err = errno;
-  if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
-    if (::link(temp.c_str(), target.c_str()) == 0) {
-      ::unlink(temp.c_str());
-      return true;
-    }
-    err = errno;
-  }
-  error = err == EEXIST ? "exists" : ErrnoText("cannot move the output into place", err);
-  return false;
-}
-
 }  // namespace
 
 bool TJwwData::WriteToBuffer(ByteWriter& out, int32_t version) {
@@ -653,29 +602,24 @@ bool TJwwData::WriteToBuffer(ByteWriter& out, int32_t version) {
 
 namespace {
 
+// Writes the whole file under a temporary name in the output folder and
+// gives it its name only when it is complete and on the disk: a failure
+// leaves nothing behind and never touches an existing file of that name.
 bool WriteDocumentFile(TJwwData& doc, const std::string& fileName, int32_t version, bool replace) {
   doc.LastWriteError.clear();
   if (fileName.empty()) {
     doc.LastWriteError = "no output file name";
     return false;
   }
-  std::string temp;
-  int fd = CreateTempFile(fileName, temp);
-  if (fd < 0) {
-    doc.LastWriteError = ErrnoText("cannot create " + fileName, errno);
-    return false;
-  }
-  std::FILE* f = ::fdopen(fd, "wb");
-  if (!f) {
-    doc.LastWriteError = ErrnoText("cannot create " + fileName, errno);
-    ::close(fd);
-    ::unlink(temp.c_str());
+  OutputFile file(std::filesystem::path(fileName).parent_path().string(), /*anonymous=*/!replace);
+  std::string error;
+  if (!file.Open(&error)) {
+    doc.LastWriteError = error;
     return false;
   }
   bool ok = false;
-  std::string error;
   {
-    ByteWriter out(f);
+    ByteWriter out(file.stream());
     ok = doc.WriteToBuffer(out, version);
     error = doc.LastWriteError;
     if (ok && !out.flush()) {
@@ -683,16 +627,19 @@ bool WriteDocumentFile(TJwwData& doc, const std::string& fileName, int32_t versi
       error = ErrnoText("cannot write " + fileName, errno);
     }
   }
-  if (ok && (std::fflush(f) != 0 || ::fsync(fileno(f)) != 0)) {
+  if (ok && !file.Flush()) {
     ok = false;
     error = ErrnoText("cannot write " + fileName, errno);
   }
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    error = ErrnoText("cannot write " + fileName, errno);
+  if (ok) {
+    const int rc = replace ? file.Replace(fileName) : file.Claim(fileName);
+    if (rc != 0) {
+      ok = false;
+      error = rc == EEXIST ? "exists" : ErrnoText("cannot move the output into place", rc);
+    }
   }
-  if (ok) ok = MoveIntoPlace(temp, fileName, replace, error);
-  if (!ok) ::unlink(temp.c_str());
+  // Once named, the bytes are already on the disk; closing cannot lose them.
+  file.Close();
   doc.LastWriteError = ok ? std::string() : error;
   return ok;
 }
