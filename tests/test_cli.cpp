@@ -20,6 +20,7 @@
 
 #include "jww/document.h"
 #include "support/corpus.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -145,10 +146,10 @@ class Process {
 
 class Cli : public ::testing::Test {
  protected:
+  testjww::TempDir tmp_{"brindle-cli"};
   void SetUp() override {
     ASSERT_NE(std::getenv("BRINDLE_BIN_DIR"), nullptr) << "run through ctest";
-    std::random_device rd;
-    root_ = fs::temp_directory_path() / ("brindle-cli-" + std::to_string(rd()));
+    root_ = tmp_.path();
     home_ = root_ / "home";
     config_ = root_ / "config";
     src_ = root_ / "src";
@@ -158,7 +159,6 @@ class Cli : public ::testing::Test {
     WriteAll(config_ / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/机\"\n");
     settings_ = (config_ / "brindle" / "brindle.dat").string();
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   std::vector<std::string> Env() const {
     return {"HOME=" + home_.string(), "XDG_CONFIG_HOME=" + config_.string(), "LANG=C.UTF-8",

@@ -10,6 +10,7 @@
 #include "app/convert.h"
 #include "app/driver.h"
 #include "jww/document.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using app::BatchDriver;
@@ -89,9 +90,9 @@ const std::string kFailed = "　…… 変換失敗\n";
 
 class Driver : public ::testing::Test {
  protected:
+  testjww::TempDir tmp_{"brindle-driver"};
   void SetUp() override {
-    std::random_device rd;
-    root_ = fs::temp_directory_path() / ("brindle-driver-" + std::to_string(rd()));
+    root_ = tmp_.path();
     src_ = root_ / "src";
     out_ = root_ / "desk";
     fs::create_directories(src_);
@@ -108,7 +109,6 @@ class Driver : public ::testing::Test {
   void TearDown() override {
     // No conversion leaves a working image folder behind.
     EXPECT_TRUE(fs::is_empty(root_ / "images"));
-    fs::remove_all(root_);
   }
   std::string S(const fs::path& p) const { return p.string(); }
   std::set<std::string> Names(const fs::path& dir) const {

@@ -15,38 +15,16 @@
 #include "jww/file_bytes.h"
 #include "jww/header_layout.h"
 #include "support/corpus.h"
+#include "support/temp_dir.h"
 #include "util/encoding.h"
 
 using namespace jww;
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
+using TempDir = testjww::TempDir;
+
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("brindle-header-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  fs::path File(const std::string& name, const Bytes& b) const {
-    fs::path p = path_ / name;
-    std::ofstream o(p, std::ios::binary);
-    o.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    return p;
-  }
-
- private:
-  fs::path path_;
-};
 
 Bytes Start(const char* sig, int32_t ver) {
   Bytes b(sig, sig + std::strlen(sig));

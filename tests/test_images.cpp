@@ -8,6 +8,7 @@
 #include <string>
 
 #include "jww/document.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using jww::TBindImageType;
@@ -55,14 +56,13 @@ std::set<std::string> Tree(const fs::path& root) {
 
 class Images : public ::testing::Test {
  protected:
+  testjww::TempDir tmp_{"brindle-images"};
   void SetUp() override {
-    std::random_device rd;
-    root_ = fs::temp_directory_path() / ("brindle-images-" + std::to_string(rd()));
+    root_ = tmp_.path();
     work_ = root_ / "work";
     fs::create_directories(work_);
     doc_.BindImageFolder = work_.string() + "/";
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void Add(const std::u16string& name) {
     doc_.BindImage.push_back(TBindImageType{name, 0, false});

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -7,35 +7,18 @@
 #include <random>
 #include <string>
 
+#include "support/temp_dir.h"
 #include "util/path.h"
 
 using namespace util;
 namespace fs = std::filesystem;
 
+using TempDir = testjww::TempDir;
+
 namespace {
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("brindle_path_" + std::to_string(rd()) + "_" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }

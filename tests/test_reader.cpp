@@ -13,6 +13,7 @@
 #include "jww/file_bytes.h"
 #include "support/corpus.h"
 #include "support/jww_bytes.h"
+#include "support/temp_dir.h"
 
 using namespace jww;
 using testjww::JwwBytes;
@@ -20,29 +21,9 @@ using testjww::MakeAttr;
 using testjww::MakeLine;
 namespace fs = std::filesystem;
 
+using TempDir = testjww::TempDir;
+
 namespace {
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("brindle-reader-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-  std::string folder() const { return path_.string() + "/"; }
-
- private:
-  fs::path path_;
-};
 
 std::array<int32_t, 8> Counts(const TJwwData& d) {
   return {0, d.EntLineN, d.EntEnkoN, d.EntTenN, d.EntMojiN, d.EntSunpoN, d.EntSolidN, d.EntBlockN};

@@ -10,6 +10,7 @@
 
 #include "app/settings.h"
 #include "app/xdg.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using app::OpenDatFile;
@@ -37,15 +38,10 @@ std::string File(const std::string& flags5to9,
 
 class SettingsFile : public ::testing::Test {
  protected:
+  testjww::TempDir tmp_{"brindle-settings"};
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("brindle-settings-" + std::to_string(rd()));
-    fs::create_directories(dir_);
+    dir_ = tmp_.path();
     file_ = dir_ / "brindle.dat";
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
   }
   Settings Load(const std::string& text) {
     WriteAll(file_, text);

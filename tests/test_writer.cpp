@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "jww/document.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace jww;
@@ -648,12 +649,8 @@ TEST(Writer, VersionsOutsideTheFormatAreRefused) {
 
 class WriterFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("brindle-writer-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  testjww::TempDir tmp_{"brindle-writer"};
+  void SetUp() override { dir_ = tmp_.path(); }
   std::set<std::string> Names() const {
     std::set<std::string> s;
     for (const auto& e : fs::directory_iterator(dir_)) s.insert(e.path().filename().string());
