@@ -12,9 +12,12 @@
 
 #include "jww/document.h"
 #include "jww/dump.h"
+#include "support/temp_dir.h"
 
 using jww::TEntJwwNo;
 using jww::TJwwData;
+
+using TempDir = testjww::TempDir;
 
 namespace {
 
@@ -607,30 +610,6 @@ TEST(Builders, FullCountLeavesTheDocumentUnchanged) {
 
 namespace {
 
-// A fresh folder under the system's temporary folder, removed with its files.
-class TempDir {
- public:
-  TempDir() {
-    const auto base = std::filesystem::temp_directory_path();
-    for (int i = 0;; ++i) {
-      std::string name = "brindle-builders-";
-      name += std::to_string(::getpid());
-      name += '-';
-      name += std::to_string(i);
-      path_ = base / name;
-      if (std::filesystem::create_directory(path_)) break;
-    }
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const char* name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Every builder form once; when not `modern`, only values every version can
 // hold: basic colours and line types, no widths, no SXF-mode dimension.
 TJwwData EveryForm(bool modern) {
@@ -742,7 +721,7 @@ TEST(BuildersRoundTrip, Version700KeepsEverything) {
   TJwwData d = EveryForm(true);
   ASSERT_EQ(d.EntBlockTreeN, 3);  // two placements and the nested one
   TJwwData back;
-  const std::string read = WrittenAndRead(d, dir.File("every.jww"), 700, back);
+  const std::string read = WrittenAndRead(d, dir / "every.jww", 700, back);
   ClearUnstoredPointValues(d);
   EXPECT_EQ(DumpDifference(read, jww::DumpDocument(d)), "");
   EXPECT_EQ(back.EntLtpS[17].anUDLTypeSegment, 2);
@@ -753,7 +732,7 @@ TEST(BuildersRoundTrip, Version230KeepsWhatItCanHold) {
   TempDir dir;
   TJwwData d = EveryForm(false);
   TJwwData back;
-  WrittenAndRead(d, dir.File("every-230.jww"), 230, back);
+  WrittenAndRead(d, dir / "every-230.jww", 230, back);
   EXPECT_EQ(back.Enthd.jwVer, 230);
   ClearUnstoredPointValues(d);
   // Nor are the parts of a dimension: the reader gives its points style 0.
@@ -773,7 +752,7 @@ TEST(BuildersRoundTrip, Utf16Strings) {
   TJwwData d = EveryForm(true);
   d.SetFileOutOption(32);
   TJwwData back;
-  const std::string read = WrittenAndRead(d, dir.File("every-utf16.jww"), 700, back);
+  const std::string read = WrittenAndRead(d, dir / "every-utf16.jww", 700, back);
   ClearUnstoredPointValues(d);
   EXPECT_TRUE(back.MojiEncode);
   EXPECT_EQ(DumpDifference(read, jww::DumpDocument(d)), "");

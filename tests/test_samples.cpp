@@ -11,35 +11,14 @@
 #include "app/sample_drawings.h"
 #include "jww/dump.h"
 #include "jww/sxf_explode.h"
+#include "support/temp_dir.h"
 #include "util/text.h"
 
 using jww::TJwwData;
 
+using TempDir = testjww::TempDir;
+
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    const auto base = std::filesystem::temp_directory_path();
-    for (int i = 0;; ++i) {
-      std::string name = "brindle-samples-";
-      name += std::to_string(::getpid());
-      name += '-';
-      name += std::to_string(i);
-      path_ = base / name;
-      if (std::filesystem::create_directory(path_)) break;
-    }
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::string File(const char* name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 bool IsSxfFigure(const std::u16string& name, char flag) {
   const std::u16string marker = std::u16string(u"@@SFIGORGFLAG@@") + static_cast<char16_t>(flag);
@@ -163,7 +142,7 @@ TEST(SamplePlan, WrittenInEveryVersion) {
                {"plan-700.jww", 700, false}, {"plan-utf16.jww", 700, true}};
   for (const auto& f : files) {
     SCOPED_TRACE(f.name);
-    const TJwwData d = ReadBack(dir.File(f.name));
+    const TJwwData d = ReadBack(dir / f.name);
     EXPECT_EQ(d.Enthd.jwVer, f.version);
     EXPECT_EQ(d.MojiEncode, f.utf16);
     EXPECT_GT(d.EntBlockDefN, 0);
@@ -172,13 +151,13 @@ TEST(SamplePlan, WrittenInEveryVersion) {
   TJwwData built = app::MakeSamplePlan();
   ClearUnstoredPointValues(built);
   const std::string want = jww::DumpDocument(built);
-  EXPECT_EQ(jww::DumpDocument(ReadBack(dir.File("plan.jww"))), want);
-  EXPECT_EQ(jww::DumpDocument(ReadBack(dir.File("plan-utf16.jww"))), want);
+  EXPECT_EQ(jww::DumpDocument(ReadBack(dir / "plan.jww")), want);
+  EXPECT_EQ(jww::DumpDocument(ReadBack(dir / "plan-utf16.jww")), want);
 }
 
 TEST(SamplePlan, WriteFailsIntoAFile) {
   TempDir dir;
-  const std::string blocker = dir.File("not-a-folder");
+  const std::string blocker = dir / "not-a-folder";
   std::FILE* f = std::fopen(blocker.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::fclose(f);
