@@ -182,36 +182,6 @@ void JwwDataFree(jww::TJwwData& doc) {
   doc.BindImageInit();
 }
 
-int CountDrawnEntities(const jww::TJwwData& doc) {
-  auto countOf = [&doc](int kind) -> int32_t {
-    switch (kind) {
-      case 1:
-        return doc.EntLineN;
-      case 2:
-        return doc.EntEnkoN;
-      case 3:
-        return doc.EntTenN;
-      case 4:
-        return doc.EntMojiN;
-      case 5:
-        return doc.EntSunpoN;
-      case 6:
-        return doc.EntSolidN;
-      case 7:
-        return doc.EntBlockN;
-      default:
-        return 0;
-    }
-  };
-  int n = 0;
-  int32_t entries = std::min<int64_t>(doc.Enthd.n1, static_cast<int64_t>(doc.EntNo.size()));
-  for (int32_t i = 0; i < entries; ++i) {
-    const jww::TEntJwwNo& e = doc.EntNo[i];
-    if (e.EntType >= 1 && e.EntType <= 7 && e.EntNo >= 0 && e.EntNo < countOf(e.EntType)) ++n;
-  }
-  return n;
-}
-
 // ---------------------------------------------------------- conversion
 
 namespace {
@@ -273,7 +243,7 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
   Explode(doc, options, r);
   if (r.error.empty()) {
-    r.entitiesWritten = CountDrawnEntities(doc);
+    r.entitiesWritten = doc.WrittenObjectCount(doc.Enthd.jwVer);
     r.output = WriteDocument(doc, dst, doc.Enthd.jwVer, NameRule::kBranch, &r.error);
     if (!r.output.empty() && !r.error.empty()) {
       r.warnings.push_back(r.error);

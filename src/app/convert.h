@@ -79,8 +79,6 @@ class ScopedImageFolder {
 // were extracted for it.
 void JwwDataFree(jww::TJwwData& doc);
 
-// Number of objects the writer emits at the top level of the drawing.
-int CountDrawnEntities(const jww::TJwwData& doc);
 
 // Temporary files and folders the program owns right now. A hard stop
 // (second Ctrl-C) removes them before the process ends. Safe to use from any

@@ -146,6 +146,8 @@ class TJwwData {
   bool FileOut(const std::string& fileName, int32_t version);
   bool FileOutNew(const std::string& fileName, int32_t version);
   void SetFileOutOption(int32_t n);
+  // Number of objects the drawing's list holds when written in `version`.
+  int32_t WrittenObjectCount(int32_t version) const;
   // Writes the whole file into `out` (no file system); false on failure.
   bool WriteToBuffer(ByteWriter& out, int32_t version);
   // Text of the last FileOut failure, for the front ends.

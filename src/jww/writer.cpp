@@ -258,6 +258,23 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Writes the entity list, the block definitions and the image section; the
 // header is WriteHeader's.
+// A dimension read from 420 or later and written below 420 goes out in the
+// old form followed by its six parts as objects of their own.
+bool SplitsDimension(const TEntJwwSunpo& s, int32_t version, int32_t readVersion) {
+  return version < 420 && readVersion >= 420 && s.bSxfMode != 0;
+}
+
+// The one validity rule: how many objects a draw-order entry stands for in
+// the written list — 0 (left out), 1, or 7 for a dimension that is split.
+int32_t ObjectsInFile(const EntityList& list, const TEntJwwNo& e, int32_t version,
+                      int32_t readVersion) {
+  if (e.EntType < kLine || e.EntType > kBlock) return 0;
+  if (e.EntNo < 0 || static_cast<size_t>(e.EntNo) >= list.SizeOf(e.EntType)) return 0;
+  if (e.EntType == kSunpo && SplitsDimension(list.sunpo[e.EntNo], version, readVersion))
+    return kSplitDimensionObjects;
+  return 1;
+}
+
 class BodyWriter {
  public:
   BodyWriter(TJwwData& doc, ByteWriter& out, int32_t version)
@@ -270,13 +287,8 @@ class BodyWriter {
 
   const std::string& error() const { return error_; }
 
-  // The one validity rule: how many objects the entry stands for in the
-  // written list — 0 (left out), 1, or 7 for a dimension that is split.
   int32_t ObjectsFor(const EntityList& list, const TEntJwwNo& e) const {
-    if (e.EntType < kLine || e.EntType > kBlock) return 0;
-    if (e.EntNo < 0 || static_cast<size_t>(e.EntNo) >= list.SizeOf(e.EntType)) return 0;
-    if (e.EntType == kSunpo && SplitsDimension(list.sunpo[e.EntNo])) return kSplitDimensionObjects;
-    return 1;
+    return ObjectsInFile(list, e, version_, doc_.Enthd.jwVer);
   }
 
   // Count, then the objects. A block definition's own class-map index comes
@@ -375,7 +387,7 @@ class BodyWriter {
   }
 
   bool SplitsDimension(const TEntJwwSunpo& s) const {
-    return version_ < 420 && doc_.Enthd.jwVer >= 420 && s.bSxfMode != 0;
+    return jww::SplitsDimension(s, version_, doc_.Enthd.jwVer);
   }
 
   void Tag(int32_t kind) {
@@ -652,6 +664,13 @@ bool TJwwData::FileOut(const std::string& fileName, int32_t version) {
 
 bool TJwwData::FileOutNew(const std::string& fileName, int32_t version) {
   return WriteDocumentFile(*this, fileName, version, /*replace=*/false);
+}
+
+int32_t TJwwData::WrittenObjectCount(int32_t version) const {
+  const EntityList list = DrawingList(*this);
+  int64_t total = 0;
+  for (const TEntJwwNo& e : list.order) total += ObjectsInFile(list, e, version, Enthd.jwVer);
+  return static_cast<int32_t>(std::min<int64_t>(total, 0x7FFFFFFF));
 }
 
 void TJwwData::SetFileOutOption(int32_t n) { FileOutOpt = (n >= 0 && n <= 63) ? n : 0; }
