@@ -192,23 +192,26 @@ TEntJwwAttr RepairAttr(int32_t version, TEntJwwAttr a, int32_t kind) {
   return a;
 }
 
-void WriteAttr(ByteWriter& out, int32_t version, const TEntJwwAttr& att, int32_t kind) {
-  TEntJwwAttr a = RepairAttr(version, att, kind);
-  // One contiguous block: the hot path writes millions of these.
-  uint8_t b[15];
+size_t PackAttr(uint8_t* dst, int32_t version, const TEntJwwAttr& att, int32_t kind) {
+  const TEntJwwAttr a = RepairAttr(version, att, kind);
   size_t n = 0;
   auto put = [&](const void* p, size_t k) {
-    std::memcpy(b + n, p, k);
+    std::memcpy(dst + n, p, k);
     n += k;
   };
   put(&a.lGroup, 4);
   put(&a.nPenStyle, 1);
   put(&a.nPenColor, 2);
-  if (version >= 351) put(&a.nPenWidth, 2);
+  if (version >= 351) put(&a.nPenWidth, 2);  // the block is 13 bytes before 351
   put(&a.nLayer, 2);
   put(&a.nGLayer, 2);
   put(&a.sFlg, 2);
-  out.bytes(b, n);
+  return n;
+}
+
+void WriteAttr(ByteWriter& out, int32_t version, const TEntJwwAttr& att, int32_t kind) {
+  uint8_t b[15];
+  out.bytes(b, PackAttr(b, version, att, kind));
 }
 
 }  // namespace jww

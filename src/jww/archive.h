@@ -154,6 +154,8 @@ TEntJwwAttr ReadAttr(ByteReader& in, int32_t jwVer);
 // Writes a repaired and, below 420, down-converted copy of att for the entity
 // kind (1..7, 8 = block definition).
 void WriteAttr(ByteWriter& out, int32_t version, const TEntJwwAttr& att, int32_t kind);
+// The bytes WriteAttr writes, put at `dst` (room for 15); returns their number.
+size_t PackAttr(uint8_t* dst, int32_t version, const TEntJwwAttr& att, int32_t kind);
 // The repaired attribute values that WriteAttr writes (version decides the
 // down-conversion); exposed so that tests and dumps can see them.
 TEntJwwAttr RepairAttr(int32_t version, TEntJwwAttr att, int32_t kind);

@@ -119,14 +119,7 @@ class FixedPart {
     n_ += sizeof v;
   }
   void attr(int32_t version, const TEntJwwAttr& att, int32_t kind) {
-    TEntJwwAttr a = RepairAttr(version, att, kind);
-    put(a.lGroup);
-    put(a.nPenStyle);
-    put(a.nPenColor);
-    if (version >= 351) put(a.nPenWidth);  // the attribute block is 13 bytes before 351
-    put(a.nLayer);
-    put(a.nGLayer);
-    put(a.sFlg);
+    n_ += PackAttr(buf_ + n_, version, att, kind);
   }
   void line(int32_t version, const TEntJwwLine& l) {
     attr(version, l.att, kLine);
