@@ -1,0 +1,28 @@
+// Messages the programs show the user, in the user's language.
+//
+// Every message of brindle, brindle-gui and brindle-samples is written in
+// English in the source and passed through Tr(); the catalogue of the text
+// domain "brindle" translates it by LANG / LC_MESSAGES. The texts that are
+// the system's own log lines ("変換完了", "変換失敗", the ESC line, …) are
+// never passed through Tr(): they stay the same in every language.
+//
+// Only the front ends call InitMessages(); the core library shows no text.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+namespace app {
+
+// Binds the text domain (catalogues beside the executable in ../share/locale
+// or in the build tree, else the installed prefix) and selects the user's
+// message locale. Call once at start-up, before any Tr().
+void InitMessages(const char* argv0);
+
+// The translation of `english`, or `english` itself.
+const char* Tr(const char* english);
+
+// Tr() of `english` with "{}" replaced by the arguments in order.
+std::string TrFormat(const char* english, std::initializer_list<std::string> args);
+
+}  // namespace app
