@@ -67,24 +67,8 @@ std::vector<bool> ReachableDefinitions(const TJwwData& doc,
 // Base name: the part before "@@SFIG" in any letter case; the whole name when
 // the marker is absent. Returned as a length into `name`.
 size_t BaseNameLength(std::u16string_view name) {
-  static constexpr std::u16string_view kMarker = u"@@SFIG";
-  std::u16string upper = util::StrUpper(name);
-  size_t pos = upper.find(kMarker);
-  if (pos == std::u16string::npos) return name.size();
-  if (upper.size() == name.size()) return pos;
-  // Casing changed the length (a ligature, say): find the marker in the
-  // original, ignoring ASCII case.
-  for (size_t i = 0; i + kMarker.size() <= name.size(); ++i) {
-    size_t k = 0;
-    while (k < kMarker.size()) {
-      char16_t c = name[i + k];
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-      if (c != kMarker[k]) break;
-      ++k;
-    }
-    if (k == kMarker.size()) return i;
-  }
-  return name.size();
+  const size_t pos = util::FindAsciiNoCase(name, u"@@SFIG");
+  return pos == std::u16string_view::npos ? name.size() : pos;
 }
 
 std::u16string_view BaseName(std::u16string_view name) {
