@@ -225,3 +225,16 @@ TEST(ElementCounts, AllCountsStartFromZeroAndIgnoreNodesWithoutDefinition) {
   d.EntBlockTreeN = 2;
   EXPECT_EQ(GetElementCNum(d, 1), TElementCounts{});
 }
+
+TEST_F(PlacedThrice, LayerUseFollowsThePlacementRule) {
+  TLayerUse use = GetLayerUse(d);
+  // Three insertions and two placed copies of five members on group 2 layer
+  // 5; the third copy keeps the members' own layers: four on group 0 layer
+  // 1, the dimension on layer 0.
+  EXPECT_EQ(use[2 * 16 + 5], 3 + 2 * 5);
+  EXPECT_EQ(use[0 * 16 + 1], 4);
+  EXPECT_EQ(use[0], 1);
+  int32_t total = 0;
+  for (int32_t n : use) total += n;
+  EXPECT_EQ(total, 3 + 3 * 5);
+}

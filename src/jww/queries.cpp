@@ -127,26 +127,36 @@ void CountLists(const Lists& l, const Slots& s, const Match& match, bool parts) 
 // The common walk: the drawing's own lists, then the members of the
 // definition of every tree node, once per node. `forNode` makes the matcher
 // for the members under one node.
+Lists OwnLists(const TJwwData& doc) {
+  return {Members(doc.EntLine, doc.EntLineN),   Members(doc.EntEnko, doc.EntEnkoN),
+          Members(doc.EntTen, doc.EntTenN),     Members(doc.EntMoji, doc.EntMojiN),
+          Members(doc.EntSunpo, doc.EntSunpoN), Members(doc.EntSolid, doc.EntSolidN)};
+}
+
+Lists MemberLists(const TEntJwwBlockDef& d) {
+  return {Members(d.mLine, d.mLineN), Members(d.mEnko, d.mEnkoN),   Members(d.mTen, d.mTenN),
+          Members(d.mMoji, d.mMojiN), Members(d.mSunpo, d.mSunpoN), Members(d.mSolid, d.mSolidN)};
+}
+
+// The definition a tree node places, or null.
+const TEntJwwBlockDef* PlacedDefinition(const TJwwData& doc, const TEntJwwBlockTree& node) {
+  if (node.defno < 0 || node.defno >= doc.EntBlockDefN ||
+      static_cast<size_t>(node.defno) >= doc.EntBlockDef.size()) {
+    return nullptr;
+  }
+  return &doc.EntBlockDef[node.defno];
+}
+
 template <typename Match, typename ForNode>
 TElementCounts Tally(const TJwwData& doc, const Match& top, const ForNode& forNode, bool parts) {
   TElementCounts c;
-  const Lists own{Members(doc.EntLine, doc.EntLineN),   Members(doc.EntEnko, doc.EntEnkoN),
-                  Members(doc.EntTen, doc.EntTenN),     Members(doc.EntMoji, doc.EntMojiN),
-                  Members(doc.EntSunpo, doc.EntSunpoN), Members(doc.EntSolid, doc.EntSolidN)};
-  CountLists(own, TopSlots(c), top, parts);
+  CountLists(OwnLists(doc), TopSlots(c), top, parts);
   CountList(Members(doc.EntBlock, doc.EntBlockN), &c.n8, top);
 
   const Slots inBlock = BlockSlots(c);
   for (const TEntJwwBlockTree& node : Members(doc.EntBlockTree, doc.EntBlockTreeN)) {
-    if (node.defno < 0 || node.defno >= doc.EntBlockDefN ||
-        static_cast<size_t>(node.defno) >= doc.EntBlockDef.size()) {
-      continue;
-    }
-    const TEntJwwBlockDef& d = doc.EntBlockDef[node.defno];
-    const Lists members{Members(d.mLine, d.mLineN),   Members(d.mEnko, d.mEnkoN),
-                        Members(d.mTen, d.mTenN),     Members(d.mMoji, d.mMojiN),
-                        Members(d.mSunpo, d.mSunpoN), Members(d.mSolid, d.mSolidN)};
-    CountLists(members, inBlock, forNode(node), parts);
+    if (const TEntJwwBlockDef* d = PlacedDefinition(doc, node))
+      CountLists(MemberLists(*d), inBlock, forNode(node), parts);
   }
   return c;
 }
@@ -183,6 +193,21 @@ struct TypeMatch {
   bool operator()(const TEntJwwTen& e) const { return PointCode(e) == ty1; }
   bool operator()(const TEntJwwMoji& e) const { return TextKind(e) == ty1; }
 };
+
+// The attribute each entity of `l` is placed with: its own, or that of the
+// placing node unless the node keeps the members' layers.
+template <typename F>
+void ForEachAttr(const Lists& l, const TEntJwwAttr* node, const F& f) {
+  auto visit = [&](const auto& list) {
+    for (const auto& e : list) f(node != nullptr && (node->nPenStyle & 0x40) == 0 ? *node : e.att);
+  };
+  visit(l.line);
+  visit(l.arc);
+  visit(l.point);
+  visit(l.text);
+  visit(l.dim);
+  visit(l.solid);
+}
 
 template <typename Vec, typename Seen>
 void OfferFonts(TJwwData& doc, const Vec& texts, int32_t n, const Seen& fontOf) {
@@ -227,6 +252,20 @@ TElementCounts GetElementNum(const TJwwData& doc, int32_t lay1, int32_t lay2) {
   const LayerMatch top{lay1, lay2};
   auto forNode = [&](const TEntJwwBlockTree& node) { return LayerMatch{lay1, lay2, &node.att}; };
   return Tally(doc, top, forNode, false);
+}
+
+TLayerUse GetLayerUse(const TJwwData& doc) {
+  TLayerUse use{};
+  auto count = [&](const TEntJwwAttr& a) {
+    if (a.nGLayer < kLayerGroups && a.nLayer < 16) ++use[a.nGLayer * 16 + a.nLayer];
+  };
+  ForEachAttr(OwnLists(doc), nullptr, count);
+  for (const TEntJwwBlock& b : Members(doc.EntBlock, doc.EntBlockN)) count(b.att);
+  for (const TEntJwwBlockTree& node : Members(doc.EntBlockTree, doc.EntBlockTreeN)) {
+    if (const TEntJwwBlockDef* d = PlacedDefinition(doc, node))
+      ForEachAttr(MemberLists(*d), &node.att, count);
+  }
+  return use;
 }
 
 TElementCounts GetElementCNum(const TJwwData& doc, int32_t co1) {

@@ -4,6 +4,7 @@
 // nothing but the font list that GetFontNames fills.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -57,5 +58,13 @@ TElementCounts GetElementCNum(const TJwwData& doc, int32_t co1);
 // Entities (and dimension parts) of line type `ty1`; points compare their
 // code (a negative code as code + 20), texts their text type mod 100.
 TElementCounts GetElementTNum(const TJwwData& doc, int32_t ty1);
+
+// How many entities the drawing shows on each layer, indexed by layer group
+// × 16 + layer, with the rules of GetElementNum: block members once per
+// placing node, on the node's layer unless it keeps the members' own (0x40).
+// Block insertions count on their own layer. Layers beyond 15 are not
+// counted.
+using TLayerUse = std::array<int32_t, 256>;
+TLayerUse GetLayerUse(const TJwwData& doc);
 
 }  // namespace jww
