@@ -12,7 +12,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/sample_drawings.h"
+#include "tools/sample_drawings.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
 #include "support/block_drawings.h"

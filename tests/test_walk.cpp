@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/sample_drawings.h"
+#include "tools/sample_drawings.h"
 #include "jww/dump.h"
 #include "jww/extents.h"
 #include "jww/sxf_explode.h"
