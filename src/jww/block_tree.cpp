@@ -7,10 +7,19 @@
 #include <new>
 #include <unordered_map>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "util/text.h"
 
 namespace jww {
+
+// Lookups through this map agree with a linear scan for the first match.
+std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
+  std::unordered_map<uint32_t, int32_t> first;
+  first.reserve(static_cast<size_t>(std::max<int32_t>(doc.EntBlockDefN, 0)));
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
+  return first;
+}
 
 namespace {
 
@@ -28,13 +37,6 @@ Linear LocalLinear(const TEntJwwBlock& b) {
   long double c = std::cos(static_cast<long double>(b.radKaitenKaku));
   long double s = std::sin(static_cast<long double>(b.radKaitenKaku));
   return {c * b.dBairitsuX, -s * b.dBairitsuY, s * b.dBairitsuX, c * b.dBairitsuY};
-}
-
-// First definition for each number, so that lookups agree with a linear scan.
-std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
-  std::unordered_map<uint32_t, int32_t> first;
-  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
-  return first;
 }
 
 int32_t Lookup(const std::unordered_map<uint32_t, int32_t>& first, uint32_t no) {

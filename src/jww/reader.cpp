@@ -14,6 +14,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "jww/entity_lists.h"
 #include "jww/file_bytes.h"
@@ -815,14 +816,6 @@ class EntityStreamReader {
 
 // ---- findings about block references, once all lists are read ----
 
-// Index of the first definition for each number (the one that decides).
-std::unordered_map<uint32_t, int32_t> DefinitionsByNumber(const TJwwData& doc) {
-  std::unordered_map<uint32_t, int32_t> first;
-  first.reserve(static_cast<size_t>(doc.EntBlockDefN));
-  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
-  return first;
-}
-
 // Insertions of one list whose number names no definition.
 void NoteUnknownNumbers(TJwwData& doc, const std::unordered_map<uint32_t, int32_t>& first,
                         const std::vector<TEntJwwNo>& order,
@@ -895,7 +888,7 @@ void NoteBlockReferences(TJwwData& doc) {
   for (int32_t i = 0; i < doc.EntBlockDefN && !anyInsertion; ++i)
     anyInsertion = doc.EntBlockDef[i].mBlockN > 0;
   if (!anyInsertion) return;
-  const auto first = DefinitionsByNumber(doc);
+  const auto first = FirstDefinitionByNumber(doc);
   NoteUnknownNumbers(doc, first, doc.EntNo, doc.EntBlock, ReadSection::kEntities, -1);
   for (int32_t i = 0; i < doc.EntBlockDefN; ++i) {
     const TEntJwwBlockDef& def = doc.EntBlockDef[i];
