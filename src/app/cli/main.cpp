@@ -174,17 +174,11 @@ int RunConvert(int argc, char** argv) {
 // ------------------------------------------------------------ dump, rewrite
 
 // Reads `file` completely into `doc`; prints why not on stderr.
-bool ReadDrawing(jww::TJwwData& doc, const std::string& file) {
-  if (!doc.FileCheck(file)) {
-    std::cerr << "brindle: " << file
-              << ": not a Jw_cad drawing of version 220 to 700, or it cannot be opened\n";
-    return false;
-  }
-  if (!doc.FileIn(file)) {
-    std::cerr << "brindle: " << file << ": the drawing could not be read completely\n";
-    return false;
-  }
-  return true;
+bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images = nullptr) {
+  std::string error;
+  if (app::ReadDrawing(doc, file, images, &error)) return true;
+  std::cerr << "brindle: " << file << ": " << error << "\n";
+  return false;
 }
 
 bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
@@ -200,27 +194,8 @@ bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
 }
 
 bool WriteText(const std::string& path, const std::string& text, bool force) {
-  std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  if (force) {
-    fs::rename(tmp, path, ec);
-  } else {
-    // A hard link never replaces a file that appeared meanwhile.
-    fs::create_hard_link(tmp, path, ec);
-    std::error_code ignored;
-    fs::remove(tmp, ignored);
-  }
-  return !ec;
+  std::string error;
+  return !SaveText(path, text, force ? NameRule::kReplace : NameRule::kExact, &error).empty();
 }
 
 int RunDump(int argc, char** argv) {
@@ -238,8 +213,6 @@ int RunDump(int argc, char** argv) {
   if (!out.empty() && RefuseExisting(file, out, force)) return kExitFailed;
 
   jww::TJwwData doc;
-  ScopedImageFolder images;
-  images.Attach(doc, false);
   if (!ReadDrawing(doc, file)) return kExitFailed;
   std::string text = jww::DumpDocument(doc);
   JwwDataFree(doc);
@@ -277,16 +250,12 @@ int RunRewrite(int argc, char** argv) {
 
   jww::TJwwData doc;
   ScopedImageFolder images;
-  if (!images.ok()) {
-    std::cerr << "brindle: cannot make a working folder for the drawing's images\n";
-    return kExitFailed;
-  }
-  images.Attach(doc, true);
-  if (!ReadDrawing(doc, in)) {
+  if (!ReadDrawing(doc, in, &images)) {
     JwwDataFree(doc);
     return kExitFailed;
   }
-  doc.SetFileOutOption(utf16 || (!cp932 && doc.MojiEncode) ? 32 : 0);
+  KeepSourceEncoding(doc);
+  if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
   std::string error;
   std::string written = WriteDocument(doc, out, version.value_or(doc.Enthd.jwVer),
                                       force ? NameRule::kReplace : NameRule::kExact, &error);
