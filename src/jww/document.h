@@ -153,7 +153,7 @@ class TJwwData {
   // Writes into a temporary file beside fileName and moves it into place, so
   // that a half-written file never appears under the output name. FileOut
   // replaces an existing file; FileOutNew fails instead (LastWriteError
-  // "exists"), so that concurrent batches can never overwrite each other.
+  // says a file of that name exists), so that concurrent batches can never overwrite each other.
   bool FileOut(const std::string& fileName, int32_t version);
   bool FileOutNew(const std::string& fileName, int32_t version);
   void SetFileOutOption(int32_t n);
