@@ -32,9 +32,9 @@ std::string HexText(const std::string& text) {
   return util::ToUtf8(util::StrToHexUtf8(util::FromUtf8(text)));
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::istringstream in{std::string(text)};
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -80,7 +80,12 @@ bool OpenDatFile(Settings& s, const std::string& path, const std::string& progra
   if (!in) return false;
   std::ostringstream ss;
   ss << in.rdbuf();
-  std::vector<std::string> lines = SplitLines(ss.str());
+  ReadSettingsText(s, ss.str());
+  return true;
+}
+
+void ReadSettingsText(Settings& s, std::string_view text) {
+  std::vector<std::string> lines = SplitLines(text);
   lines.resize(kLineCount);  // lines missing at the end read as empty
 
   s.Fm1x = ReadInt(lines[0]);
@@ -93,7 +98,6 @@ bool OpenDatFile(Settings& s, const std::string& path, const std::string& progra
   s.LabelPreFolder = ReadHexText(lines[11]);
   s.Fidx = ReadInt(lines[12]);
   s.gstyle = lines[13];
-  return true;
 }
 
 std::string SettingsText(const Settings& s) {

@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace app {
 
@@ -48,6 +49,10 @@ struct Settings {
 // assigned as it is read; lines missing at the end read as empty. Returns
 // false when the file exists but could not be opened.
 bool OpenDatFile(Settings& s, const std::string& path, const std::string& programFolder);
+
+// Assigns the values of a settings file's `text` over `s`, line by line, the
+// way OpenDatFile does after setting the defaults.
+void ReadSettingsText(Settings& s, std::string_view text);
 
 // Writes the 14 lines through a temporary file beside `path` and a rename,
 // creating the folder when needed. On failure nothing is left half written
