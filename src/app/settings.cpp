@@ -146,15 +146,18 @@ std::string ProgramFolder() {
 }
 
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
-                             const std::function<bool(const std::string&)>& writable) {
+                             const std::function<bool(const std::string&)>& isFile) {
   if (!overridePath.empty()) return overridePath;
-  auto canWrite = [&](const std::string& dir) {
-    return writable ? writable(dir) : ::access(dir.c_str(), W_OK) == 0;
+  auto exists = [&](const std::string& path) {
+    if (isFile) return isFile(path);
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
   };
+  // Only a file that is already there makes an install portable: a writable
+  // program folder (a root install into /usr/local/bin) is no such choice.
   if (!exePath.empty()) {
-    fs::path exe(exePath);
-    if (canWrite(exe.parent_path().string()))
-      return fs::path(exe).replace_extension(".dat").string();
+    const std::string beside = fs::path(exePath).replace_extension(".dat").string();
+    if (exists(beside)) return beside;
   }
   return (fs::path(XdgConfigHome()) / "brindle" / "brindle.dat").string();
 }

@@ -66,10 +66,11 @@ std::string SettingsText(const Settings& s);
 std::string ProgramFolder();
 
 // Where the settings live: `overridePath` when not empty; beside the
-// executable with the extension ".dat" when that folder is writable (a
-// portable install); else $XDG_CONFIG_HOME/brindle/brindle.dat.
-// `writable` decides whether a folder may be written (access(W_OK) by default).
+// executable with the extension ".dat" when that file already exists there (a
+// portable install opts in by creating it); else
+// $XDG_CONFIG_HOME/brindle/brindle.dat. `isFile` decides whether a path is an
+// existing regular file (the file system by default).
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
-                             const std::function<bool(const std::string&)>& writable = {});
+                             const std::function<bool(const std::string&)>& isFile = {});
 
 }  // namespace app

@@ -28,9 +28,10 @@ namespace {
 
 bool WriteDrawing(jww::TJwwData& doc, const fs::path& path, int32_t version, int32_t options) {
   doc.SetFileOutOption(options);
-  if (doc.FileOutNew(path.string(), version) || fs::exists(path)) return true;
-  std::fprintf(stderr, "brindle-fuzz-seeds: cannot write %s: %s\n", path.c_str(),
-               doc.LastWriteError.c_str());
+  std::string error;
+  if (tools::WriteNewDrawing(doc, path.string(), version, &error) != tools::SampleWrite::kFailed)
+    return true;
+  std::fprintf(stderr, "brindle-fuzz-seeds: %s\n", error.c_str());
   return false;
 }
 
