@@ -9,9 +9,8 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -20,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/cli/cmd_info.h"
 #include "app/cli/terminal.h"
 #include "app/convert.h"
 #include "app/driver.h"
@@ -326,9 +326,10 @@ int main(int argc, char** argv) {
   PreferLargePages(argv);
   using namespace app::cli;
   std::string command = argc > 1 ? argv[1] : "";
-  bool convert = command != "dump" && command != "rewrite";
+  bool convert = command != "dump" && command != "rewrite" && command != "info";
   InstallInterruptHandling(convert);
   if (command == "dump") return RunDump(argc - 1, argv + 1);
+  if (command == "info") return RunInfo(argc - 1, argv + 1);
   if (command == "rewrite") return RunRewrite(argc - 1, argv + 1);
   if (command == "convert") return RunConvert(argc - 1, argv + 1);
   return RunConvert(argc, argv);
