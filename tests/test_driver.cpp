@@ -265,6 +265,29 @@ TEST_F(Driver, EmptyFixedFolderCountsAsMissing) {
   EXPECT_EQ(platform_.messages, std::vector<std::string>{"指定したフォルダが見つかりません。\r\n"});
 }
 
+TEST_F(Driver, MissingDesktopOrDocumentsFolderIsSaidOnceAndStartsNothing) {
+  WriteDrawing(src_ / "A.jww", 600);
+  WriteDrawing(src_ / "B.jww", 600);
+  driver_.PickupFile(S(src_ / "A.jww"));
+  driver_.PickupFile(S(src_ / "B.jww"));
+  platform_.lines = {"old log line"};
+  platform_.desktop = S(root_ / "no-desktop");
+  EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
+  ASSERT_EQ(platform_.messages.size(), 1u);
+  EXPECT_EQ(platform_.messages[0], app::MissingStandardFolderMessage(S(root_ / "no-desktop")));
+  EXPECT_NE(platform_.messages[0].find(S(root_ / "no-desktop")), std::string::npos);
+
+  settings_.SetMode(OutputMode::kDocuments);
+  platform_.documents.clear();  // the system could not say where it is
+  EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
+  EXPECT_EQ(platform_.messages.size(), 2u);
+  EXPECT_EQ(platform_.lines, std::vector<std::string>{"old log line"});
+  EXPECT_EQ(platform_.saves, 0);
+  EXPECT_EQ(platform_.logPages, 0);
+  EXPECT_EQ(driver_.FListN, 2);
+  EXPECT_FALSE(fs::exists(root_ / "no-desktop"));
+}
+
 TEST_F(Driver, FixedFolderAndDocumentsFolder) {
   WriteDrawing(src_ / "A.jww", 230);
   driver_.PickupFile(S(src_ / "A.jww"));

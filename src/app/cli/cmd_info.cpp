@@ -2,8 +2,6 @@
 // with it, as aligned text or as JSON (one object per line and file), and
 // with --audit what the reading repaired or found wrong.
 
-#include "app/cli/cmd_info.h"
-
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/commands.h"
+#include "app/cli/files.h"
 #include "app/convert.h"
 #include "app/i18n.h"
 #include "app/info.h"
@@ -49,29 +49,18 @@ int RunInfo(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : 2;
+    return ParseFailure(app, e);
   }
   if (a.failOnIssues) a.audit = true;
 
-  int rc = 0;
+  int rc = kExitOk;
   bool first = true;
   for (const std::string& file : a.files) {
     jww::TJwwData doc;
     ScopedImageFolder images;
     images.Attach(doc, false);
-    if (!doc.FileCheck(file)) {
-      std::cerr << "brindle: "
-                << TrFormat(
-                       "{}: not a Jw_cad drawing of version 220 to 700, or it cannot be opened",
-                       {file})
-                << "\n";
-      rc = 1;
-      continue;
-    }
-    if (!doc.FileIn(file)) {
-      std::cerr << "brindle: " << TrFormat("{}: the drawing could not be read completely", {file})
-                << "\n";
-      rc = 1;
+    if (!ReadDrawing(doc, file)) {
+      rc = kExitFailed;
       continue;
     }
     const DrawingInfo info = DescribeDrawing(doc, file, a.audit);
@@ -85,14 +74,14 @@ int RunInfo(int argc, char** argv) {
     }
     first = false;
     if (!Emit(text)) break;
-    if (a.failOnIssues && !info.findings.empty()) rc = 1;
+    if (a.failOnIssues && !info.findings.empty()) rc = kExitFailed;
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     const int err = errno;
     std::clearerr(stdout);
     std::cerr << "brindle: "
               << TrFormat("the output could not be written: {}", {std::strerror(err)}) << "\n";
-    return 1;
+    return kExitFailed;
   }
   return rc;
 }
