@@ -4,12 +4,14 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "app/i18n.h"
 #include "app/json_names.h"
 #include "jww/document.h"
 #include "jww/extents.h"
+#include "jww/walk.h"
 #include "util/encoding.h"
 #include "util/text.h"
 
@@ -35,8 +37,18 @@ std::optional<InfoBox> BoxOf(const jww::MinMaxBox& b) {
   return InfoBox{b.minX, b.minY, b.maxX, b.maxY};
 }
 
+// Extents per layer group the entities show on, in drawing units.
+std::array<jww::MinMaxBox, jww::kLayerGroups> GroupExtents(const TJwwData& doc) {
+  std::array<jww::MinMaxBox, jww::kLayerGroups> boxes{};
+  jww::WalkPlacedDrawing(doc, [&](const jww::PlacedEntity& e) {
+    if (e.gLayer < jww::kLayerGroups) jww::AddPlacedExtents(boxes[e.gLayer], e);
+  });
+  return boxes;
+}
+
 void DescribeLayers(const TJwwData& doc, DrawingInfo& info) {
   const jww::TLayerUse use = jww::GetLayerUse(doc);
+  const auto boxes = GroupExtents(doc);
   for (int32_t g = 0; g < jww::kLayerGroups; ++g) {
     int32_t inGroup = 0;
     for (int32_t l = 0; l < 16; ++l) inGroup += use[g * 16 + l];
@@ -50,6 +62,11 @@ void DescribeLayers(const TJwwData& doc, DrawingInfo& info) {
       gi.scale = lg.adScale;
       gi.state = lg.anGLay;
       gi.locked = lg.anGLayProtect != 0;
+    }
+    gi.sheetExtents = BoxOf(boxes[g]);
+    if (gi.sheetExtents) {
+      gi.fullWidth = (gi.sheetExtents->maxX - gi.sheetExtents->minX) * gi.scale;
+      gi.fullHeight = (gi.sheetExtents->maxY - gi.sheetExtents->minY) * gi.scale;
     }
     info.groups.push_back(std::move(gi));
     for (int32_t l = 0; l < 16; ++l) {
@@ -209,12 +226,14 @@ void CountsText(const DrawingInfo& info, std::string& out) {
 }
 
 void LayersText(const DrawingInfo& info, std::string& out) {
-  TextTable g({true, false, false, false, true, false});
-  g.Row({Tr("group"), Tr("name"), Tr("scale"), Tr("state"), Tr("entities"),
-         Tr("extents on the sheet (mm)")});
+  TextTable g({true, false, false, false, true, false, false});
+  g.Row({Tr("group"), Tr("name"), Tr("scale"), Tr("state"), Tr("entities"), Tr("on the sheet (mm)"),
+         Tr("full size (mm)")});
   for (const LayerGroupInfo& x : info.groups) {
+    const bool measured = x.sheetExtents.has_value();
     g.Row({Int(x.group), x.name, ScaleText(x.scale), StateWithLock(x.state, x.locked),
-           Int(x.entities), x.sheetExtents ? BoxText(*x.sheetExtents) : "-"});
+           Int(x.entities), measured ? BoxText(*x.sheetExtents) : "-",
+           measured ? Num(x.fullWidth, 1) + " × " + Num(x.fullHeight, 1) : "-"});
   }
   Section(out, "Layer groups in use", g);
   TextTable l({true, true, false, false, true});
@@ -351,13 +370,16 @@ Json InfoJson(const DrawingInfo& info) {
                    {"inPlacedBlocks", CountsJson(info.counts, true)}};
   Json groups = Json::array();
   for (const LayerGroupInfo& g : info.groups) {
-    groups.push_back({{"group", g.group},
-                      {"name", g.name},
-                      {"scale", g.scale},
-                      {"state", g.state},
-                      {"protected", g.locked},
-                      {"entities", g.entities},
-                      {"sheetExtents", BoxJson(g.sheetExtents)}});
+    groups.push_back(
+        {{"group", g.group},
+         {"name", g.name},
+         {"scale", g.scale},
+         {"state", g.state},
+         {"protected", g.locked},
+         {"entities", g.entities},
+         {"sheetExtents", BoxJson(g.sheetExtents)},
+         {"fullSize", g.sheetExtents ? Json{{"width", g.fullWidth}, {"height", g.fullHeight}}
+                                     : Json(nullptr)}});
   }
   j["layerGroups"] = std::move(groups);
   Json layers = Json::array();

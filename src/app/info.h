@@ -32,9 +32,12 @@ struct LayerGroupInfo {
   int32_t state = 0;  // 0 hidden, 1 shown only, 2 editable, 3 the current group
   bool locked = false;
   int32_t entities = 0;
-  // Extents of the group's entities in millimetres on the sheet (drawing
-  // units divided by the scale); none when nothing of the group is measured.
+  // Extents of the group's entities on the sheet; none when nothing of the
+  // group is measured. Drawing units are millimetres on the sheet (the
+  // explosion gives a figure group the scale 1 / its placements' scale), so
+  // the real size is the sheet size times the group's scale.
   std::optional<InfoBox> sheetExtents;
+  double fullWidth = 0, fullHeight = 0;  // millimetres at full size
 };
 
 struct LayerInfo {
