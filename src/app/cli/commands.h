@@ -54,5 +54,6 @@ int ParseFailure(CLI::App& app, const CLI::ParseError& e);
 int RunConvert(int argc, char** argv);
 int RunDump(int argc, char** argv);
 int RunRewrite(int argc, char** argv);
+int RunInfo(int argc, char** argv);
 
 }  // namespace app::cli
