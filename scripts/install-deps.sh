@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libicu-dev
-  qt6-base-dev libcli11-dev xvfb xauth hyperfine
+  qt6-base-dev libcli11-dev xvfb xauth hyperfine fonts-ipafont-gothic
 )
 missing=()
 for p in "${packages[@]}"; do
