@@ -7,14 +7,14 @@
 
 #include <cstdio>
 
-#include "app/sample_drawings.h"
 #include "jww/archive.h"
 #include "jww/document.h"
+#include "tools/sample_drawings.h"
 
 namespace {
 
 std::vector<uint8_t> FileImage(int entities) {
-  jww::TJwwData doc = app::MakeBenchDrawing(entities, 7);
+  jww::TJwwData doc = tools::MakeBenchDrawing(entities, 7);
   jww::ByteWriter out;
   doc.WriteToBuffer(out, 700);
   return out.buffer();
@@ -30,7 +30,7 @@ void BM_Read(benchmark::State& state) {
 }
 
 void BM_Write(benchmark::State& state) {
-  jww::TJwwData doc = app::MakeBenchDrawing(static_cast<int>(state.range(0)), 7);
+  jww::TJwwData doc = tools::MakeBenchDrawing(static_cast<int>(state.range(0)), 7);
   const size_t size = FileImage(static_cast<int>(state.range(0))).size();
   for (auto _ : state) {
     std::FILE* sink = std::fopen("/dev/null", "wb");

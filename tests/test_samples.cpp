@@ -8,10 +8,10 @@
 #include <set>
 #include <string>
 
-#include "app/sample_drawings.h"
 #include "jww/dump.h"
 #include "jww/sxf_explode.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 #include "util/text.h"
 
 using jww::TJwwData;
@@ -58,7 +58,7 @@ void ClearUnstoredPointValues(TJwwData& d) {
 }  // namespace
 
 TEST(SamplePlan, HoldsWhatTheConversionMustHandle) {
-  const TJwwData d = app::MakeSamplePlan();
+  const TJwwData d = tools::MakeSamplePlan();
   EXPECT_EQ(d.Enthd.jwVer, 700);
   EXPECT_GT(d.EntLineN, 20);
   EXPECT_GT(d.EntEnkoN, 3);
@@ -106,7 +106,7 @@ TEST(SamplePlan, HoldsWhatTheConversionMustHandle) {
 }
 
 TEST(SamplePlan, ExplosionLeavesOnlyThePlainBlockPlaced) {
-  TJwwData d = app::MakeSamplePlan();
+  TJwwData d = tools::MakeSamplePlan();
   const int32_t definitions = d.EntBlockDefN;
   const jww::ExplodeReport report = jww::DataTransJWW(d);
   EXPECT_EQ(report.figures, definitions - 1);
@@ -132,7 +132,7 @@ TEST(SamplePlan, ExplosionLeavesOnlyThePlainBlockPlaced) {
 TEST(SamplePlan, WrittenInEveryVersion) {
   TempDir dir;
   std::string error;
-  ASSERT_TRUE(app::WriteSamplePlans(dir.path().string(), &error)) << error;
+  ASSERT_TRUE(tools::WriteSamplePlans(dir.path().string(), &error)) << error;
   const struct {
     const char* name;
     int32_t version;
@@ -148,7 +148,7 @@ TEST(SamplePlan, WrittenInEveryVersion) {
     EXPECT_GT(d.EntBlockDefN, 0);
   }
 
-  TJwwData built = app::MakeSamplePlan();
+  TJwwData built = tools::MakeSamplePlan();
   ClearUnstoredPointValues(built);
   const std::string want = jww::DumpDocument(built);
   EXPECT_EQ(jww::DumpDocument(ReadBack(dir / "plan.jww")), want);
@@ -162,7 +162,7 @@ TEST(SamplePlan, WriteFailsIntoAFile) {
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   std::string error;
-  EXPECT_FALSE(app::WriteSamplePlans(blocker, &error));
+  EXPECT_FALSE(tools::WriteSamplePlans(blocker, &error));
   EXPECT_FALSE(error.empty());
 }
 
@@ -171,14 +171,14 @@ TEST(SamplePlan, CommittedDemoMatchesTheBuiltPlan) {
   if (source == nullptr) GTEST_SKIP() << "BRINDLE_SOURCE_DIR is not set (run through ctest)";
   const auto committed = std::filesystem::path(source) / "samples" / "plan.jww";
   ASSERT_TRUE(std::filesystem::exists(committed)) << committed;
-  TJwwData built = app::MakeSamplePlan();
+  TJwwData built = tools::MakeSamplePlan();
   ClearUnstoredPointValues(built);
   EXPECT_EQ(jww::DumpDocument(ReadBack(committed.string())), jww::DumpDocument(built))
       << "samples/plan.jww is out of date: rewrite it with brindle-samples";
 }
 
 TEST(BenchDrawing, MixOfKindsAndDeterminism) {
-  const TJwwData d = app::MakeBenchDrawing(5000, 7);
+  const TJwwData d = tools::MakeBenchDrawing(5000, 7);
   const int total = d.Enthd.n1;
   EXPECT_EQ(total, 5000);
   const double lines = CountVisible(d, jww::kLine) / double(total);
@@ -194,12 +194,12 @@ TEST(BenchDrawing, MixOfKindsAndDeterminism) {
     japanese |= d.EntMoji[i].str.find(u'室') != std::u16string::npos;
   EXPECT_TRUE(japanese);
 
-  EXPECT_EQ(jww::DumpDocument(app::MakeBenchDrawing(5000, 7)), jww::DumpDocument(d));
-  EXPECT_NE(jww::DumpEntities(app::MakeBenchDrawing(5000, 8)), jww::DumpEntities(d));
+  EXPECT_EQ(jww::DumpDocument(tools::MakeBenchDrawing(5000, 7)), jww::DumpDocument(d));
+  EXPECT_NE(jww::DumpEntities(tools::MakeBenchDrawing(5000, 8)), jww::DumpEntities(d));
 }
 
 TEST(BenchDrawing, SxfFiguresOfEveryKind) {
-  TJwwData d = app::MakeSxfBenchDrawing(4, 30, 200, 3);
+  TJwwData d = tools::MakeSxfBenchDrawing(4, 30, 200, 3);
   ASSERT_EQ(d.EntBlockDefN, 4);
   for (int32_t i = 0; i < d.EntBlockDefN; ++i) {
     const auto& b = d.EntBlockDef[i];

@@ -24,6 +24,7 @@
 
 #include "jww/archive.h"
 #include "jww/records.h"
+#include "util/geometry.h"
 
 namespace jww {
 
@@ -38,11 +39,9 @@ struct TextMacroValues {
   double prtBairitsu = 0;
 };
 
-// A placement transform with the layer rule of an exploded placement:
-// a member point (u, v) lands at (m11·u + m12·v + tx, m21·u + m22·v + ty).
-struct TPlacement {
-  double tx = 0, ty = 0;
-  double m11 = 1, m12 = 0, m21 = 0, m22 = 1;
+// A placement transform (the one transform type, util::Affine) with the
+// layer rule of an exploded placement beside it.
+struct TPlacement : util::Affine {
   bool keepLayer = false;
   uint16_t gLayer = 0;
   uint16_t layer = 0;

@@ -1,4 +1,4 @@
-#include "app/sample_drawings.h"
+#include "tools/sample_drawings.h"
 
 #include <array>
 #include <cmath>
@@ -11,7 +11,7 @@
 
 #include "util/text.h"
 
-namespace app {
+namespace tools {
 
 namespace {
 
@@ -586,4 +586,4 @@ jww::TJwwData MakeSxfBenchDrawing(int figures, int membersPerFigure, int placeme
   return doc;
 }
 
-}  // namespace app
+}  // namespace tools

@@ -8,7 +8,7 @@
 
 #include "jww/document.h"
 
-namespace app {
+namespace tools {
 
 // A small ground-floor plan (paper millimetres, version 700) that uses SXF
 // figures the way exchanged drawings do: a door, a window and a column
@@ -35,4 +35,4 @@ jww::TJwwData MakeBenchDrawing(int entities, uint32_t seed);
 // negative scales.
 jww::TJwwData MakeSxfBenchDrawing(int figures, int membersPerFigure, int placements, uint32_t seed);
 
-}  // namespace app
+}  // namespace tools

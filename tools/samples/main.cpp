@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sample_drawings.h"
+#include "tools/sample_drawings.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  if (!app::WriteSamplePlans(dir, &error)) {
+  if (!tools::WriteSamplePlans(dir, &error)) {
     std::fprintf(stderr, "brindle-samples: %s\n", error.c_str());
     return 1;
   }
@@ -88,11 +88,11 @@ int main(int argc, char** argv) {
                            "plan-700.jww", "plan-utf16.jww"}) {
     std::printf("%s\n", (std::filesystem::path(dir) / name).string().c_str());
   }
-  if (bench && !Write(app::MakeBenchDrawing(*bench, kSeed), dir,
+  if (bench && !Write(tools::MakeBenchDrawing(*bench, kSeed), dir,
                       "bench-" + std::to_string(*bench) + ".jww")) {
     return 1;
   }
-  if (!sxf.empty() && !Write(app::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
+  if (!sxf.empty() && !Write(tools::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
                              "sxf-bench-" + std::to_string(sxf[0]) + "-" + std::to_string(sxf[1]) +
                                  "-" + std::to_string(sxf[2]) + ".jww")) {
     return 1;
