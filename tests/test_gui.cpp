@@ -27,7 +27,7 @@
 
 #include "app/driver.h"
 #include "app/gui/form1.h"
-#include "app/sample_drawings.h"
+#include "tools/sample_drawings.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -428,7 +428,7 @@ class GuiTest : public QObject {
   }
 
   void windowStaysAliveDuringABatchOfLargeDrawings() {
-    jww::TJwwData big = app::MakeBenchDrawing(300000, 7);
+    jww::TJwwData big = tools::MakeBenchDrawing(300000, 7);
     big.SetFileOutOption(0);
     QVERIFY(big.FileOut((src_ / "big1.jww").string(), 700));
     QStringList files{Q(src_ / "big1.jww")};
