@@ -19,18 +19,33 @@ int main(int argc, char** argv) {
   app::InitMessages(argv[0]);
   QApplication::setApplicationName("Brindle");
 
+  // Whatever Qt did not take for itself is a file to convert, but for
+  // "--settings FILE" (as brindle has it) and "--" before names that start
+  // with dashes.
+  app::gui::TForm1::Options options;
+  std::string settingsFile;
+  const QStringList args = QApplication::arguments();
+  bool names = false;
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    if (!names && args[i] == "--") {
+      names = true;
+    } else if (!names && args[i] == "--settings" && i + 1 < args.size()) {
+      settingsFile = QFile::encodeName(args[++i]).toStdString();
+    } else if (!names && args[i].startsWith("--settings=")) {
+      settingsFile = QFile::encodeName(args[i].mid(11)).toStdString();
+    } else {
+      options.files << args[i];
+    }
+  }
+
   // The same settings file as brindle's: named after the command line
   // program that sits in the same folder.
   namespace fs = std::filesystem;
   const std::string exe = app::ExecutablePath();
   const std::string sibling =
       exe.empty() ? std::string() : (fs::path(exe).parent_path() / "brindle").string();
-  app::gui::TForm1::Options options;
-  options.settingsPath = app::SettingsFilePath(sibling, {});
+  options.settingsPath = app::SettingsFilePath(sibling, settingsFile);
   options.imageFolder = (fs::path(options.settingsPath).parent_path() / "TEMP").string() + "/";
-  // Whatever Qt did not take for itself is a file to convert.
-  const QStringList args = QApplication::arguments();
-  for (qsizetype i = 1; i < args.size(); ++i) options.files << args[i];
 
   app::gui::TForm1 form(options);
   form.show();
