@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libicu-dev
-  qt6-base-dev libcli11-dev xvfb xauth hyperfine
+  qt6-base-dev qt6-svg-dev libcli11-dev xvfb xauth hyperfine
+  fonts-ipafont-gothic fonts-ipafont-mincho poppler-utils librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do
