@@ -15,6 +15,10 @@ packages=(
   bsdextrautils
   locales
   fonts-ipafont-gothic
+  qt6-svg-dev
+  fonts-ipafont-mincho
+  poppler-utils
+  librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do
