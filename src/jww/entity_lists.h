@@ -57,10 +57,16 @@ inline EntityLists MemberLists(TEntJwwBlockDef& b) {
                      b.mSolid, b.mSolidN, b.mBlock, b.mBlockN};
 }
 
-// The same lists read-only, each cut to its count (a count beyond its array
-// is never trusted), for the code that walks a drawing without changing it.
+// `v` cut to `count` entries; a count beyond its array is never trusted.
+template <typename T>
+std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
+  return {v.data(), std::min(v.size(), EntityLists::Size(count))};
+}
+
+// The same lists read-only, each cut to its count, for the code that reads a
+// drawing without changing it (the walk, the extents, the writer).
 struct EntitySpans {
-  std::span<const TEntJwwNo> no;
+  std::span<const TEntJwwNo> order;
   std::span<const TEntJwwLine> line;
   std::span<const TEntJwwEnko> enko;
   std::span<const TEntJwwTen> ten;
@@ -69,50 +75,44 @@ struct EntitySpans {
   std::span<const TEntJwwSolid> solid;
   std::span<const TEntJwwBlock> block;
 
-  // Whether the draw-order entry names a record of its kind (1 … 7).
-  bool Has(TEntJwwNo e) const {
-    if (e.EntNo < 0) return false;
-    const size_t i = static_cast<size_t>(e.EntNo);
-    switch (e.EntType) {
+  // Records of kind 1 … 7; 0 for any other kind.
+  size_t SizeOf(int32_t kind) const {
+    switch (kind) {
       case kLine:
-        return i < line.size();
+        return line.size();
       case kEnko:
-        return i < enko.size();
+        return enko.size();
       case kTen:
-        return i < ten.size();
+        return ten.size();
       case kMoji:
-        return i < moji.size();
+        return moji.size();
       case kSunpo:
-        return i < sunpo.size();
+        return sunpo.size();
       case kSolid:
-        return i < solid.size();
+        return solid.size();
       case kBlock:
-        return i < block.size();
+        return block.size();
       default:
-        return false;
+        return 0;
     }
   }
-
-  template <typename T>
-  static std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
-    return {v.data(), std::min(v.size(), EntityLists::Size(count))};
+  // Whether the draw-order entry names a record of its kind.
+  bool Has(TEntJwwNo e) const {
+    return e.EntNo >= 0 && static_cast<size_t>(e.EntNo) < SizeOf(e.EntType);
   }
 };
 
 inline EntitySpans SpansOf(const TJwwData& d) {
-  using S = EntitySpans;
-  return {S::Counted(d.EntNo, d.Enthd.n1),     S::Counted(d.EntLine, d.EntLineN),
-          S::Counted(d.EntEnko, d.EntEnkoN),   S::Counted(d.EntTen, d.EntTenN),
-          S::Counted(d.EntMoji, d.EntMojiN),   S::Counted(d.EntSunpo, d.EntSunpoN),
-          S::Counted(d.EntSolid, d.EntSolidN), S::Counted(d.EntBlock, d.EntBlockN)};
+  return {Counted(d.EntNo, d.Enthd.n1),     Counted(d.EntLine, d.EntLineN),
+          Counted(d.EntEnko, d.EntEnkoN),   Counted(d.EntTen, d.EntTenN),
+          Counted(d.EntMoji, d.EntMojiN),   Counted(d.EntSunpo, d.EntSunpoN),
+          Counted(d.EntSolid, d.EntSolidN), Counted(d.EntBlock, d.EntBlockN)};
 }
 
 inline EntitySpans SpansOf(const TEntJwwBlockDef& b) {
-  using S = EntitySpans;
-  return {S::Counted(b.mNo, b.N),          S::Counted(b.mLine, b.mLineN),
-          S::Counted(b.mEnko, b.mEnkoN),   S::Counted(b.mTen, b.mTenN),
-          S::Counted(b.mMoji, b.mMojiN),   S::Counted(b.mSunpo, b.mSunpoN),
-          S::Counted(b.mSolid, b.mSolidN), S::Counted(b.mBlock, b.mBlockN)};
+  return {Counted(b.mNo, b.N),          Counted(b.mLine, b.mLineN),  Counted(b.mEnko, b.mEnkoN),
+          Counted(b.mTen, b.mTenN),     Counted(b.mMoji, b.mMojiN),  Counted(b.mSunpo, b.mSunpoN),
+          Counted(b.mSolid, b.mSolidN), Counted(b.mBlock, b.mBlockN)};
 }
 
 }  // namespace jww

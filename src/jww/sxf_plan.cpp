@@ -33,7 +33,7 @@ struct FigureShape {
 FigureShape ShapeOf(const TEntJwwBlockDef& d) {
   FigureShape s;
   const EntitySpans m = SpansOf(d);
-  for (const TEntJwwNo e : m.no) {
+  for (const TEntJwwNo e : m.order) {
     if (!m.Has(e)) continue;
     ++s.copies;
     if (e.EntType == kBlock) s.nested.push_back(m.block[e.EntNo].nNumber);

@@ -172,7 +172,7 @@ WalkSummary WalkPlacedDrawing(const TJwwData& doc, EntityVisitor& v) {
   int64_t entities = 0;
 
   const EntitySpans drawing = SpansOf(doc);
-  for (const TEntJwwNo entry : drawing.no) {
+  for (const TEntJwwNo entry : drawing.order) {
     PlacedEntity e;
     if (!Resolve(drawing, entry, e)) continue;
     e.placement = &top;
@@ -183,7 +183,7 @@ WalkSummary WalkPlacedDrawing(const TJwwData& doc, EntityVisitor& v) {
 
   WalkSummary s = ForEachPlacement(doc, false, [&](const PlacementVisit& p) {
     const EntitySpans members = SpansOf(*p.definition);
-    for (const TEntJwwNo entry : members.no) {
+    for (const TEntJwwNo entry : members.order) {
       PlacedEntity e;
       if (!Resolve(members, entry, e)) continue;
       e.placement = &p.placement;
