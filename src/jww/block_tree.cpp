@@ -7,11 +7,20 @@
 #include <new>
 #include <unordered_map>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "jww/walk.h"
 #include "util/text.h"
 
 namespace jww {
+
+// Lookups through this map agree with a linear scan for the first match.
+std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
+  std::unordered_map<uint32_t, int32_t> first;
+  first.reserve(static_cast<size_t>(std::max<int32_t>(doc.EntBlockDefN, 0)));
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
+  return first;
+}
 
 namespace {
 
@@ -19,13 +28,6 @@ namespace {
 // twice already give millions of nodes. Past this many the tree stops growing
 // instead of exhausting memory (the in-use marks are still complete).
 constexpr int32_t kMaxBlockTreeNodes = 1'000'000;
-
-// First definition for each number, so that lookups agree with a linear scan.
-std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
-  std::unordered_map<uint32_t, int32_t> first;
-  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
-  return first;
-}
 
 int32_t Lookup(const std::unordered_map<uint32_t, int32_t>& first, uint32_t no) {
   auto it = first.find(no);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "jww/document.h"
@@ -124,6 +126,22 @@ std::optional<DPoint> SeedPoint(const EntitySpans& e) {
 class ExtentsWalker {
  public:
   ExtentsWalker(MinMaxBox& box, const util::Affine* placement) : box_(box), placement_(placement) {}
+
+  // One entity of the walk; an insertion adds nothing (its members come
+  // under placements of their own).
+  void AddOne(const PlacedEntity& e) {
+    std::visit(
+        [&](const auto* r) {
+          using T = std::remove_cvref_t<decltype(*r)>;
+          if constexpr (std::is_same_v<T, TEntJwwLine>) AddLine(*r);
+          if constexpr (std::is_same_v<T, TEntJwwEnko>) AddEnko(*r);
+          if constexpr (std::is_same_v<T, TEntJwwTen>) Add(r->start_x, r->start_y);
+          if constexpr (std::is_same_v<T, TEntJwwMoji>) AddMoji(*r);
+          if constexpr (std::is_same_v<T, TEntJwwSunpo>) AddSunpo(*r);
+          if constexpr (std::is_same_v<T, TEntJwwSolid>) AddSolid(*r);
+        },
+        e.record);
+  }
 
   void AddAll(const EntitySpans& e) {
     for (const TEntJwwLine& l : e.line) AddLine(l);
@@ -345,6 +363,10 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
     box.maxY += kDegenerateMargin;
   }
   return box;
+}
+
+void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e) {
+  ExtentsWalker(box, e.TopLevel() ? nullptr : e.placement).AddOne(e);
 }
 
 void TJwwData::GetMinMaxZahyo() {
