@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "jww/walk.h"
 #include "util/text.h"
 
@@ -102,50 +103,21 @@ bool IsImageText(std::u16string_view s) { return s.starts_with(kImagePrefix); }
 
 bool IsArcSolid(const TEntJwwSolid& s) { return s.att.nPenStyle >= 101; }
 
-// The entity lists of the drawing or of one block definition, cut to their
-// counts (a count beyond its array is never trusted).
-struct EntityLists {
-  std::span<const TEntJwwLine> lines;
-  std::span<const TEntJwwEnko> arcs;
-  std::span<const TEntJwwTen> points;
-  std::span<const TEntJwwMoji> texts;
-  std::span<const TEntJwwSunpo> dims;
-  std::span<const TEntJwwSolid> solids;
-};
-
-template <typename T>
-std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
-  size_t n = count <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(count));
-  return {v.data(), n};
-}
-
-EntityLists ListsOf(const TJwwData& d) {
-  return {Counted(d.EntLine, d.EntLineN),   Counted(d.EntEnko, d.EntEnkoN),
-          Counted(d.EntTen, d.EntTenN),     Counted(d.EntMoji, d.EntMojiN),
-          Counted(d.EntSunpo, d.EntSunpoN), Counted(d.EntSolid, d.EntSolidN)};
-}
-
-EntityLists ListsOf(const TEntJwwBlockDef& d) {
-  return {Counted(d.mLine, d.mLineN), Counted(d.mEnko, d.mEnkoN),   Counted(d.mTen, d.mTenN),
-          Counted(d.mMoji, d.mMojiN), Counted(d.mSunpo, d.mSunpoN), Counted(d.mSolid, d.mSolidN)};
-}
-
 // The first point the box is built from. The order of the kinds, and that
 // an arc gives its centre and an insertion its reference point, are the
 // format's own rule; texts decide by the first one only.
-std::optional<DPoint> SeedPoint(const TJwwData& doc, const EntityLists& e) {
-  if (!e.lines.empty()) return DPoint{e.lines[0].start_x, e.lines[0].start_y};
-  if (!e.arcs.empty()) return DPoint{e.arcs[0].start_x, e.arcs[0].start_y};
-  if (!e.points.empty()) return DPoint{e.points[0].start_x, e.points[0].start_y};
-  if (e.texts.empty()) return std::nullopt;
+std::optional<DPoint> SeedPoint(const EntitySpans& e) {
+  if (!e.line.empty()) return DPoint{e.line[0].start_x, e.line[0].start_y};
+  if (!e.enko.empty()) return DPoint{e.enko[0].start_x, e.enko[0].start_y};
+  if (!e.ten.empty()) return DPoint{e.ten[0].start_x, e.ten[0].start_y};
+  if (e.moji.empty()) return std::nullopt;
 
-  const TEntJwwMoji& first = e.texts[0];
+  const TEntJwwMoji& first = e.moji[0];
   if (SamePoint(first.start_x, first.start_y, first.end_x, first.end_y)) return std::nullopt;
   if (!IsPlaceholderText(first)) return DPoint{first.start_x, first.start_y};
-  if (!e.dims.empty()) return DPoint{e.dims[0].Sen.start_x, e.dims[0].Sen.start_y};
-  if (!e.solids.empty()) return DPoint{e.solids[0].start_x, e.solids[0].start_y};
-  auto insertions = Counted(doc.EntBlock, doc.EntBlockN);
-  if (!insertions.empty()) return DPoint{insertions[0].DPKijunTen_x, insertions[0].DPKijunTen_y};
+  if (!e.sunpo.empty()) return DPoint{e.sunpo[0].Sen.start_x, e.sunpo[0].Sen.start_y};
+  if (!e.solid.empty()) return DPoint{e.solid[0].start_x, e.solid[0].start_y};
+  if (!e.block.empty()) return DPoint{e.block[0].DPKijunTen_x, e.block[0].DPKijunTen_y};
   return std::nullopt;
 }
 
@@ -171,13 +143,13 @@ class ExtentsWalker {
         e.record);
   }
 
-  void AddAll(const EntityLists& e) {
-    for (const TEntJwwLine& l : e.lines) AddLine(l);
-    for (const TEntJwwEnko& a : e.arcs) AddEnko(a);
-    for (const TEntJwwTen& p : e.points) Add(p.start_x, p.start_y);
-    for (const TEntJwwMoji& m : e.texts) AddMoji(m);
-    for (const TEntJwwSunpo& d : e.dims) AddSunpo(d);
-    for (const TEntJwwSolid& s : e.solids) AddSolid(s);
+  void AddAll(const EntitySpans& e) {
+    for (const TEntJwwLine& l : e.line) AddLine(l);
+    for (const TEntJwwEnko& a : e.enko) AddEnko(a);
+    for (const TEntJwwTen& p : e.ten) Add(p.start_x, p.start_y);
+    for (const TEntJwwMoji& m : e.moji) AddMoji(m);
+    for (const TEntJwwSunpo& d : e.sunpo) AddSunpo(d);
+    for (const TEntJwwSolid& s : e.solid) AddSolid(s);
   }
 
  private:
@@ -373,15 +345,15 @@ std::optional<DPoint> GetLineCross(double x1, double y1, double x2, double y2, d
 
 MinMaxBox MeasureExtents(const TJwwData& doc) {
   MinMaxBox box;
-  const EntityLists own = ListsOf(doc);
-  if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
+  const EntitySpans own = SpansOf(doc);
+  if (std::optional<DPoint> seed = SeedPoint(own)) MinMaxInit(box, seed->x, seed->y);
   ExtentsWalker(box, nullptr).AddAll(own);
 
   // Every placement, nested ones included, with its composed transform; a
   // definition's own insertions are therefore not followed. Hidden ones
   // count too: the box describes the drawing as read, before any explosion.
   ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
-    ExtentsWalker(box, &p.placement).AddAll(ListsOf(*p.definition));
+    ExtentsWalker(box, &p.placement).AddAll(SpansOf(*p.definition));
   });
 
   if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {

@@ -51,7 +51,7 @@ TPlacement FigurePlacement(const TEntJwwBlock& p, int32_t gLayerNo) {
   if (std::fabs(drawn.dBairitsuY) < 1e-8) drawn.dBairitsuY = 1.0;
   TPlacement t;
   static_cast<util::Affine&>(t) = InsertionTransform(drawn);
-  t.keepLayer = (p.att.nPenStyle & 0x40) != 0;
+  t.keepLayer = (p.att.nPenStyle & kKeepLayerBit) != 0;
   t.layer = p.att.nLayer;
   t.gLayer = static_cast<uint16_t>(gLayerNo);
   return t;
