@@ -142,7 +142,8 @@ jww::TJwwData NestedDrawing(int depth, int fanOut, int members, bool sxf = true)
   for (int k = 0; k < depth; ++k) {
     const std::u16string name =
         (sxf ? u"@@SFIGORGFLAG@@1F" : u"USER") + std::u16string(1, u'a' + k);
-    EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, name));
+    // The builder marks every name; 4 marks a block that is no SXF figure.
+    EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, sxf ? 1 : 4, name));
   }
   for (int k = 0; k < depth; ++k) {
     if (k + 1 < depth) {
@@ -244,6 +245,57 @@ TEST_F(ConvertFaults, TheLimitIsTheOptionsOwn) {
   o.maxCopies = 100;
   r = app::ConvertFile(small.string(), (out_ / "small.jww").string(), o);
   EXPECT_TRUE(r.ok) << r.error;
+}
+
+// --all-blocks explodes the SXF figures exactly as without it (groups 1 to
+// 15, the warning past the fifteenth), then flattens every other placement.
+TEST_F(ConvertFaults, AllBlocksKeepsTheFigureGroups) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  for (int k = 0; k < 16; ++k) {
+    ASSERT_TRUE(
+        d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"@@SFIGORGFLAG@@1F" + std::u16string(1, u'a' + k)));
+    ASSERT_TRUE(d.AddBlkLine(k, 0, 3, 2, 1, 1, 0, 0, 0, 0, 10, k));
+    d.AddBlkDefPost(k);
+  }
+  ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 4, u"north arrow"));
+  ASSERT_TRUE(d.AddBlkLine(16, 0, 5, 1, 1, 1, 0, 0, 0, 0, 0, 10));
+  d.AddBlkDefPost(16);
+  for (int k = 0; k <= 16; ++k)
+    ASSERT_TRUE(d.AddEntBlock(0, 0, 0, 1, 1, 0, 0, k, k * 20.0, 0, 1, 1, 0));
+  ASSERT_TRUE(d.AddEntPost());
+  const fs::path src = src_ / "groups.jww";
+  ASSERT_TRUE(d.FileOut(src.string(), 600)) << d.LastWriteError;
+
+  auto groups = [](const fs::path& p) {
+    jww::TJwwData out;
+    EXPECT_TRUE(out.FileIn(p.string()));
+    std::multiset<int> g;
+    for (int32_t i = 0; i < out.EntLineN; ++i) g.insert(out.EntLine[i].att.nGLayer);
+    return std::make_pair(g, out.EntBlockN);
+  };
+  app::ConvertOptions o;
+  app::ConvertResult plain = app::ConvertFile(src.string(), (out_ / "plain.jww").string(), o);
+  ASSERT_TRUE(plain.ok) << plain.error;
+  o.allBlocks = true;
+  app::ConvertResult all = app::ConvertFile(src.string(), (out_ / "all.jww").string(), o);
+  ASSERT_TRUE(all.ok) << all.error;
+  EXPECT_EQ(all.warnings, plain.warnings);
+  ASSERT_FALSE(all.warnings.empty());
+  EXPECT_NE(all.warnings.back().find("16 SXF figures"), std::string::npos) << all.warnings.back();
+
+  const auto [plainGroups, plainBlocks] = groups(out_ / "plain.jww");
+  const auto [allGroups, allBlocks] = groups(out_ / "all.jww");
+  EXPECT_EQ(plainBlocks, 2);  // the sixteenth figure and the user block
+  EXPECT_EQ(allBlocks, 0);
+  std::multiset<int> expected;
+  for (int g = 1; g <= 15; ++g) expected.insert(g);
+  EXPECT_EQ(plainGroups, expected);
+  // The sixteenth figure and the user block go into their placements' group.
+  expected.insert({0, 0});
+  EXPECT_EQ(allGroups, expected);
+  EXPECT_EQ(all.copies, plain.copies + 2);
 }
 
 TEST(BlockExplodeCopies, CountsWhatTheExplosionMakes) {
