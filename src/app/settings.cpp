@@ -33,9 +33,9 @@ std::string HexText(const std::string& text) {
   return util::ToUtf8(util::StrToHexUtf8(util::FromUtf8(text)));
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::istringstream in{std::string(text)};
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -71,7 +71,12 @@ bool OpenDatFile(Settings& s, const std::string& path, const std::string& progra
   if (!in) return false;
   std::ostringstream ss;
   ss << in.rdbuf();
-  std::vector<std::string> lines = SplitLines(ss.str());
+  ReadSettingsText(s, ss.str());
+  return true;
+}
+
+void ReadSettingsText(Settings& s, std::string_view text) {
+  std::vector<std::string> lines = SplitLines(text);
   lines.resize(kLineCount);  // lines missing at the end read as empty
 
   s.Fm1x = ReadInt(lines[0]);
@@ -84,7 +89,6 @@ bool OpenDatFile(Settings& s, const std::string& path, const std::string& progra
   s.LabelPreFolder = ReadHexText(lines[11]);
   s.Fidx = ReadInt(lines[12]);
   s.gstyle = lines[13];
-  return true;
 }
 
 std::string SettingsText(const Settings& s) {
@@ -119,15 +123,18 @@ std::string ProgramFolder() {
 }
 
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
-                             const std::function<bool(const std::string&)>& writable) {
+                             const std::function<bool(const std::string&)>& isFile) {
   if (!overridePath.empty()) return overridePath;
-  auto canWrite = [&](const std::string& dir) {
-    return writable ? writable(dir) : ::access(dir.c_str(), W_OK) == 0;
+  auto exists = [&](const std::string& path) {
+    if (isFile) return isFile(path);
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
   };
+  // Only a file that is already there makes an install portable: a writable
+  // program folder (a root install into /usr/local/bin) is no such choice.
   if (!exePath.empty()) {
-    fs::path exe(exePath);
-    if (canWrite(exe.parent_path().string()))
-      return fs::path(exe).replace_extension(".dat").string();
+    const std::string beside = fs::path(exePath).replace_extension(".dat").string();
+    if (exists(beside)) return beside;
   }
   return (fs::path(XdgConfigHome()) / "brindle" / "brindle.dat").string();
 }
