@@ -226,6 +226,7 @@ bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeState& st)
     }
     r.copies += copies;
     if (failed) {
+      r.outOfMemory = true;
       AddWarning(r, "SXF figure " + figureName +
                         ": out of memory; a placement and the ones after it were kept as blocks");
       break;
