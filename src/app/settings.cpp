@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/steps.h"
 #include "app/xdg.h"
 #include "util/encoding.h"
 #include "util/path.h"
@@ -41,16 +42,6 @@ std::vector<std::string> SplitLines(std::string_view text) {
     lines.push_back(line);
   }
   return lines;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -120,23 +111,9 @@ bool SaveDatFile(const Settings& s, const std::string& path) {
   fs::path target(path);
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-
-  // A name of our own beside the file, so that the rename replaces the old
-  // settings in one step and a failed write leaves them as they were.
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = ::open(tmp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, SettingsText(s));
-  ok = (::fsync(fd) == 0) && ok;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  // Replaced in one step: a failed write leaves the old settings as they were.
+  std::string error;
+  return !SaveText(path, SettingsText(s), NameRule::kReplace, &error).empty();
 }
 
 std::string ProgramFolder() {
