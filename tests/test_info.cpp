@@ -1,0 +1,248 @@
+// brindle info: the description of a drawing, its text layout and JSON,
+// checked against `dump`, the walk and the sample drawings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/info.h"
+#include "app/json_names.h"
+#include "jww/document.h"
+#include "jww/walk.h"
+#include "support/brindle_run.h"
+#include "support/corpus.h"
+#include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testjww::RunBrindle;
+using testjww::TempDir;
+
+namespace {
+
+fs::path SourceDir() {
+  const char* s = std::getenv("BRINDLE_SOURCE_DIR");
+  return s ? fs::path(s) : fs::path(".");
+}
+
+// Entity counts by dump's kind names: the drawing's own, and per definition.
+struct DumpCounts {
+  std::map<std::string, int> top;
+  std::vector<std::map<std::string, int>> members;
+};
+
+std::string KindOf(const std::string& line) {
+  std::istringstream in(line);
+  std::string ordinal, kind;
+  in >> ordinal >> kind;
+  if (kind == "Ten" && line.find(" bKariten=1 ") != std::string::npos) return "TempTen";
+  return kind;
+}
+
+DumpCounts ParseDump(const std::string& text) {
+  DumpCounts c;
+  std::istringstream in(text);
+  std::string section;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("[")) {
+      section = line;
+    } else if (section == "[entities]" && line.starts_with("#")) {
+      ++c.top[KindOf(line)];
+    } else if (section == "[blockdefs]" && line.starts_with("BlockDef[")) {
+      c.members.emplace_back();
+    } else if (section == "[blockdefs]" && line.starts_with("  #") && !c.members.empty()) {
+      ++c.members.back()[KindOf(line.substr(2))];
+    }
+  }
+  return c;
+}
+
+const std::vector<std::pair<std::string, std::string>> kKinds{
+    {"lines", "Line"}, {"arcs", "Enko"},        {"points", "Ten"},  {"temporaryPoints", "TempTen"},
+    {"texts", "Moji"}, {"dimensions", "Sunpo"}, {"solids", "Solid"}};
+
+// info --json of `file` runs, agrees with dump, and its extents hold every
+// placed line end.
+void CheckAgainstDump(const fs::path& file, const TempDir& tmp) {
+  SCOPED_TRACE(file.string());
+  const testjww::BrindleRun info = RunBrindle({"info", "--json", file.string()}, tmp.path());
+  ASSERT_EQ(info.rc, 0) << info.err;
+  const json j = json::parse(info.out);
+  const testjww::BrindleRun dump = RunBrindle({"dump", file.string()}, tmp.path());
+  ASSERT_EQ(dump.rc, 0) << dump.err;
+  const DumpCounts d = ParseDump(dump.out);
+
+  const json& top = j["entities"]["topLevel"];
+  for (const auto& [key, kind] : kKinds)
+    EXPECT_EQ(top[key], d.top.count(kind) ? d.top.at(kind) : 0) << key;
+  EXPECT_EQ(top["blockInsertions"], d.top.count("Block") ? d.top.at("Block") : 0);
+
+  ASSERT_EQ(j["blocks"].size(), d.members.size());
+  std::map<std::string, int> inBlocks;
+  for (size_t i = 0; i < d.members.size(); ++i) {
+    const int placed = j["blocks"][i]["placements"];
+    for (const auto& [kind, n] : d.members[i]) inBlocks[kind] += placed * n;
+  }
+  const json& placed = j["entities"]["inPlacedBlocks"];
+  for (const auto& [key, kind] : kKinds) EXPECT_EQ(placed[key], inBlocks[kind]) << key;
+
+  jww::TJwwData doc;
+  ASSERT_TRUE(doc.FileIn(file.string()));
+  const json& box = j["extents"];
+  jww::WalkPlacedDrawing(doc, [&](const jww::PlacedEntity& e) {
+    const jww::TEntJwwLine* l = e.Get<jww::TEntJwwLine>();
+    if (l == nullptr) return;
+    for (auto [x, y] : {std::pair{l->start_x, l->start_y}, std::pair{l->end_x, l->end_y}}) {
+      const util::DPoint p = util::TransPoint(*e.placement, x, y);
+      if (std::fabs(p.x) > 1e8 || std::fabs(p.y) > 1e8) continue;  // beyond the measured range
+      ASSERT_FALSE(box.is_null());
+      EXPECT_GE(p.x, box["minX"].get<double>() - 1e-9);
+      EXPECT_LE(p.x, box["maxX"].get<double>() + 1e-9);
+      EXPECT_GE(p.y, box["minY"].get<double>() - 1e-9);
+      EXPECT_LE(p.y, box["maxY"].get<double>() + 1e-9);
+    }
+  });
+}
+
+app::DrawingInfo DescribeFile(const fs::path& file, const std::string& shownName) {
+  jww::TJwwData doc;
+  EXPECT_TRUE(doc.FileIn(file.string()));
+  return app::DescribeDrawing(doc, shownName, false);
+}
+
+}  // namespace
+
+TEST(DisplayWidth, WideCharactersTakeTwoColumns) {
+  EXPECT_EQ(app::DisplayWidth("abc"), 3);
+  EXPECT_EQ(app::DisplayWidth("壁"), 2);
+  EXPECT_EQ(app::DisplayWidth("ＭＳ ゴシック"), 13);
+  EXPECT_EQ(app::DisplayWidth("ｱｲ"), 2);       // half-width katakana
+  EXPECT_EQ(app::DisplayWidth("e\u0301"), 1);  // combining accent
+  EXPECT_EQ(app::DisplayWidth("\xff"), 1);
+}
+
+TEST(JsonNames, InvalidUtf8KeepsItsBytesBeside) {
+  nlohmann::ordered_json j = nlohmann::ordered_json::object();
+  app::PutJsonName(j, "file", "図面.jww");
+  EXPECT_EQ(j["file"], "図面.jww");
+  EXPECT_FALSE(j.contains("fileBytes"));
+  app::PutJsonName(j, "file", "a\xff\xe5\x9b.jww");
+  EXPECT_EQ(j["file"], "a\\xff\\xe5\\x9b.jww");
+  EXPECT_EQ(j["fileBytes"], "61ffe59b2e6a7777");
+  EXPECT_FALSE(app::IsValidUtf8("\xed\xa0\x80"));  // a surrogate
+  EXPECT_FALSE(app::IsValidUtf8("\xc0\xaf"));      // overlong
+  EXPECT_TRUE(app::IsValidUtf8("壁"));
+}
+
+// The text layout of the demo plan, so that every change of it shows in
+// review. To accept a change: brindle info samples/plan.jww > tests/data/info_plan.txt
+TEST(InfoText, LayoutOfTheSamplePlan) {
+  const fs::path plan = SourceDir() / "samples" / "plan.jww";
+  ASSERT_TRUE(fs::exists(plan)) << plan;
+  const std::string text = app::InfoText(DescribeFile(plan, "samples/plan.jww"));
+  const std::string expected = testjww::ReadWholeFile(SourceDir() / "tests/data/info_plan.txt");
+  EXPECT_EQ(text, expected);
+}
+
+TEST(InfoText, NamesAndColumnsLineUpWithWideCharacters) {
+  const fs::path plan = SourceDir() / "samples" / "plan.jww";
+  const std::string text = app::InfoText(DescribeFile(plan, "plan.jww"));
+  // In the block table every member count ends in the same column.
+  std::istringstream in(text.substr(text.find("Block definitions")));
+  std::string line;
+  std::getline(in, line);
+  std::getline(in, line);
+  const int end = app::DisplayWidth(line.substr(0, line.find("members") + 7));
+  auto dropLastColumn = [](std::string t) {
+    t = t.substr(0, t.rfind("  "));
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    return t;
+  };
+  for (int i = 0; i < 5 && std::getline(in, line); ++i) {
+    // Without the kind and the placement count the line ends in the members column.
+    const std::string kind = line.ends_with("SXF figure") ? "  SXF figure" : "  block";
+    const std::string head = dropLastColumn(line.substr(0, line.size() - kind.size()));
+    EXPECT_EQ(app::DisplayWidth(head), end) << line;
+  }
+}
+
+TEST(InfoJson, DescribesTheSamplePlan) {
+  const fs::path plan = SourceDir() / "samples" / "plan.jww";
+  const nlohmann::ordered_json j = app::InfoJson(DescribeFile(plan, "plan.jww"));
+  EXPECT_EQ(j["version"], 700);
+  EXPECT_EQ(j["paper"]["code"], 0);
+  EXPECT_EQ(j["paper"]["name"], "A0 横");
+  EXPECT_EQ(j["fonts"].size(), 1u);
+  ASSERT_EQ(j["blocks"].size(), 5u);
+  // The door figure is placed four times at the top and twice by the wash room.
+  int doors = 0;
+  for (const auto& b : j["blocks"]) {
+    if (b["name"].get<std::string>().starts_with("片開き戸")) doors = b["placements"];
+  }
+  EXPECT_EQ(doors, 6);
+  ASSERT_EQ(j["layerGroups"].size(), 1u);
+  EXPECT_FALSE(j["layerGroups"][0]["sheetExtents"].is_null());
+  EXPECT_FALSE(j.contains("findings"));
+}
+
+TEST(InfoCommand, JsonIsValidForAFileNameThatIsNotUtf8) {
+  TempDir tmp;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.path().string(), nullptr));
+  const fs::path odd = tmp.path() / "\xff\xfe.jww";
+  fs::copy_file(tmp.path() / "plan.jww", odd);
+  const testjww::BrindleRun r = RunBrindle({"info", "--json", odd.string()}, tmp.path());
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const json j = json::parse(r.out);  // throws on invalid UTF-8
+  EXPECT_TRUE(j["file"].get<std::string>().ends_with("\\xff\\xfe.jww"));
+  EXPECT_TRUE(j["fileBytes"].get<std::string>().ends_with("fffe2e6a7777"));
+}
+
+TEST(InfoCommand, OneObjectPerFileAndFailuresReported) {
+  TempDir tmp;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.path().string(), nullptr));
+  tmp.File("broken.jww", {'J', 'w', 'w'});
+  const testjww::BrindleRun r = RunBrindle(
+      {"info", "--json", tmp / "plan.jww", tmp / "broken.jww", tmp / "plan-230.jww"}, tmp.path());
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("broken.jww"), std::string::npos);
+  std::istringstream lines(r.out);
+  int objects = 0;
+  for (std::string line; std::getline(lines, line); ++objects) EXPECT_NO_THROW(json::parse(line));
+  EXPECT_EQ(objects, 2);
+}
+
+TEST(InfoCommand, AFullOutputIsAFailure) {
+  TempDir tmp;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.path().string(), nullptr));
+  const testjww::BrindleRun r = RunBrindle({"info", tmp / "plan.jww"}, tmp.path(), "/dev/full");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("could not be written"), std::string::npos) << r.err;
+}
+
+TEST(InfoChecks, SamplePlansAgreeWithDump) {
+  TempDir tmp;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.path().string(), nullptr));
+  for (const auto& entry : fs::directory_iterator(tmp.path())) {
+    if (entry.path().extension() == ".jww") CheckAgainstDump(entry.path(), tmp);
+  }
+}
+
+TEST(InfoChecks, CorpusDrawingsAgreeWithDump) {
+  const auto corpus = CorpusDir();
+  if (!corpus) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  TempDir tmp;
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(*corpus)) {
+    if (entry.path().extension() != ".jww") continue;
+    CheckAgainstDump(entry.path(), tmp);
+    ++checked;
+  }
+  EXPECT_GT(checked, 0);
+}
