@@ -377,14 +377,12 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
   if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
   ExtentsWalker(box, nullptr).AddAll(own);
 
-  // Every placement, nested ones included, has its own node with the full
-  // transform; a definition's own insertions are therefore not followed.
-  const auto definitions = Counted(doc.EntBlockDef, doc.EntBlockDefN);
-  for (const TEntJwwBlockTree& node : Counted(doc.EntBlockTree, doc.EntBlockTreeN)) {
-    if (node.defno < 0 || static_cast<size_t>(node.defno) >= definitions.size()) continue;
-    const util::Affine t{node.x, node.y, node.r1, node.r2, node.r3, node.r4};
-    ExtentsWalker(box, &t).AddAll(ListsOf(definitions[node.defno]));
-  }
+  // Every placement, nested ones included, with its composed transform; a
+  // definition's own insertions are therefore not followed. Hidden ones
+  // count too: the box describes the drawing as read, before any explosion.
+  ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
+    ExtentsWalker(box, &p.placement).AddAll(ListsOf(*p.definition));
+  });
 
   if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {
     box.minX -= kDegenerateMargin;
