@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -17,6 +19,7 @@
 #include "jww/walk.h"
 #include "support/brindle_run.h"
 #include "support/corpus.h"
+#include "support/jww_bytes.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
 
@@ -245,4 +248,155 @@ TEST(InfoChecks, CorpusDrawingsAgreeWithDump) {
     ++checked;
   }
   EXPECT_GT(checked, 0);
+}
+
+// ---------------------------------------------------------------- audit
+
+namespace {
+
+using testjww::JwwBytes;
+using testjww::MakeAttr;
+using testjww::MakeLine;
+
+jww::TEntJwwBlock Insertion(uint32_t number) {
+  jww::TEntJwwBlock b;
+  b.att = MakeAttr(1, 1);
+  b.dBairitsuX = b.dBairitsuY = 1;
+  b.nNumber = number;
+  return b;
+}
+
+jww::TEntJwwBlockDef Definition(uint32_t number, std::u16string name) {
+  jww::TEntJwwBlockDef d;
+  d.att = MakeAttr(1, 1);
+  d.nNumber = number;
+  d.strName = std::move(name);
+  return d;
+}
+
+struct Faulty {
+  std::string code;
+  std::vector<uint8_t> bytes;
+  bool readable;
+};
+
+// One drawing per finding the reader records, with that fault in it.
+std::vector<Faulty> FaultyDrawings() {
+  std::vector<Faulty> all;
+  {
+    JwwBytes f(300);  // lines of version 300 have no width
+    f.Count(1);
+    f.Line(MakeLine(0, 0, 1, 1));
+    f.Count(0);
+    all.push_back({"filled-for-version", f.bytes(), true});
+  }
+  {
+    JwwBytes f(600);
+    f.Count(1);
+    f.Line(MakeLine(0, std::numeric_limits<double>::quiet_NaN(), 1, 1));
+    f.Count(0);
+    all.push_back({"non-finite-value", f.bytes(), true});
+  }
+  {
+    JwwBytes f(600);
+    f.Count(1);
+    f.Tag("CDataUnknown");
+    f.raw().fill(0, 40);
+    f.Count(0);
+    all.push_back({"entity-dropped", f.bytes(), false});
+  }
+  {
+    JwwBytes f(600);  // cut inside a block definition's name
+    f.Count(0);
+    f.Count(1);
+    f.BlockDef(Definition(1, u"a long definition name"), 0);
+    std::vector<uint8_t> b = f.bytes();
+    b.resize(b.size() - 6);
+    all.push_back({"truncated", b, false});
+  }
+  {
+    JwwBytes f(700);
+    f.Count(0);
+    f.Count(0);
+    f.raw().i32(-2);
+    all.push_back({"bad-count", f.bytes(), false});
+  }
+  {
+    JwwBytes f(600);
+    f.Count(1);
+    f.Block(Insertion(99));
+    f.Count(0);
+    all.push_back({"unknown-block-number", f.bytes(), true});
+  }
+  {
+    JwwBytes f(600);
+    f.Count(1);
+    f.Block(Insertion(1));
+    f.Count(2);
+    f.BlockDef(Definition(1, u"outer"), 1);
+    f.Block(Insertion(2));
+    f.BlockDef(Definition(2, u"inner"), 1);
+    f.Block(Insertion(1));
+    all.push_back({"cyclic-definition", f.bytes(), true});
+  }
+  {
+    JwwBytes f(600);
+    f.Count(1);
+    f.Line(MakeLine(0, 0, 1, 1));
+    f.Count(0);
+    std::vector<uint8_t> b = f.bytes();
+    b.insert(b.end(), {1, 2, 3});
+    all.push_back({"bytes-after-end", b, false});
+  }
+  {
+    JwwBytes f(700);
+    f.Count(0);
+    f.Count(0);
+    f.raw().i32(1);
+    f.Image(u"../escape.png", std::vector<uint8_t>(10, 1));
+    all.push_back({"unsafe-image-name", f.bytes(), true});
+  }
+  return all;
+}
+
+}  // namespace
+
+TEST(InfoAudit, EveryReaderFindingIsListedWithItsCodeAndPlace) {
+  TempDir tmp;
+  for (const Faulty& f : FaultyDrawings()) {
+    SCOPED_TRACE(f.code);
+    const fs::path file = tmp.File(f.code + ".jww", f.bytes);
+    const testjww::BrindleRun r =
+        RunBrindle({"info", "--audit", "--json", file.string()}, tmp.path());
+    EXPECT_EQ(r.rc, f.readable ? 0 : 1) << r.err;
+    const json j = json::parse(r.out);
+    EXPECT_EQ(j["readable"], f.readable);
+    bool found = false;
+    for (const json& x : j["findings"]) {
+      if (x["code"] == f.code) {
+        found = true;
+        EXPECT_FALSE(x["section"].get<std::string>().empty());
+        EXPECT_FALSE(x["detail"].get<std::string>().empty());
+      }
+    }
+    EXPECT_TRUE(found) << r.out;
+
+    const testjww::BrindleRun text =
+        RunBrindle({"info", "--fail-on-issues", file.string()}, tmp.path());
+    EXPECT_EQ(text.rc, 1);
+    EXPECT_NE(text.out.find(f.code), std::string::npos) << text.out;
+  }
+}
+
+TEST(InfoAudit, ACleanDrawingPassesAndWithoutAuditNothingIsListed) {
+  TempDir tmp;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.path().string(), nullptr));
+  const testjww::BrindleRun clean =
+      RunBrindle({"info", "--fail-on-issues", tmp / "plan.jww"}, tmp.path());
+  EXPECT_EQ(clean.rc, 0) << clean.err;
+  EXPECT_NE(clean.out.find("Audit\n  none\n"), std::string::npos);
+  const fs::path faulty = tmp.File("old.jww", FaultyDrawings()[0].bytes);
+  const testjww::BrindleRun plain = RunBrindle({"info", "--json", faulty.string()}, tmp.path());
+  EXPECT_EQ(plain.rc, 0);
+  EXPECT_FALSE(json::parse(plain.out).contains("findings"));
 }
