@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "support/jww_bytes.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
+#include "util/encoding.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -399,4 +401,110 @@ TEST(InfoAudit, ACleanDrawingPassesAndWithoutAuditNothingIsListed) {
   const testjww::BrindleRun plain = RunBrindle({"info", "--json", faulty.string()}, tmp.path());
   EXPECT_EQ(plain.rc, 0);
   EXPECT_FALSE(json::parse(plain.out).contains("findings"));
+}
+
+// ------------------------------------------------- the plan against convert
+
+namespace {
+
+// A figure placed at the top and inside a user block that stays: its
+// definition is kept, its top-level placements are exploded all the same.
+jww::TJwwData FigureInsideAUserBlock() {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  EXPECT_TRUE(d.AddEntPre());
+  EXPECT_TRUE(d.AddEntLine(0, 0, 0, 1, 1, 0, 0, 0, 0, 100, 0));
+  EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"DOOR"));
+  EXPECT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 9, 0));
+  EXPECT_TRUE(d.AddBlkArc(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 9, 1, 0, 90, 0));
+  d.AddBlkDefPost(0);
+  EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 4, u"ROOM"));
+  EXPECT_TRUE(d.AddBlkLine(1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 50, 0));
+  EXPECT_TRUE(d.AddBlkBlock(1, 0, 0, 0, 1, 1, 0, 0, 0, 10, 10, 1, 1, 0));
+  d.AddBlkDefPost(1);
+  EXPECT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 0, 30, 30, 1, 1, 0));
+  EXPECT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 0, 60, 30, 2, 2, 45));
+  EXPECT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 1, 0, 60, 1, 1, 0));
+  EXPECT_TRUE(d.AddEntPost());
+  return d;
+}
+
+using GroupCounts = std::map<int, int>;
+
+// Visible top-level entities per layer group, skipping insertions of the
+// definitions numbered in `skip`.
+GroupCounts TopLevelByGroup(const jww::TJwwData& doc, const std::set<uint32_t>& skip) {
+  GroupCounts c;
+  jww::WalkPlacedDrawing(doc, [&](const jww::PlacedEntity& e) {
+    if (!e.TopLevel()) return;
+    if (const auto* b = e.Get<jww::TEntJwwBlock>(); b && skip.count(b->nNumber)) return;
+    ++c[e.gLayer];
+  });
+  return c;
+}
+
+const jww::TEntJwwBlockDef* DefinitionNamed(const jww::TJwwData& doc, const std::string& name) {
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) {
+    if (util::ToUtf8(doc.EntBlockDef[i].strName) == name) return &doc.EntBlockDef[i];
+  }
+  return nullptr;
+}
+
+// What info plans for `src` is what convert does: the same totals, and in
+// every layer group of the result the copies the plan gives it.
+void CheckPlanAgainstConversion(const fs::path& src, const TempDir& tmp) {
+  SCOPED_TRACE(src.string());
+  const testjww::BrindleRun info = RunBrindle({"info", "--json", src.string()}, tmp.path());
+  ASSERT_EQ(info.rc, 0) << info.err;
+  const json plan = json::parse(info.out)["sxfPlan"];
+  const fs::path out = tmp.path() / ("out-" + src.stem().string());
+  fs::create_directories(out);
+  const testjww::BrindleRun conv = RunBrindle(
+      {"convert", "--settings", tmp / "settings.dat", "-o", out.string(), "--json", src.string()},
+      tmp.path());
+  ASSERT_EQ(conv.rc, 0) << conv.err << conv.out;
+  const json rec = json::parse(conv.out);
+  EXPECT_EQ(rec["figures"], plan["figures"].size());
+  EXPECT_EQ(rec["copies"], plan["copies"]);
+
+  jww::TJwwData before, after;
+  ASSERT_TRUE(before.FileIn(src.string()));
+  ASSERT_TRUE(after.FileIn(rec["output"].get<std::string>()));
+  std::set<uint32_t> exploded;
+  for (const json& f : plan["figures"])
+    exploded.insert(DefinitionNamed(before, f["name"])->nNumber);
+  GroupCounts expected = TopLevelByGroup(before, exploded);
+  for (const json& f : plan["figures"]) {
+    const jww::TEntJwwBlockDef& d = *DefinitionNamed(before, f["name"]);
+    // Re-placed insertions of figures are exploded in turn and vanish.
+    int stay = d.N;
+    for (int32_t b = 0; b < d.mBlockN; ++b) stay -= exploded.count(d.mBlock[b].nNumber);
+    expected[f["layerGroup"].get<int>()] += f["placements"].get<int>() * stay;
+  }
+  EXPECT_EQ(TopLevelByGroup(after, {}), expected);
+  for (const json& name : plan["figuresLeft"])
+    EXPECT_NE(DefinitionNamed(after, name), nullptr) << name;
+}
+
+}  // namespace
+
+TEST(InfoPlan, IsWhatTheConversionDoes) {
+  TempDir tmp;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.path().string(), nullptr));
+  CheckPlanAgainstConversion(tmp.path() / "plan.jww", tmp);  // nested figures
+
+  jww::TJwwData many = tools::MakeSxfBenchDrawing(18, 4, 60, 7);  // past the fifteenth
+  ASSERT_TRUE(many.FileOut(tmp / "many.jww", 700)) << many.LastWriteError;
+  CheckPlanAgainstConversion(tmp.path() / "many.jww", tmp);
+  const testjww::BrindleRun info = RunBrindle({"info", "--json", tmp / "many.jww"}, tmp.path());
+  EXPECT_EQ(json::parse(info.out)["sxfPlan"]["figuresLeft"].size(), 3u);
+
+  jww::TJwwData kept = FigureInsideAUserBlock();
+  ASSERT_TRUE(kept.FileOut(tmp / "kept.jww", 700)) << kept.LastWriteError;
+  CheckPlanAgainstConversion(tmp.path() / "kept.jww", tmp);
+  const testjww::BrindleRun keptInfo = RunBrindle({"info", "--json", tmp / "kept.jww"}, tmp.path());
+  const json figures = json::parse(keptInfo.out)["sxfPlan"]["figures"];
+  ASSERT_EQ(figures.size(), 1u);
+  EXPECT_EQ(figures[0]["placements"], 2);
+  EXPECT_EQ(figures[0]["definitionKept"], true);
 }
