@@ -17,6 +17,7 @@
 #include "app/info.h"
 #include "app/json_names.h"
 #include "jww/document.h"
+#include "jww/extents.h"
 #include "jww/walk.h"
 #include "support/brindle_run.h"
 #include "support/corpus.h"
@@ -507,4 +508,31 @@ TEST(InfoPlan, IsWhatTheConversionDoes) {
   ASSERT_EQ(figures.size(), 1u);
   EXPECT_EQ(figures[0]["placements"], 2);
   EXPECT_EQ(figures[0]["definitionKept"], true);
+}
+
+TEST(GroupExtents, EachGroupHoldsThePointsShownOnIt) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 1, 1, 0, 0, 0, 0, 10, 0));
+  ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"F"));
+  ASSERT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1));
+  d.AddBlkDefPost(0);
+  ASSERT_TRUE(d.AddEntBlock(0, 2, 0, 1, 1, 0, 0, 0, 100, 100, 1, 1, 0));
+  ASSERT_TRUE(d.AddEntBlock(0, 2, 0, 1, 1, 0, 16, 0, -50, -50, 2, 2, 0));  // keeps group 0
+  ASSERT_TRUE(d.AddEntPost());
+  jww::GroupExtents groups{};
+  const jww::MinMaxBox all = jww::MeasureExtents(d, &groups);
+  const jww::MinMaxBox plain = jww::MeasureExtents(d);
+  EXPECT_EQ(all.minX, plain.minX);
+  EXPECT_EQ(all.maxY, plain.maxY);
+  ASSERT_TRUE(groups[2].seeded);
+  EXPECT_EQ(groups[2].minX, 100);
+  EXPECT_EQ(groups[2].maxY, 101);
+  ASSERT_TRUE(groups[0].seeded);
+  EXPECT_EQ(groups[0].minX, -50);
+  EXPECT_EQ(groups[0].maxX, 10);
+  EXPECT_EQ(groups[0].minY, -50);
+  EXPECT_EQ(groups[0].maxY, 0);  // the line at y = 0
+  EXPECT_FALSE(groups[1].seeded);
 }

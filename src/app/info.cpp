@@ -13,7 +13,6 @@
 #include "jww/extents.h"
 #include "jww/read_findings.h"
 #include "jww/sxf_plan.h"
-#include "jww/walk.h"
 #include "util/encoding.h"
 #include "util/text.h"
 
@@ -55,18 +54,8 @@ std::optional<InfoBox> BoxOf(const jww::MinMaxBox& b) {
   return InfoBox{b.minX, b.minY, b.maxX, b.maxY};
 }
 
-// Extents per layer group the entities show on, in drawing units.
-std::array<jww::MinMaxBox, jww::kLayerGroups> GroupExtents(const TJwwData& doc) {
-  std::array<jww::MinMaxBox, jww::kLayerGroups> boxes{};
-  jww::WalkPlacedDrawing(doc, [&](const jww::PlacedEntity& e) {
-    if (e.gLayer < jww::kLayerGroups) jww::AddPlacedExtents(boxes[e.gLayer], e);
-  });
-  return boxes;
-}
-
-void DescribeLayers(const TJwwData& doc, DrawingInfo& info) {
+void DescribeLayers(const TJwwData& doc, const jww::GroupExtents& boxes, DrawingInfo& info) {
   const jww::TLayerUse use = jww::GetLayerUse(doc);
-  const auto boxes = GroupExtents(doc);
   for (int32_t g = 0; g < jww::kLayerGroups; ++g) {
     int32_t inGroup = 0;
     for (int32_t l = 0; l < 16; ++l) inGroup += use[g * 16 + l];
@@ -358,9 +347,10 @@ DrawingInfo DescribeDrawing(jww::TJwwData& doc, const std::string& file, bool au
   info.paperCode = doc.Enthd.nZumen;
   info.paper = jww::GetPaperSize(doc);
   info.paperName = jww::PaperName(doc.Enthd.nZumen);
-  info.extents = BoxOf(jww::MeasureExtents(doc));
+  jww::GroupExtents groups{};
+  info.extents = BoxOf(jww::MeasureExtents(doc, &groups));
   info.counts = jww::GetElementNum(doc, -1, -1);
-  DescribeLayers(doc, info);
+  DescribeLayers(doc, groups, info);
   jww::GetFontNames(doc);
   for (const std::u16string& f : Counted(doc.FontNames, doc.FontNameN))
     info.fonts.push_back(util::ToUtf8(f));

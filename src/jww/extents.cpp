@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <type_traits>
-#include <variant>
 #include <vector>
 
 #include "jww/document.h"
@@ -155,38 +153,50 @@ class ExtentsWalker {
  public:
   ExtentsWalker(MinMaxBox& box, const util::Affine* placement) : box_(box), placement_(placement) {}
 
-  // One entity of the walk; an insertion adds nothing (its members come
-  // under placements of their own).
-  void AddOne(const PlacedEntity& e) {
-    std::visit(
-        [&](const auto* r) {
-          using T = std::remove_cvref_t<decltype(*r)>;
-          if constexpr (std::is_same_v<T, TEntJwwLine>) AddLine(*r);
-          if constexpr (std::is_same_v<T, TEntJwwEnko>) AddEnko(*r);
-          if constexpr (std::is_same_v<T, TEntJwwTen>) Add(r->start_x, r->start_y);
-          if constexpr (std::is_same_v<T, TEntJwwMoji>) AddMoji(*r);
-          if constexpr (std::is_same_v<T, TEntJwwSunpo>) AddSunpo(*r);
-          if constexpr (std::is_same_v<T, TEntJwwSolid>) AddSolid(*r);
-        },
-        e.record);
+  void AddAll(const EntityLists& e) {
+    AddAll(e, [](const TEntJwwAttr&) -> MinMaxBox* { return nullptr; });
   }
 
-  void AddAll(const EntityLists& e) {
-    for (const TEntJwwLine& l : e.lines) AddLine(l);
-    for (const TEntJwwEnko& a : e.arcs) AddEnko(a);
-    for (const TEntJwwTen& p : e.points) Add(p.start_x, p.start_y);
-    for (const TEntJwwMoji& m : e.texts) AddMoji(m);
-    for (const TEntJwwSunpo& d : e.dims) AddSunpo(d);
-    for (const TEntJwwSolid& s : e.solids) AddSolid(s);
+  // `alsoFor(att)` names a second box each entity's points widen too (a
+  // layer group's), or null.
+  template <typename AlsoFor>
+  void AddAll(const EntityLists& e, const AlsoFor& alsoFor) {
+    for (const TEntJwwLine& l : e.lines) {
+      also_ = alsoFor(l.att);
+      AddLine(l);
+    }
+    for (const TEntJwwEnko& a : e.arcs) {
+      also_ = alsoFor(a.att);
+      AddEnko(a);
+    }
+    for (const TEntJwwTen& p : e.points) {
+      also_ = alsoFor(p.att);
+      Add(p.start_x, p.start_y);
+    }
+    for (const TEntJwwMoji& m : e.texts) {
+      also_ = alsoFor(m.att);
+      AddMoji(m);
+    }
+    for (const TEntJwwSunpo& d : e.dims) {
+      also_ = alsoFor(d.att);
+      AddSunpo(d);
+    }
+    for (const TEntJwwSolid& s : e.solids) {
+      also_ = alsoFor(s.att);
+      AddSolid(s);
+    }
+    also_ = nullptr;
   }
 
  private:
   void Add(double x, double y) {
     if (placement_ == nullptr) {
       MinMaxAdd(box_, x, y);
+      if (also_ != nullptr) MinMaxAdd(*also_, x, y);
     } else {
       const util::Affine& t = *placement_;
       MinMaxAddTrans(box_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
+      if (also_ != nullptr) MinMaxAddTrans(*also_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
     }
   }
   void Add(DPoint p) { Add(p.x, p.y); }
@@ -266,6 +276,7 @@ class ExtentsWalker {
 
   MinMaxBox& box_;
   const util::Affine* placement_;
+  MinMaxBox* also_ = nullptr;
 };
 
 // Values 1 to 6 are reals, 7 to 9 integers.
@@ -371,17 +382,27 @@ std::optional<DPoint> GetLineCross(double x1, double y1, double x2, double y2, d
   return DPoint{x, b1 + m1 * x};
 }
 
-MinMaxBox MeasureExtents(const TJwwData& doc) {
+MinMaxBox MeasureExtents(const TJwwData& doc) { return MeasureExtents(doc, nullptr); }
+
+MinMaxBox MeasureExtents(const TJwwData& doc, GroupExtents* groups) {
   MinMaxBox box;
   const EntityLists own = ListsOf(doc);
   if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
-  ExtentsWalker(box, nullptr).AddAll(own);
+  auto groupOf = [&](const TEntJwwAttr& a) -> MinMaxBox* {
+    return groups != nullptr && a.nGLayer < groups->size() ? &(*groups)[a.nGLayer] : nullptr;
+  };
+  ExtentsWalker(box, nullptr).AddAll(own, groupOf);
 
   // Every placement, nested ones included, with its composed transform; a
   // definition's own insertions are therefore not followed. Hidden ones
   // count too: the box describes the drawing as read, before any explosion.
   ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
-    ExtentsWalker(box, &p.placement).AddAll(ListsOf(*p.definition));
+    const TPlacement& t = p.placement;
+    ExtentsWalker(box, &t).AddAll(ListsOf(*p.definition), [&](const TEntJwwAttr& a) {
+      TEntJwwAttr shown = a;
+      if (!t.keepLayer) shown.nGLayer = t.gLayer;
+      return groupOf(shown);
+    });
   });
 
   if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {
@@ -391,10 +412,6 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
     box.maxY += kDegenerateMargin;
   }
   return box;
-}
-
-void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e) {
-  ExtentsWalker(box, e.TopLevel() ? nullptr : e.placement).AddOne(e);
 }
 
 void TJwwData::GetMinMaxZahyo() {
