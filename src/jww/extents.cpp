@@ -38,16 +38,12 @@ constexpr int kImageValues = 9;
 
 bool InRange(double v) { return v >= -kRangeLimit && v <= kRangeLimit; }
 
-// Both ends are kept inside the clamp: a box whose only points lie beyond
-// +1e8 must not end up with its minimum above its maximum.
-void Clamp(MinMaxBox& b) {
-  b.minX = std::clamp(b.minX, -kClamp, kClamp);
-  b.minY = std::clamp(b.minY, -kClamp, kClamp);
-  b.maxX = std::clamp(b.maxX, -kClamp, kClamp);
-  b.maxY = std::clamp(b.maxY, -kClamp, kClamp);
-}
-
+// The point is clamped rather than the box: the box's values are inside the
+// clamp already, so the result is the same, and a box whose only points lie
+// beyond +1e8 still keeps its minimum at or below its maximum.
 void Widen(MinMaxBox& b, double x, double y) {
+  x = std::clamp(x, -kClamp, kClamp);
+  y = std::clamp(y, -kClamp, kClamp);
   if (!b.seeded) {
     b = {x, y, x, y, true};
   } else {
@@ -56,7 +52,6 @@ void Widen(MinMaxBox& b, double x, double y) {
     b.maxX = std::max(b.maxX, x);
     b.maxY = std::max(b.maxY, y);
   }
-  Clamp(b);
 }
 
 // Turns points of an ellipse's own axes by its tilt about the origin and
