@@ -6,7 +6,8 @@
 #
 # Prints, for generated drawings of 10k, 100k and 1M entities: file size,
 # cp time, `brindle rewrite` time and its ratio to cp, read+write throughput,
-# peak RSS and its ratio to the file size; then, for an SXF drawing of 15
+# peak RSS and its ratio to the file size; `brindle info` of the 1M-entity
+# drawing against its rewrite; then, for an SXF drawing of 15
 # figures of 50 members placed 10,000 times: `brindle convert` against
 # `brindle rewrite` of the same input, and copies per second.
 set -euo pipefail
@@ -47,6 +48,16 @@ for n in 10000 100000 1000000; do
     mb=s/1048576; c=(c<0.01?0.01:c); r=(r<0.01?0.01:r);
     printf "%-10d %9.1f %8.2f %9.2f %7.1f %10.1f %9.1f %8.2f\n", n, mb, c, r, r/c, 2*mb/r, m/1024, (m*1024)/s }'
 done
+
+echo
+# info of the 1M-entity drawing against rewrite of it, in the same run.
+f="$work/gen/bench-1000000.jww"
+read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+read -r tin min < <(measure "$build/brindle" info "$f")
+read -r tij _ < <(measure "$build/brindle" info --json "$f")
+awk -v r="$trw" -v i="$tin" -v j="$tij" -v m="$min" 'BEGIN{
+  printf "info of 1000000 entities: rewrite %.2f s, info %.2f s (%.2f of rewrite), info --json %.2f s (%.2f), RSS %.1f MB\n",
+    r, i, i/r, j, j/r, m/1024 }'
 
 echo
 "$build/brindle-samples" "$work/gen" --sxf-bench 15 50 10000 >/dev/null

@@ -130,7 +130,7 @@ class CopyCounter {
 }  // namespace
 
 int64_t TJwwData::BlockExplodeCopies() const {
-  const std::vector<bool> visible = VisibleInsertions(*this);
+  const std::vector<bool> visible = ShownInsertions(*this);
   CopyCounter counter(*this);
   int64_t total = 0;
   const int32_t n = std::min<int32_t>(EntBlockN, static_cast<int32_t>(EntBlock.size()));

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <type_traits>
-#include <variant>
 #include <vector>
 
 #include "jww/document.h"
@@ -41,16 +39,12 @@ constexpr int kImageValues = 9;
 
 bool InRange(double v) { return v >= -kRangeLimit && v <= kRangeLimit; }
 
-// Both ends are kept inside the clamp: a box whose only points lie beyond
-// +1e8 must not end up with its minimum above its maximum.
-void Clamp(MinMaxBox& b) {
-  b.minX = std::clamp(b.minX, -kClamp, kClamp);
-  b.minY = std::clamp(b.minY, -kClamp, kClamp);
-  b.maxX = std::clamp(b.maxX, -kClamp, kClamp);
-  b.maxY = std::clamp(b.maxY, -kClamp, kClamp);
-}
-
+// The point is clamped rather than the box: the box's values are inside the
+// clamp already, so the result is the same, and a box whose only points lie
+// beyond +1e8 still keeps its minimum at or below its maximum.
 void Widen(MinMaxBox& b, double x, double y) {
+  x = std::clamp(x, -kClamp, kClamp);
+  y = std::clamp(y, -kClamp, kClamp);
   if (!b.seeded) {
     b = {x, y, x, y, true};
   } else {
@@ -59,7 +53,6 @@ void Widen(MinMaxBox& b, double x, double y) {
     b.maxX = std::max(b.maxX, x);
     b.maxY = std::max(b.maxY, y);
   }
-  Clamp(b);
 }
 
 // Turns points of an ellipse's own axes by its tilt about the origin and
@@ -127,38 +120,50 @@ class ExtentsWalker {
  public:
   ExtentsWalker(MinMaxBox& box, const util::Affine* placement) : box_(box), placement_(placement) {}
 
-  // One entity of the walk; an insertion adds nothing (its members come
-  // under placements of their own).
-  void AddOne(const PlacedEntity& e) {
-    std::visit(
-        [&](const auto* r) {
-          using T = std::remove_cvref_t<decltype(*r)>;
-          if constexpr (std::is_same_v<T, TEntJwwLine>) AddLine(*r);
-          if constexpr (std::is_same_v<T, TEntJwwEnko>) AddEnko(*r);
-          if constexpr (std::is_same_v<T, TEntJwwTen>) Add(r->start_x, r->start_y);
-          if constexpr (std::is_same_v<T, TEntJwwMoji>) AddMoji(*r);
-          if constexpr (std::is_same_v<T, TEntJwwSunpo>) AddSunpo(*r);
-          if constexpr (std::is_same_v<T, TEntJwwSolid>) AddSolid(*r);
-        },
-        e.record);
+  void AddAll(const EntitySpans& e) {
+    AddAll(e, [](const TEntJwwAttr&) -> MinMaxBox* { return nullptr; });
   }
 
-  void AddAll(const EntitySpans& e) {
-    for (const TEntJwwLine& l : e.line) AddLine(l);
-    for (const TEntJwwEnko& a : e.enko) AddEnko(a);
-    for (const TEntJwwTen& p : e.ten) Add(p.start_x, p.start_y);
-    for (const TEntJwwMoji& m : e.moji) AddMoji(m);
-    for (const TEntJwwSunpo& d : e.sunpo) AddSunpo(d);
-    for (const TEntJwwSolid& s : e.solid) AddSolid(s);
+  // `alsoFor(att)` names a second box each entity's points widen too (a
+  // layer group's), or null.
+  template <typename AlsoFor>
+  void AddAll(const EntitySpans& e, const AlsoFor& alsoFor) {
+    for (const TEntJwwLine& l : e.line) {
+      also_ = alsoFor(l.att);
+      AddLine(l);
+    }
+    for (const TEntJwwEnko& a : e.enko) {
+      also_ = alsoFor(a.att);
+      AddEnko(a);
+    }
+    for (const TEntJwwTen& p : e.ten) {
+      also_ = alsoFor(p.att);
+      Add(p.start_x, p.start_y);
+    }
+    for (const TEntJwwMoji& m : e.moji) {
+      also_ = alsoFor(m.att);
+      AddMoji(m);
+    }
+    for (const TEntJwwSunpo& d : e.sunpo) {
+      also_ = alsoFor(d.att);
+      AddSunpo(d);
+    }
+    for (const TEntJwwSolid& s : e.solid) {
+      also_ = alsoFor(s.att);
+      AddSolid(s);
+    }
+    also_ = nullptr;
   }
 
  private:
   void Add(double x, double y) {
     if (placement_ == nullptr) {
       MinMaxAdd(box_, x, y);
+      if (also_ != nullptr) MinMaxAdd(*also_, x, y);
     } else {
       const util::Affine& t = *placement_;
       MinMaxAddTrans(box_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
+      if (also_ != nullptr) MinMaxAddTrans(*also_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
     }
   }
   void Add(DPoint p) { Add(p.x, p.y); }
@@ -238,6 +243,7 @@ class ExtentsWalker {
 
   MinMaxBox& box_;
   const util::Affine* placement_;
+  MinMaxBox* also_ = nullptr;
 };
 
 // Values 1 to 6 are reals, 7 to 9 integers.
@@ -343,17 +349,27 @@ std::optional<DPoint> GetLineCross(double x1, double y1, double x2, double y2, d
   return DPoint{x, b1 + m1 * x};
 }
 
-MinMaxBox MeasureExtents(const TJwwData& doc) {
+MinMaxBox MeasureExtents(const TJwwData& doc) { return MeasureExtents(doc, nullptr); }
+
+MinMaxBox MeasureExtents(const TJwwData& doc, GroupExtents* groups) {
   MinMaxBox box;
   const EntitySpans own = SpansOf(doc);
   if (std::optional<DPoint> seed = SeedPoint(own)) MinMaxInit(box, seed->x, seed->y);
-  ExtentsWalker(box, nullptr).AddAll(own);
+  auto groupOf = [&](const TEntJwwAttr& a) -> MinMaxBox* {
+    return groups != nullptr && a.nGLayer < groups->size() ? &(*groups)[a.nGLayer] : nullptr;
+  };
+  ExtentsWalker(box, nullptr).AddAll(own, groupOf);
 
   // Every placement, nested ones included, with its composed transform; a
   // definition's own insertions are therefore not followed. Hidden ones
   // count too: the box describes the drawing as read, before any explosion.
   ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
-    ExtentsWalker(box, &p.placement).AddAll(SpansOf(*p.definition));
+    const TPlacement& t = p.placement;
+    ExtentsWalker(box, &t).AddAll(SpansOf(*p.definition), [&](const TEntJwwAttr& a) {
+      TEntJwwAttr shown = a;
+      if (!t.keepLayer) shown.nGLayer = t.gLayer;
+      return groupOf(shown);
+    });
   });
 
   if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {
@@ -363,10 +379,6 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
     box.maxY += kDegenerateMargin;
   }
   return box;
-}
-
-void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e) {
-  ExtentsWalker(box, e.TopLevel() ? nullptr : e.placement).AddOne(e);
 }
 
 void TJwwData::GetMinMaxZahyo() {

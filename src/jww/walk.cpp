@@ -27,17 +27,6 @@ bool Valid(const std::vector<T>& a, int32_t count, int32_t index) {
   return index >= 0 && index < count && static_cast<size_t>(index) < a.size();
 }
 
-// Insertions that stand in the draw order; the others (an exploded SXF
-// figure placement keeps its record) are not shown.
-std::vector<bool> ShownInsertions(const TJwwData& doc) {
-  std::vector<bool> shown(std::max<int32_t>(doc.EntBlockN, 0), false);
-  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
-  for (int32_t i = 0; i < n; ++i) {
-    const TEntJwwNo e = doc.EntNo[i];
-    if (e.EntType == kBlock && Valid(doc.EntBlock, doc.EntBlockN, e.EntNo)) shown[e.EntNo] = true;
-  }
-  return shown;
-}
 
 // The entity at (kind, index) of one list, or nothing when the entry is empty
 // or points past its array.
@@ -78,6 +67,16 @@ void ShowOn(PlacedEntity& e, const TPlacement& p) {
 }
 
 }  // namespace
+
+std::vector<bool> ShownInsertions(const TJwwData& doc) {
+  std::vector<bool> shown(std::max<int32_t>(doc.EntBlockN, 0), false);
+  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    const TEntJwwNo e = doc.EntNo[i];
+    if (e.EntType == kBlock && Valid(doc.EntBlock, doc.EntBlockN, e.EntNo)) shown[e.EntNo] = true;
+  }
+  return shown;
+}
 
 // ---- the placement transform ----
 
