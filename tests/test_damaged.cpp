@@ -172,7 +172,7 @@ TEST(Damaged, WholeDrawingsOfEveryVersionRead) {
 TEST(Damaged, EveryDrawingTheProjectWritesReadsToItsEnd) {
   TempDir tmp, images;
   std::string error;
-  ASSERT_TRUE(app::WriteSamplePlans(tmp.folder() + "plans", &error)) << error;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.folder() + "plans", &error)) << error;
   size_t files = 0;
   for (const auto& e : fs::directory_iterator(tmp.path() / "plans")) {
     TJwwData doc;
