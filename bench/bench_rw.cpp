@@ -12,14 +12,14 @@
 #include <cstdio>
 #include <string>
 
-#include "app/sample_drawings.h"
 #include "jww/archive.h"
 #include "jww/document.h"
+#include "tools/sample_drawings.h"
 
 namespace {
 
 std::vector<uint8_t> FileImage(int entities) {
-  jww::TJwwData doc = app::MakeBenchDrawing(entities, 7);
+  jww::TJwwData doc = tools::MakeBenchDrawing(entities, 7);
   jww::ByteWriter out;
   doc.WriteToBuffer(out, 700);
   return out.buffer();
@@ -47,7 +47,7 @@ void MeasureWrite(benchmark::State& state, jww::TJwwData& doc, size_t size) {
 }
 
 void BM_Write(benchmark::State& state) {
-  jww::TJwwData doc = app::MakeBenchDrawing(static_cast<int>(state.range(0)), 7);
+  jww::TJwwData doc = tools::MakeBenchDrawing(static_cast<int>(state.range(0)), 7);
   MeasureWrite(state, doc, FileImage(static_cast<int>(state.range(0))).size());
 }
 

@@ -192,6 +192,29 @@ TEST_F(Cli, VersionHelpAndUsageErrors) {
   EXPECT_EQ(Run({"rewrite", "a.jww"}).rc, 2);
 }
 
+TEST_F(Cli, CommandsComeFromOneTable) {
+  Outcome help = Run({"--help"});
+  EXPECT_EQ(help.rc, 0);
+  for (const char* line :
+       {"  brindle convert ", "  brindle dump FILE ", "  brindle rewrite IN OUT "})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line << "\n" << help.out;
+  // A mistyped command is not taken for a drawing.
+  WriteFigureDrawing(out_ / "x.jww");
+  Process p({"dumb", "x.jww"}, Env(), root_ / "run", false, out_);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 2);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("\"dumb\""), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("brindle rewrite"), std::string::npos) << o.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 1);
+  // A drawing's name that is not there is still the batch's to report.
+  EXPECT_EQ(Run({S(src_ / "missing.jww")}, false).rc, 1);
+  // An existing file whose name is not a drawing's, first: converted (refused).
+  WriteAll(src_ / "notes", "x");
+  Process q({"notes"}, Env(), root_ / "run", false, src_);
+  EXPECT_EQ(q.Wait().rc, 1);
+}
+
 TEST_F(Cli, ConvertsToTheXdgDesktopByDefault) {
   WriteFigureDrawing(src_ / "Plan.JWW");
   Outcome o = Run({S(src_ / "Plan.JWW")});

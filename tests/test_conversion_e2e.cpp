@@ -24,10 +24,10 @@
 #include <tuple>
 #include <vector>
 
-#include "app/sample_drawings.h"
 #include "jww/document.h"
 #include "jww/dump.h"
 #include "support/corpus.h"
+#include "tools/sample_drawings.h"
 #include "util/encoding.h"
 #include "util/text.h"
 
@@ -803,7 +803,7 @@ constexpr SampleFile kSamplePlans[] = {{"plan-230.jww", 230, false},
 
 TEST_F(Conversion, SamplePlansExplodeEveryFigurePlacementExactly) {
   std::string error;
-  ASSERT_TRUE(app::WriteSamplePlans(In().string(), &error)) << error;
+  ASSERT_TRUE(tools::WriteSamplePlans(In().string(), &error)) << error;
   for (const SampleFile& s : kSamplePlans) {
     SCOPED_TRACE(s.name);
     const fs::path src = In() / s.name;
@@ -839,7 +839,7 @@ TEST_F(Conversion, SamplePlansExplodeEveryFigurePlacementExactly) {
 // Many placements with random rotations and partly negative scales, every
 // member kind, one file.
 TEST_F(Conversion, GeneratedFiguresOfEveryKindExplodeExactly) {
-  TJwwData d = app::MakeSxfBenchDrawing(5, 24, 60, 20240611);
+  TJwwData d = tools::MakeSxfBenchDrawing(5, 24, 60, 20240611);
   DisarrangeLayerTables(d);
   // Every third placement keeps the members' own layers.
   for (int32_t i = 0; i < d.EntBlockN; i += 3) d.EntBlock[i].att.nPenStyle |= 0x40;
@@ -1006,7 +1006,7 @@ TEST_F(Conversion, RealDrawingsConvertAndChangeOnlyTheLayerStates) {
 
 TEST_F(Conversion, TruncatedDrawingFailsAndLeavesNothing) {
   std::string error;
-  ASSERT_TRUE(app::WriteSamplePlans(In().string(), &error)) << error;
+  ASSERT_TRUE(tools::WriteSamplePlans(In().string(), &error)) << error;
   for (const char* name : {"plan-700.jww", "plan-230.jww"}) {
     SCOPED_TRACE(name);
     // Cut halfway between the first entity and the block definitions.

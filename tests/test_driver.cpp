@@ -11,6 +11,7 @@
 #include "app/driver.h"
 #include "jww/document.h"
 #include "support/temp_dir.h"
+#include "util/path.h"
 
 namespace fs = std::filesystem;
 using app::BatchDriver;
@@ -265,6 +266,29 @@ TEST_F(Driver, EmptyFixedFolderCountsAsMissing) {
   EXPECT_EQ(platform_.messages, std::vector<std::string>{"指定したフォルダが見つかりません。\r\n"});
 }
 
+TEST_F(Driver, MissingDesktopOrDocumentsFolderIsSaidOnceAndStartsNothing) {
+  WriteDrawing(src_ / "A.jww", 600);
+  WriteDrawing(src_ / "B.jww", 600);
+  driver_.PickupFile(S(src_ / "A.jww"));
+  driver_.PickupFile(S(src_ / "B.jww"));
+  platform_.lines = {"old log line"};
+  platform_.desktop = S(root_ / "no-desktop");
+  EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
+  ASSERT_EQ(platform_.messages.size(), 1u);
+  EXPECT_EQ(platform_.messages[0], app::MissingStandardFolderMessage(S(root_ / "no-desktop")));
+  EXPECT_NE(platform_.messages[0].find(S(root_ / "no-desktop")), std::string::npos);
+
+  settings_.SetMode(OutputMode::kDocuments);
+  platform_.documents.clear();  // the system could not say where it is
+  EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
+  EXPECT_EQ(platform_.messages.size(), 2u);
+  EXPECT_EQ(platform_.lines, std::vector<std::string>{"old log line"});
+  EXPECT_EQ(platform_.saves, 0);
+  EXPECT_EQ(platform_.logPages, 0);
+  EXPECT_EQ(driver_.FListN, 2);
+  EXPECT_FALSE(fs::exists(root_ / "no-desktop"));
+}
+
 TEST_F(Driver, FixedFolderAndDocumentsFolder) {
   WriteDrawing(src_ / "A.jww", 230);
   driver_.PickupFile(S(src_ / "A.jww"));
@@ -387,23 +411,23 @@ TEST_F(Driver, ExplosionWarningsBecomeLogLines) {
 class Convert : public Driver {};
 
 TEST_F(Convert, BranchNamesKeepOnlyTheLastExtensionLowerCased) {
-  EXPECT_EQ(app::BranchFileName("/d/Plan.JWW", 1), "/d/Plan~1.jww");
-  EXPECT_EQ(app::BranchFileName("/d/Plan.rev.Jww", 12), "/d/Plan.rev~12.jww");
-  EXPECT_EQ(app::BranchFileName("/d.x/noext", 3), "/d.x/noext~3");
+  EXPECT_EQ(util::BranchFileName("/d/Plan.JWW", 1), "/d/Plan~1.jww");
+  EXPECT_EQ(util::BranchFileName("/d/Plan.rev.Jww", 12), "/d/Plan.rev~12.jww");
+  EXPECT_EQ(util::BranchFileName("/d.x/noext", 3), "/d.x/noext~3");
 }
 
 TEST_F(Convert, NeverReplacesAndGivesUpAfterTheLastBranchNumber) {
-  EXPECT_EQ(app::kMaxBranchNumber, 99999);
+  EXPECT_EQ(util::kMaxBranchNumber, 99999);
   jww::TJwwData d;
   d.Enthd.jwVer = 600;
   const std::string dst = S(out_ / "P.jww");
   WriteAll(dst, "mine");
-  for (int n = 1; n <= 3; ++n) WriteAll(app::BranchFileName(dst, n), "x");
+  for (int n = 1; n <= 3; ++n) WriteAll(util::BranchFileName(dst, n), "x");
   std::string error;
   EXPECT_EQ(app::WriteDocument(d, dst, 600, app::NameRule::kBranch, &error, 3), "");
   EXPECT_NE(error.find("~3 is taken"), std::string::npos) << error;
   EXPECT_EQ(ReadAll(dst), "mine");
-  EXPECT_EQ(ReadAll(app::BranchFileName(dst, 3)), "x");
+  EXPECT_EQ(ReadAll(util::BranchFileName(dst, 3)), "x");
   // Nothing else (no temporary file) was left in the folder.
   EXPECT_EQ(Names(out_).size(), 4u);
   EXPECT_EQ(app::WriteDocument(d, dst, 600, app::NameRule::kBranch, &error, 4),

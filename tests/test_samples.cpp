@@ -5,13 +5,16 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
-#include "app/sample_drawings.h"
 #include "jww/dump.h"
 #include "jww/sxf_explode.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 #include "util/text.h"
 
 using jww::TJwwData;
@@ -58,7 +61,7 @@ void ClearUnstoredPointValues(TJwwData& d) {
 }  // namespace
 
 TEST(SamplePlan, HoldsWhatTheConversionMustHandle) {
-  const TJwwData d = app::MakeSamplePlan();
+  const TJwwData d = tools::MakeSamplePlan();
   EXPECT_EQ(d.Enthd.jwVer, 700);
   EXPECT_GT(d.EntLineN, 20);
   EXPECT_GT(d.EntEnkoN, 3);
@@ -106,7 +109,7 @@ TEST(SamplePlan, HoldsWhatTheConversionMustHandle) {
 }
 
 TEST(SamplePlan, ExplosionLeavesOnlyThePlainBlockPlaced) {
-  TJwwData d = app::MakeSamplePlan();
+  TJwwData d = tools::MakeSamplePlan();
   const int32_t definitions = d.EntBlockDefN;
   const jww::ExplodeReport report = jww::DataTransJWW(d);
   EXPECT_EQ(report.figures, definitions - 1);
@@ -132,7 +135,7 @@ TEST(SamplePlan, ExplosionLeavesOnlyThePlainBlockPlaced) {
 TEST(SamplePlan, WrittenInEveryVersion) {
   TempDir dir;
   std::string error;
-  ASSERT_TRUE(app::WriteSamplePlans(dir.path().string(), &error)) << error;
+  ASSERT_TRUE(tools::WriteSamplePlans(dir.path().string(), &error)) << error;
   const struct {
     const char* name;
     int32_t version;
@@ -148,7 +151,7 @@ TEST(SamplePlan, WrittenInEveryVersion) {
     EXPECT_GT(d.EntBlockDefN, 0);
   }
 
-  TJwwData built = app::MakeSamplePlan();
+  TJwwData built = tools::MakeSamplePlan();
   ClearUnstoredPointValues(built);
   const std::string want = jww::DumpDocument(built);
   EXPECT_EQ(jww::DumpDocument(ReadBack(dir / "plan.jww")), want);
@@ -162,8 +165,59 @@ TEST(SamplePlan, WriteFailsIntoAFile) {
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   std::string error;
-  EXPECT_FALSE(app::WriteSamplePlans(blocker, &error));
+  EXPECT_FALSE(tools::WriteSamplePlans(blocker, &error));
   EXPECT_FALSE(error.empty());
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SamplePlan, ExistingFilesAreNeverReplaced) {
+  TempDir dir;
+  std::ofstream(dir / "plan.jww") << "mine";
+  std::ofstream(dir / "plan-420.jww") << "also mine";
+  std::filesystem::create_directory(dir / "plan-600.jww");  // a folder is no drawing to keep
+  std::string error;
+  std::vector<std::string> kept;
+  EXPECT_FALSE(tools::WriteSamplePlans(dir.path().string(), &error, &kept));
+  EXPECT_NE(error.find("plan-600.jww"), std::string::npos) << error;
+  std::filesystem::remove(dir / "plan-600.jww");
+
+  kept.clear();
+  ASSERT_TRUE(tools::WriteSamplePlans(dir.path().string(), &error, &kept)) << error;
+  // plan-230.jww was written by the first run, before it stopped.
+  EXPECT_EQ(kept, (std::vector<std::string>{dir / "plan.jww", dir / "plan-230.jww",
+                                            dir / "plan-420.jww"}));
+  EXPECT_EQ(FileText(dir / "plan.jww"), "mine");
+  EXPECT_EQ(FileText(dir / "plan-420.jww"), "also mine");
+  EXPECT_EQ(ReadBack(dir / "plan-600.jww").Enthd.jwVer, 600);
+}
+
+// The program run twice: the second run keeps every file, says so, and
+// succeeds; no temporary file is left.
+TEST(SamplesProgram, SecondRunKeepsEveryFile) {
+  const char* bin = std::getenv("BRINDLE_BIN_DIR");
+  if (bin == nullptr) GTEST_SKIP() << "BRINDLE_BIN_DIR is not set (run through ctest)";
+  const std::string program = (std::filesystem::path(bin) / "brindle-samples").string();
+  ASSERT_TRUE(std::filesystem::exists(program)) << program << " is missing: ninja brindle-samples";
+  TempDir dir;
+  const std::string out = dir / "out";
+  const std::string run = program + " '" + out + "' --bench 50 >'" + (dir / "log") + "' 2>&1";
+  ASSERT_EQ(std::system(run.c_str()), 0) << FileText(dir / "log");
+  const std::string first = FileText(out + "/bench-50.jww");
+  std::ofstream(out + "/plan.jww") << "edited";
+
+  ASSERT_EQ(std::system(run.c_str()), 0) << FileText(dir / "log");
+  const std::string log = FileText(dir / "log");
+  for (const char* name : {"plan.jww", "plan-utf16.jww", "bench-50.jww"})
+    EXPECT_NE(log.find(std::string(name) + " exists, kept as it is"), std::string::npos) << log;
+  EXPECT_EQ(FileText(out + "/plan.jww"), "edited");
+  EXPECT_EQ(FileText(out + "/bench-50.jww"), first);
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(out)) ++files;
+  EXPECT_EQ(files, 7);
 }
 
 TEST(SamplePlan, CommittedDemoMatchesTheBuiltPlan) {
@@ -171,14 +225,14 @@ TEST(SamplePlan, CommittedDemoMatchesTheBuiltPlan) {
   if (source == nullptr) GTEST_SKIP() << "BRINDLE_SOURCE_DIR is not set (run through ctest)";
   const auto committed = std::filesystem::path(source) / "samples" / "plan.jww";
   ASSERT_TRUE(std::filesystem::exists(committed)) << committed;
-  TJwwData built = app::MakeSamplePlan();
+  TJwwData built = tools::MakeSamplePlan();
   ClearUnstoredPointValues(built);
   EXPECT_EQ(jww::DumpDocument(ReadBack(committed.string())), jww::DumpDocument(built))
-      << "samples/plan.jww is out of date: rewrite it with brindle-samples";
+      << "samples/plan.jww is out of date: delete it and run brindle-samples samples";
 }
 
 TEST(BenchDrawing, MixOfKindsAndDeterminism) {
-  const TJwwData d = app::MakeBenchDrawing(5000, 7);
+  const TJwwData d = tools::MakeBenchDrawing(5000, 7);
   const int total = d.Enthd.n1;
   EXPECT_EQ(total, 5000);
   const double lines = CountVisible(d, jww::kLine) / double(total);
@@ -194,12 +248,12 @@ TEST(BenchDrawing, MixOfKindsAndDeterminism) {
     japanese |= d.EntMoji[i].str.find(u'室') != std::u16string::npos;
   EXPECT_TRUE(japanese);
 
-  EXPECT_EQ(jww::DumpDocument(app::MakeBenchDrawing(5000, 7)), jww::DumpDocument(d));
-  EXPECT_NE(jww::DumpEntities(app::MakeBenchDrawing(5000, 8)), jww::DumpEntities(d));
+  EXPECT_EQ(jww::DumpDocument(tools::MakeBenchDrawing(5000, 7)), jww::DumpDocument(d));
+  EXPECT_NE(jww::DumpEntities(tools::MakeBenchDrawing(5000, 8)), jww::DumpEntities(d));
 }
 
 TEST(BenchDrawing, SxfFiguresOfEveryKind) {
-  TJwwData d = app::MakeSxfBenchDrawing(4, 30, 200, 3);
+  TJwwData d = tools::MakeSxfBenchDrawing(4, 30, 200, 3);
   ASSERT_EQ(d.EntBlockDefN, 4);
   for (int32_t i = 0; i < d.EntBlockDefN; ++i) {
     const auto& b = d.EntBlockDef[i];

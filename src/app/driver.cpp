@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/i18n.h"
 #include "util/path.h"
 
 namespace app {
@@ -15,6 +16,22 @@ namespace fs = std::filesystem;
 
 std::string MissingFolderMessage(const std::string& folder) {
   return std::string(kMissingFolder) + folder;
+}
+
+std::string MissingStandardFolderMessage(const std::string& folder) {
+  return TrFormat("The output folder {} does not exist. Nothing was converted.", {folder});
+}
+
+// The desktop or documents folder of a new account or a server may not
+// exist: said once for the batch instead of failing every file.
+bool BatchDriver::StandardFolder(const std::string& resolved, std::string& folder) {
+  std::error_code ec;
+  if (resolved.empty() || !fs::is_directory(resolved, ec)) {
+    platform_.MessageBox(MissingStandardFolderMessage(resolved));
+    return false;
+  }
+  folder = util::AddPathDelim(resolved);
+  return true;
 }
 
 void BatchDriver::ClearFList() {
@@ -32,11 +49,9 @@ bool BatchDriver::PickupFile(const std::string& fn) {
 bool BatchDriver::ResolveOutputFolder(std::string& folder) {
   switch (settings_.Mode()) {
     case OutputMode::kDesktop:
-      folder = util::AddPathDelim(platform_.DesktopFolder());
-      return true;
+      return StandardFolder(platform_.DesktopFolder(), folder);
     case OutputMode::kDocuments:
-      folder = util::AddPathDelim(platform_.DocumentsFolder());
-      return true;
+      return StandardFolder(platform_.DocumentsFolder(), folder);
     case OutputMode::kBeside:
       folder.clear();
       return true;

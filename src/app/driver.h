@@ -76,6 +76,7 @@ class BatchDriver {
   // The output folder with its separator; empty in the beside-the-source
   // mode; nullopt when no batch may run.
   bool ResolveOutputFolder(std::string& folder);
+  bool StandardFolder(const std::string& resolved, std::string& folder);
   std::string WantedTarget(const std::string& src, const std::string& folder) const;
   FileRecord ConvertOne(size_t index, const std::string& folder) const;
   void Emit(const FileRecord& record, BatchOutcome& outcome);
@@ -90,5 +91,8 @@ class BatchDriver {
 
 // Text of the message shown when the fixed folder does not exist.
 std::string MissingFolderMessage(const std::string& folder);
+// Text of the message shown when the desktop or documents folder of modes 1
+// and 2 does not exist.
+std::string MissingStandardFolderMessage(const std::string& folder);
 
 }  // namespace app

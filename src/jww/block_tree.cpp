@@ -9,6 +9,7 @@
 
 #include "jww/block_numbers.h"
 #include "jww/document.h"
+#include "jww/walk.h"
 #include "util/text.h"
 
 namespace jww {
@@ -27,17 +28,6 @@ namespace {
 // twice already give millions of nodes. Past this many the tree stops growing
 // instead of exhausting memory (the in-use marks are still complete).
 constexpr int32_t kMaxBlockTreeNodes = 1'000'000;
-
-struct Linear {
-  long double r1, r2, r3, r4;
-};
-
-// Rotation by θ after scaling by (sx, sy); scales as stored, even 0 or negative.
-Linear LocalLinear(const TEntJwwBlock& b) {
-  long double c = std::cos(static_cast<long double>(b.radKaitenKaku));
-  long double s = std::sin(static_cast<long double>(b.radKaitenKaku));
-  return {c * b.dBairitsuX, -s * b.dBairitsuY, s * b.dBairitsuX, c * b.dBairitsuY};
-}
 
 int32_t Lookup(const std::unordered_map<uint32_t, int32_t>& first, uint32_t no) {
   auto it = first.find(no);
@@ -79,24 +69,8 @@ std::vector<bool> ReachableDefinitions(const TJwwData& doc,
 // Base name: the part before "@@SFIG" in any letter case; the whole name when
 // the marker is absent. Returned as a length into `name`.
 size_t BaseNameLength(std::u16string_view name) {
-  static constexpr std::u16string_view kMarker = u"@@SFIG";
-  std::u16string upper = util::StrUpper(name);
-  size_t pos = upper.find(kMarker);
-  if (pos == std::u16string::npos) return name.size();
-  if (upper.size() == name.size()) return pos;
-  // Casing changed the length (a ligature, say): find the marker in the
-  // original, ignoring ASCII case.
-  for (size_t i = 0; i + kMarker.size() <= name.size(); ++i) {
-    size_t k = 0;
-    while (k < kMarker.size()) {
-      char16_t c = name[i + k];
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-      if (c != kMarker[k]) break;
-      ++k;
-    }
-    if (k == kMarker.size()) return i;
-  }
-  return name.size();
+  const size_t pos = util::FindAsciiNoCase(name, u"@@SFIG");
+  return pos == std::u16string_view::npos ? name.size() : pos;
 }
 
 std::u16string_view BaseName(std::u16string_view name) {
@@ -134,17 +108,11 @@ void TJwwData::MakeBlockTree() {
     for (int32_t j = 0; j < EntBlockN; ++j) {
       const TEntJwwBlock& b = EntBlock[j];
       TEntJwwBlockTree& node = EntBlockTree[j];
-      Linear m = LocalLinear(b);
       node.att = b.att;
       node.level = 0;
       node.parent = -1;
       node.no = b.nNumber;
-      node.x = b.DPKijunTen_x;
-      node.y = b.DPKijunTen_y;
-      node.r1 = static_cast<double>(m.r1);
-      node.r2 = static_cast<double>(m.r2);
-      node.r3 = static_cast<double>(m.r3);
-      node.r4 = static_cast<double>(m.r4);
+      SetNodeTransform(node, InsertionTransform(b));
       setDefinition(node);
     }
 
@@ -162,25 +130,17 @@ void TJwwData::MakeBlockTree() {
         EntBlockTreeCut = true;
         break;
       }
-      const TEntJwwBlockTree parent = EntBlockTree[k];
+      // By value: the appends below may move the tree.
+      const util::Affine placed = NodeTransform(EntBlockTree[k]);
+      const int32_t level = EntBlockTree[k].level + 1;
       for (int32_t b = 0; b < nested; ++b) {
         const TEntJwwBlock& ins = def.mBlock[b];
-        Linear c = LocalLinear(ins);
         TEntJwwBlockTree node;
         node.att = def.att;
-        node.level = parent.level + 1;
+        node.level = level;
         node.parent = static_cast<int32_t>(k);
         node.no = ins.nNumber;
-        node.x =
-            static_cast<double>(parent.x + static_cast<long double>(parent.r1) * ins.DPKijunTen_x +
-                                static_cast<long double>(parent.r2) * ins.DPKijunTen_y);
-        node.y =
-            static_cast<double>(parent.y + static_cast<long double>(parent.r3) * ins.DPKijunTen_x +
-                                static_cast<long double>(parent.r4) * ins.DPKijunTen_y);
-        node.r1 = static_cast<double>(parent.r1 * c.r1 + parent.r2 * c.r3);
-        node.r2 = static_cast<double>(parent.r1 * c.r2 + parent.r2 * c.r4);
-        node.r3 = static_cast<double>(parent.r3 * c.r1 + parent.r4 * c.r3);
-        node.r4 = static_cast<double>(parent.r3 * c.r2 + parent.r4 * c.r4);
+        SetNodeTransform(node, PlaceInsertion(placed, ins));
         setDefinition(node);
         expand.push_back(node.defno < 0 ||
                          !OnPathToRoot(EntBlockTree, static_cast<int32_t>(k), node.defno));

@@ -26,6 +26,7 @@
 #include "jww/archive.h"
 #include "jww/read_findings.h"
 #include "jww/records.h"
+#include "util/geometry.h"
 
 namespace jww {
 
@@ -40,11 +41,9 @@ struct TextMacroValues {
   double prtBairitsu = 0;
 };
 
-// A placement transform with the layer rule of an exploded placement:
-// a member point (u, v) lands at (m11·u + m12·v + tx, m21·u + m22·v + ty).
-struct TPlacement {
-  double tx = 0, ty = 0;
-  double m11 = 1, m12 = 0, m21 = 0, m22 = 1;
+// A placement transform (the one transform type, util::Affine) with the
+// layer rule of an exploded placement beside it.
+struct TPlacement : util::Affine {
   bool keepLayer = false;
   uint16_t gLayer = 0;
   uint16_t layer = 0;
@@ -154,7 +153,7 @@ class TJwwData {
   // Writes into a temporary file beside fileName and moves it into place, so
   // that a half-written file never appears under the output name. FileOut
   // replaces an existing file; FileOutNew fails instead (LastWriteError
-  // "exists"), so that concurrent batches can never overwrite each other.
+  // says a file of that name exists), so that concurrent batches can never overwrite each other.
   bool FileOut(const std::string& fileName, int32_t version);
   bool FileOutNew(const std::string& fileName, int32_t version);
   void SetFileOutOption(int32_t n);

@@ -12,9 +12,7 @@
 
 namespace jww {
 
-inline util::Affine ToAffine(const TPlacement& t) {
-  return {t.tx, t.ty, t.m11, t.m12, t.m21, t.m22};
-}
+inline const util::Affine& ToAffine(const TPlacement& t) { return t; }
 
 // Copies land on the placement's layer unless the placement keeps layers.
 inline void ApplyLayerRule(TEntJwwAttr& att, const TPlacement& t) {

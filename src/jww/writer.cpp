@@ -608,58 +608,34 @@ bool TJwwData::WriteToBuffer(ByteWriter& out, int32_t version) {
   return true;
 }
 
-namespace {
-
-// Writes the whole file under a temporary name in the output folder and
-// gives it its name only when it is complete and on the disk: a failure
-// leaves nothing behind and never touches an existing file of that name.
-bool WriteDocumentFile(TJwwData& doc, const std::string& fileName, int32_t version, bool replace) {
-  doc.LastWriteError.clear();
-  if (fileName.empty()) {
-    doc.LastWriteError = "no output file name";
-    return false;
-  }
-  OutputFile file(std::filesystem::path(fileName).parent_path().string(), /*anonymous=*/!replace);
-  std::string error;
-  if (!file.Open(&error)) {
-    doc.LastWriteError = error;
-    return false;
-  }
-  bool ok = false;
-  {
-    ByteWriter out(file.stream());
-    ok = doc.WriteToBuffer(out, version);
-    error = doc.LastWriteError;
+FileContents DrawingContents(TJwwData& doc, int32_t version) {
+  return [&doc, version](std::FILE* f, std::string* error) {
+    doc.LastWriteError.clear();
+    ByteWriter out(f);
+    bool ok = doc.WriteToBuffer(out, version);
     if (ok && !out.flush()) {
       ok = false;
-      error = ErrnoText("cannot write " + fileName, errno);
+      doc.LastWriteError = ErrnoText("write error", errno);
     }
-  }
-  if (ok && !file.Flush()) {
-    ok = false;
-    error = ErrnoText("cannot write " + fileName, errno);
-  }
-  if (ok) {
-    const int rc = replace ? file.Replace(fileName) : file.Claim(fileName);
-    if (rc != 0) {
-      ok = false;
-      error = rc == EEXIST ? "exists" : ErrnoText("cannot move the output into place", rc);
-    }
-  }
-  // Once named, the bytes are already on the disk; closing cannot lose them.
-  file.Close();
-  doc.LastWriteError = ok ? std::string() : error;
+    *error = doc.LastWriteError;
+    return ok;
+  };
+}
+
+bool TJwwData::FileOut(const std::string& fileName, int32_t version) {
+  LastWriteError.clear();
+  std::string error;
+  bool ok = SaveReplacingFile(fileName, DrawingContents(*this, version), &error);
+  LastWriteError = error;
   return ok;
 }
 
-}  // namespace
-
-bool TJwwData::FileOut(const std::string& fileName, int32_t version) {
-  return WriteDocumentFile(*this, fileName, version, /*replace=*/true);
-}
-
 bool TJwwData::FileOutNew(const std::string& fileName, int32_t version) {
-  return WriteDocumentFile(*this, fileName, version, /*replace=*/false);
+  LastWriteError.clear();
+  std::string error;
+  bool ok = !SaveAsNewFile(fileName, DrawingContents(*this, version), &error).empty();
+  LastWriteError = error == kNameTaken ? std::string("exists") : error;
+  return ok;
 }
 
 int32_t TJwwData::WrittenObjectCount(int32_t version) const {

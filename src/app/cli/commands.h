@@ -1,0 +1,62 @@
+// The subcommands of `brindle`, one entry each in one table.
+//
+// Adding a command: write `int RunName(int argc, char** argv)` in a file of
+// its own (cmd_name.cpp), declare it below and add one row to the table in
+// commands.cpp. Its argv[0] is the command's own name.
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace CLI {
+class App;
+class ParseError;
+}  // namespace CLI
+
+namespace app::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+// Marks a text for the message catalogue where it cannot be translated yet
+// (a table built before the catalogue is bound); Tr() it when it is shown.
+constexpr const char* TrNoop(const char* english) { return english; }
+
+using RunFn = int (*)(int argc, char** argv);
+
+struct Command {
+  const char* name;
+  const char* usage;  // the arguments, e.g. "IN OUT"
+  const char* help;   // one line, English; shown through Tr()
+  RunFn run;
+  // Ctrl-C first asks the command to stop after the file in hand (a batch);
+  // otherwise the first Ctrl-C ends the process.
+  bool stopsGently = false;
+};
+
+// Every command, `convert` first.
+std::span<const Command> Commands();
+const Command* FindCommand(const std::string& name);
+
+// "Commands:" and one aligned line per command, for --help and usage errors.
+std::string CommandList();
+
+// What `brindle ARGS…` runs: the named command, or `convert` when the first
+// word is an option, an existing path or a drawing's name; nullptr when it
+// is none of these (a usage error).
+const Command* ChooseCommand(int argc, char** argv, int& skip);
+
+// CLI11's own handling of --help and parse errors, mapped to our statuses.
+int ParseFailure(CLI::App& app, const CLI::ParseError& e);
+
+int RunConvert(int argc, char** argv);
+int RunDump(int argc, char** argv);
+int RunRewrite(int argc, char** argv);
+int RunInfo(int argc, char** argv);
+#ifdef BRINDLE_HAVE_RENDER
+int RunDraw(int argc, char** argv);
+#endif
+
+}  // namespace app::cli
