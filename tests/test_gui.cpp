@@ -27,8 +27,8 @@
 
 #include "app/driver.h"
 #include "app/gui/form1.h"
-#include "tools/sample_drawings.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 namespace fs = std::filesystem;
 using app::gui::TForm1;
@@ -362,6 +362,21 @@ class GuiTest : public QObject {
     WaitForBatch(*form);
     QCOMPARE(form->LogLines(),
              ResultLines(a, desktop_ / "A~1.jww") + ResultLines(b, desktop_ / "B~1.jww"));
+  }
+
+  void warningLinesAppearInTheLog() {
+    jww::TJwwData many = tools::MakeSxfBenchDrawing(17, 2, 200, 3);
+    many.SetFileOutOption(0);
+    const fs::path p = src_ / "many.jww";
+    QVERIFY(many.FileOut(p.string(), 700));
+    auto form = MakeForm();
+    QVERIFY(Drop(form.get(), {Q(p)}));
+    WaitForBatch(*form);
+    const QStringList log = form->LogLines();
+    QCOMPARE(log.size(), 4);
+    QCOMPARE(log.mid(0, 2), ResultLines(p, desktop_ / "many.jww").mid(0, 2));
+    QVERIFY2(log[2].startsWith("　※ ") && log[2].contains("17"), qPrintable(log[2]));
+    QCOMPARE(log[3], QString("　…… 変換完了"));
   }
 
   void openDialogAndCommandLineRoads() {
