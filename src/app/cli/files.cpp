@@ -1,11 +1,9 @@
 #include "app/cli/files.h"
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
+#include "app/steps.h"
 #include "jww/document.h"
 
 namespace fs = std::filesystem;
@@ -25,17 +23,11 @@ bool ExistsAnyKind(const std::string& path) {
 
 }  // namespace
 
-bool ReadDrawing(jww::TJwwData& doc, const std::string& file) {
-  if (!doc.FileCheck(file)) {
-    std::cerr << "brindle: " << file
-              << ": not a Jw_cad drawing of version 220 to 700, or it cannot be opened\n";
-    return false;
-  }
-  if (!doc.FileIn(file)) {
-    std::cerr << "brindle: " << file << ": the drawing could not be read completely\n";
-    return false;
-  }
-  return true;
+bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images) {
+  std::string error;
+  if (app::ReadDrawing(doc, file, images, &error)) return true;
+  std::cerr << "brindle: " << file << ": " << error << "\n";
+  return false;
 }
 
 bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
@@ -51,27 +43,8 @@ bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
 }
 
 bool WriteText(const std::string& path, const std::string& text, bool force) {
-  std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  if (force) {
-    fs::rename(tmp, path, ec);
-  } else {
-    // A hard link never replaces a file that appeared meanwhile.
-    fs::create_hard_link(tmp, path, ec);
-    std::error_code ignored;
-    fs::remove(tmp, ignored);
-  }
-  return !ec;
+  std::string error;
+  return !SaveText(path, text, force ? NameRule::kReplace : NameRule::kExact, &error).empty();
 }
 
 }  // namespace app::cli

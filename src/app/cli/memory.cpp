@@ -1,0 +1,69 @@
+#include "app/cli/memory.h"
+
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+namespace app::cli {
+namespace {
+
+constexpr std::size_t kHugePage = 2u << 20;
+// Blocks this large are worth huge pages: the file's bytes, the output
+// buffer and the entity arrays of a large drawing.
+constexpr std::size_t kAdviseFrom = kHugePage;
+
+// A large drawing lives in a few arrays of hundreds of megabytes; with 4 KB
+// pages most of a conversion goes into page faults. The kernel hands out
+// 2 MB pages only where asked to (transparent huge pages in "madvise" mode),
+// so large blocks are advised as they are allocated.
+void AdviseHugePages(void* p, std::size_t size) {
+  const auto begin = reinterpret_cast<std::uintptr_t>(p);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + size) & ~(kHugePage - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// The main heap grows by brk in steps of M_TOP_PAD; the part advised so far
+// ends here. Small blocks (the strings of a drawing's texts) live there.
+std::atomic<std::uintptr_t> g_heapAdvisedTo{0};
+
+void AdviseNewHeap() {
+  const auto top = reinterpret_cast<std::uintptr_t>(::sbrk(0)) & ~(kHugePage - 1);
+  std::uintptr_t done = g_heapAdvisedTo.load(std::memory_order_relaxed);
+  if (done == 0 || top <= done) return;
+  if (g_heapAdvisedTo.compare_exchange_strong(done, top, std::memory_order_relaxed))
+    ::madvise(reinterpret_cast<void*>(done), top - done, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+void TuneAllocator() {
+  const auto heap = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+  g_heapAdvisedTo = (heap + kHugePage - 1) & ~(kHugePage - 1);
+  // Keep freed memory and grow the heap in large steps, so that growing
+  // arrays reuse pages already faulted in instead of mapping fresh ones for
+  // every step; only blocks past 32 MB get mappings of their own.
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TOP_PAD, 64 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
+
+}  // namespace app::cli
+
+// Every allocation of the program goes through here; only large ones are
+// treated differently. Memory comes from malloc, so the standard delete
+// (which calls free) matches it.
+void* operator new(std::size_t size) {
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (!p) throw std::bad_alloc();
+  if (size >= app::cli::kAdviseFrom)
+    app::cli::AdviseHugePages(p, size);
+  else
+    app::cli::AdviseNewHeap();
+  return p;
+}
