@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/steps.h"
 #include "jww/attr_store.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
@@ -109,6 +110,13 @@ DPoint PlacedOnDevice(const TJwwData& d, const Viewport& v, double u, double w) 
     if (!e.TopLevel() && e.placement != nullptr) t = *e.placement;
   });
   return v.ToDevice(util::TransPoint(t, u, w));
+}
+
+// Saves picture bytes through the programs' own save step.
+bool Save(const QByteArray& bytes, const std::string& path, bool replace, std::string* error) {
+  return !app::SaveText(path, bytes.toStdString(),
+                        replace ? app::NameRule::kReplace : app::NameRule::kExact, error)
+              .empty();
 }
 
 }  // namespace
@@ -372,7 +380,7 @@ TEST_F(RenderFiles, SvgIsXmlThatAnotherReaderParses) {
   ASSERT_FALSE(svg.isEmpty());
   const std::string path = dir_ / "plan.svg";
   std::string error;
-  ASSERT_TRUE(render::WritePictureFile(svg, path, false, &error)) << error;
+  ASSERT_TRUE(Save(svg, path, false, &error)) << error;
   const std::string cmd =
       "python3 -c \"import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
       "sys.exit(0 if r.tag.endswith('svg') and len(list(r.iter())) > 100 else 1)\" " +
@@ -394,7 +402,7 @@ TEST_F(RenderFiles, PdfReadBackMatchesThePng) {
   ASSERT_FALSE(pdf.isEmpty());
   ASSERT_FALSE(png.isEmpty());
   std::string error;
-  ASSERT_TRUE(render::WritePictureFile(pdf, dir_ / "plan.pdf", false, &error)) << error;
+  ASSERT_TRUE(Save(pdf, dir_ / "plan.pdf", false, &error)) << error;
   ASSERT_EQ(
       std::system(("pdftoppm -r 60 -png -singlefile " + (dir_ / "plan.pdf") + " " + (dir_ / "back"))
                       .c_str()),
@@ -448,11 +456,8 @@ TEST_F(RenderFiles, SamplePlanBeforeAndAfterForTheReadme) {
   std::error_code ec;
   fs::create_directories(images, ec);
   std::string error;
-  EXPECT_TRUE(render::WritePictureFile(before, (images / "plan-before.png").string(), true, &error))
-      << error;
-  EXPECT_TRUE(
-      render::WritePictureFile(converted, (images / "plan-after.png").string(), true, &error))
-      << error;
+  EXPECT_TRUE(Save(before, (images / "plan-before.png").string(), true, &error)) << error;
+  EXPECT_TRUE(Save(converted, (images / "plan-after.png").string(), true, &error)) << error;
 }
 
 TEST_F(RenderFiles, EveryCorpusDrawingDrawsSomething) {

@@ -9,8 +9,8 @@
 #include <QWheelEvent>
 #include <cmath>
 
-#include "app/convert.h"
 #include "app/i18n.h"
+#include "app/steps.h"
 #include "jww/sxf_explode.h"
 #include "render/painter_backend.h"
 
@@ -128,9 +128,9 @@ bool PreviewPage::ShowFile(const QString& path) {
   const std::string file = path.toStdString();
   auto images = std::make_unique<ScopedImageFolder>();
   auto doc = std::make_shared<jww::TJwwData>();
-  if (images->ok()) images->Attach(*doc, true);
-  if (!doc->FileCheck(file) || !doc->FileIn(file)) {
-    caption_->setText(TrFormat("{}: the drawing could not be read", {file}).c_str());
+  std::string error;
+  if (!ReadDrawing(*doc, file, images.get(), &error)) {
+    caption_->setText(QString::fromStdString(file + ": " + error));
     return false;
   }
   doc->BindImageExplode();
