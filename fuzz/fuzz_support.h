@@ -71,8 +71,9 @@ inline void EmptyScratchFolder() {
     std::filesystem::remove_all(e.path(), ec);
 }
 
-// Copies an explosion would make, counted over the block tree's nodes (one
-// node per placement, nested ones included). The fuzzers skip explosions above
+// Copies the explosion of every block would make, counted over the block
+// tree's nodes (one node per placement, nested ones included); the SXF step
+// has its exact count in PlanSxfExplosion. The fuzzers skip explosions above
 // a few hundred thousand copies: they look for faults, and a drawing that asks
 // for a billion copies only finds the memory limit of the fuzzing machine.
 inline int64_t CopiesInTree(const jww::TJwwData& doc) {
