@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "tools/sample_drawings.h"
 #include "jww/dump.h"
 #include "jww/extents.h"
 #include "jww/sxf_explode.h"
 #include "jww/walk.h"
 #include "support/block_drawings.h"
+#include "tools/sample_drawings.h"
 #include "util/geometry.h"
 
 using namespace jww;
@@ -314,7 +314,7 @@ TEST(Walk, CutTreeIsWalkedAsFarAsItReaches) {
 }
 
 TEST(Walk, SamplePlanMatchesTheExplosionAndTheExtents) {
-  const TJwwData doc = app::MakeSamplePlan();
+  const TJwwData doc = tools::MakeSamplePlan();
   const WalkSummary s = ExpectWalkMatchesExplosion(doc);
   EXPECT_GT(s.placements, 0);
 
