@@ -18,9 +18,7 @@
 #include "app/i18n.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
-#if __has_include("jww/sxf_plan.h")
 #include "jww/sxf_plan.h"
-#endif
 #include "util/path.h"
 
 namespace app {
@@ -36,11 +34,7 @@ int EntityCount(const jww::TJwwData& doc) {
 
 // The copies the SXF explosion would make, counted before anything is made.
 int64_t PlannedSxfCopies(const jww::TJwwData& doc) {
-#if __has_include("jww/sxf_plan.h")
   return jww::PlanSxfExplosion(doc).copies;
-#else
-  return doc.BlockExplodeCopies();
-#endif
 }
 
 std::string TooManyCopies(int64_t copies, int64_t limit) {

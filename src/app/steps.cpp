@@ -1,16 +1,17 @@
 #include "app/steps.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
+#include <span>
 #include <system_error>
 
 #include "app/i18n.h"
@@ -110,16 +111,11 @@ void JwwDataFree(jww::TJwwData& doc) {
 
 namespace {
 
-// Why FileCheck refused `file`: the system's reason when it cannot even be
-// opened, else that it is no drawing this program reads.
-std::string CheckFailure(const std::string& file) {
-  int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return TrFormat("cannot be opened: {}", {std::strerror(errno)});
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  if (!regular) return Tr("not a regular file");
-  return Tr("not a Jw_cad drawing of version 220 to 700");
+// Why a read failed: the system's reason when there is one.
+std::string ReadFailure(const jww::TJwwData& doc) {
+  if (doc.LastReadCause)
+    return TrFormat("the drawing could not be read: {}", {doc.LastReadCause.message()});
+  return Tr("the drawing could not be read completely");
 }
 
 bool HasImageContents(const jww::TJwwData& doc) {
@@ -150,8 +146,10 @@ bool ImagesComplete(const jww::TJwwData& doc, std::string* error) {
 
 bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images,
                  std::string* error) {
-  if (!doc.FileCheck(file)) {
-    *error = CheckFailure(file);
+  std::error_code cause;
+  if (!doc.FileCheck(file, cause)) {
+    *error = cause ? TrFormat("cannot be opened: {}", {cause.message()})
+                   : std::string(Tr("not a Jw_cad drawing of version 220 to 700"));
     return false;
   }
   // First without extracting: most drawings carry no images, and those need
@@ -161,7 +159,7 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder*
   doc.BindImageExp = false;
   doc.BindImageExr = true;
   if (!doc.FileIn(file)) {
-    *error = Tr("the drawing could not be read completely");
+    *error = ReadFailure(doc);
     return false;
   }
   if (!images || !HasImageContents(doc)) {
@@ -173,13 +171,113 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder*
   if (!images->Make(error)) return false;
   images->Attach(doc, true);
   if (!doc.FileIn(file)) {
-    *error = Tr("the drawing could not be read completely");
+    *error = ReadFailure(doc);
     return false;
   }
   return ImagesComplete(doc, error);
 }
 
 void KeepSourceEncoding(jww::TJwwData& doc) { doc.SetFileOutOption(doc.MojiEncode ? 32 : 0); }
+
+// ---------------------------------------------------------- rewrite notes
+
+namespace {
+
+constexpr size_t kLostSample = 5;
+
+// Counts the characters of the strings given that code page 932 cannot
+// hold, each character tested once.
+class Cp932Check {
+ public:
+  explicit Cp932Check(RewriteNotes& notes) : notes_(notes) {}
+
+  void operator()(std::u16string_view s) {
+    for (size_t i = 0; i < s.size();) {
+      const bool pair = i + 1 < s.size() && s[i] >= 0xD800 && s[i] < 0xDC00 && s[i + 1] >= 0xDC00 &&
+                        s[i + 1] < 0xE000;
+      const std::u16string_view c = s.substr(i, pair ? 2 : 1);
+      i += c.size();
+      if (Holds(c)) continue;
+      ++notes_.lostCharacters;
+      if (lost_.insert(std::u16string(c)).second && lost_.size() <= kLostSample)
+        notes_.lostSample += c;
+    }
+  }
+
+ private:
+  bool Holds(std::u16string_view c) {
+    const std::u16string key(c);
+    auto it = known_.find(key);
+    if (it != known_.end()) return it->second;
+    const bool holds = util::AnsiBytesToStr(util::StrToAnsiBytes(c)) == c;
+    known_.emplace(key, holds);
+    return holds;
+  }
+
+  RewriteNotes& notes_;
+  std::map<std::u16string, bool> known_;
+  std::set<std::u16string> lost_;
+};
+
+template <typename T>
+std::span<const T> Counted(const std::vector<T>& a, int32_t n) {
+  return std::span<const T>(a.data(), std::min<size_t>(a.size(), n < 0 ? 0 : n));
+}
+
+// Every string the writer puts into the file.
+template <typename F>
+void ForEachString(const jww::TJwwData& doc, F&& f) {
+  f(doc.Enthd.jwID);
+  f(doc.Enthd.strMemo);
+  for (const auto& g : doc.EntLgrp) f(g.aStrGLayName);
+  for (const auto& l : doc.EntLay) f(l.aStrLayName);
+  for (const auto& c : doc.EntColS) f(c.astrUDColorName);
+  for (const auto& t : doc.EntLtpS) f(t.astrUDLTypeName);
+  auto texts = [&f](std::span<const jww::TEntJwwMoji> m, std::span<const jww::TEntJwwSunpo> d) {
+    for (const auto& t : m) f(t.strFontName), f(t.str);
+    for (const auto& t : d) f(t.Moji.strFontName), f(t.Moji.str);
+  };
+  texts(Counted(doc.EntMoji, doc.EntMojiN), Counted(doc.EntSunpo, doc.EntSunpoN));
+  for (const auto& b : Counted(doc.EntBlockDef, doc.EntBlockDefN)) {
+    f(b.strName);
+    texts(Counted(b.mMoji, b.mMojiN), Counted(b.mSunpo, b.mSunpoN));
+  }
+  for (const auto& i : Counted(doc.BindImage, doc.BindImageN)) f(i.Fname);
+}
+
+}  // namespace
+
+RewriteNotes CheckRewrite(const jww::TJwwData& doc, int version) {
+  RewriteNotes notes;
+  const bool utf16 = (doc.FileOutOpt & 32) != 0;
+  if (!utf16) ForEachString(doc, Cp932Check(notes));
+  notes.utf16BelowVersion700 = utf16 && version < 700;
+  if (version < 700)
+    for (const auto& i : Counted(doc.BindImage, doc.BindImageN))
+      if (i.Fsize > 0) ++notes.droppedImages;
+  return notes;
+}
+
+std::vector<std::string> RewriteWarnings(const RewriteNotes& notes) {
+  std::vector<std::string> w;
+  if (notes.lostCharacters > 0) {
+    w.push_back(
+        TrFormat("{} characters cannot be written in code page 932 and become \"?\" "
+                 "(among them: {})",
+                 {std::to_string(notes.lostCharacters), util::ToUtf8(notes.lostSample)}));
+  }
+  if (notes.droppedImages > 0) {
+    w.push_back(
+        TrFormat("{} embedded images are dropped: versions below 700 cannot carry "
+                 "them, and the image texts will point at nothing",
+                 {std::to_string(notes.droppedImages)}));
+  }
+  if (notes.utf16BelowVersion700)
+    w.push_back(
+        Tr("strings are written as UTF-16 into a version below 700; older Jw_cad may "
+           "not read them"));
+  return w;
+}
 
 // ------------------------------------------------------------------ saving
 

@@ -5,6 +5,7 @@
 // each failure is worded and decided in one place.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,18 @@ bool ImagesComplete(const jww::TJwwData& doc, std::string* error);
 // The output keeps the source's encoding: UTF-16 strings when any string of
 // the source was UTF-16, else code page 932.
 void KeepSourceEncoding(jww::TJwwData& doc);
+
+// What writing `doc` in format `version` with its current output option
+// (SetFileOutOption) would lose or change.
+struct RewriteNotes {
+  int64_t lostCharacters = 0;         // characters code page 932 cannot hold ("?" in the file)
+  std::u16string lostSample;          // the first few of them, each once
+  int32_t droppedImages = 0;          // embedded images a version below 700 cannot carry
+  bool utf16BelowVersion700 = false;  // UTF-16 strings in a format Jw_cad wrote in code page 932
+};
+RewriteNotes CheckRewrite(const jww::TJwwData& doc, int version);
+// The notes as warnings for the user, one line each.
+std::vector<std::string> RewriteWarnings(const RewriteNotes& notes);
 
 // How a file being saved is named.
 enum class NameRule {

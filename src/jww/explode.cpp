@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "jww/entity_append.h"
 #include "jww/walk.h"
@@ -62,10 +63,10 @@ int64_t SaturatingAdd(int64_t a, int64_t b) { return a > kSaturated - b ? kSatur
 class CopyCounter {
  public:
   explicit CopyCounter(const TJwwData& doc)
-      : doc_(doc), state_(doc.EntBlockDefN, kUnknown), copies_(doc.EntBlockDefN, 0) {
-    for (int32_t i = 0; i < doc.EntBlockDefN; ++i)
-      first_.try_emplace(doc.EntBlockDef[i].nNumber, i);
-  }
+      : doc_(doc),
+        first_(FirstDefinitionByNumber(doc)),
+        state_(doc.EntBlockDefN, kUnknown),
+        copies_(doc.EntBlockDefN, 0) {}
 
   int64_t OfNumber(uint32_t number) {
     auto it = first_.find(number);
@@ -130,12 +131,17 @@ class CopyCounter {
 }  // namespace
 
 int64_t TJwwData::BlockExplodeCopies() const {
-  const std::vector<bool> visible = ShownInsertions(*this);
+  // The insertions the drawing shows stand in its draw order; a cleared
+  // entry (an exploded SXF placement) counts no more.
   CopyCounter counter(*this);
   int64_t total = 0;
-  const int32_t n = std::min<int32_t>(EntBlockN, static_cast<int32_t>(EntBlock.size()));
-  for (int32_t j = 0; j < n; ++j)
-    if (visible[j]) total = SaturatingAdd(total, counter.OfNumber(EntBlock[j].nNumber));
+  const int32_t blocks = std::min<int32_t>(EntBlockN, static_cast<int32_t>(EntBlock.size()));
+  const int32_t n = std::min<int32_t>(Enthd.n1, static_cast<int32_t>(EntNo.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    const TEntJwwNo e = EntNo[i];
+    if (e.EntType == kBlock && e.EntNo >= 0 && e.EntNo < blocks)
+      total = SaturatingAdd(total, counter.OfNumber(EntBlock[e.EntNo].nNumber));
+  }
   return total;
 }
 

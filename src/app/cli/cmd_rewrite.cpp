@@ -8,6 +8,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/files.h"
 #include "app/convert.h"
+#include "app/i18n.h"
 #include "jww/document.h"
 #include "jww/dump.h"
 
@@ -18,7 +19,7 @@ int RunRewrite(int argc, char** argv) {
                "brindle rewrite"};
   std::string in, out;
   std::optional<int> version;
-  bool utf16 = false, cp932 = false, force = false;
+  bool utf16 = false, cp932 = false, force = false, strict = false;
   app.add_option("IN", in, "drawing to read")->required();
   app.add_option("OUT", out, "file to write")->required();
   app.add_option("--version", version, "format version to write (220 to 700)")
@@ -27,6 +28,8 @@ int RunRewrite(int argc, char** argv) {
   auto* c = app.add_flag("--cp932", cp932, "write every string in code page 932");
   u->excludes(c);
   app.add_flag("--force", force, "replace an existing output file");
+  app.add_flag("--strict", strict,
+               Tr("fail, writing nothing, when a character cannot be written in code page 932"));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -42,9 +45,18 @@ int RunRewrite(int argc, char** argv) {
   }
   KeepSourceEncoding(doc);
   if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
+  const int target = version.value_or(doc.Enthd.jwVer);
+  const RewriteNotes notes = CheckRewrite(doc, target);
+  for (const std::string& w : RewriteWarnings(notes))
+    std::cerr << "brindle: " << out << ": " << w << "\n";
+  if (strict && notes.lostCharacters > 0) {
+    std::cerr << "brindle: " << out << ": " << Tr("not written (--strict)") << "\n";
+    JwwDataFree(doc);
+    return kExitFailed;
+  }
   std::string error;
-  std::string written = WriteDocument(doc, out, version.value_or(doc.Enthd.jwVer),
-                                      force ? NameRule::kReplace : NameRule::kExact, &error);
+  std::string written =
+      WriteDocument(doc, out, target, force ? NameRule::kReplace : NameRule::kExact, &error);
   JwwDataFree(doc);
   if (written.empty()) {
     std::cerr << "brindle: " << out << ": " << error << "\n";
