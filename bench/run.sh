@@ -85,3 +85,16 @@ t1=$(run_batch 1); t2=$(run_batch 2); t1b=$(run_batch 1); t2b=$(run_batch 2)
 awk -v a="$t1" -v b="$t2" -v c="$t1b" -v d="$t2b" 'BEGIN{
   one=(a<c?a:c); two=(b<d?b:d);
   printf "Batch of 40 drawings: -j 1 %.2f s, -j 2 %.2f s, speed-up %.2fx (nproc %d)\n", one, two, one/two, '"$(nproc)"' }'
+
+echo
+# Pictures: brindle draw of the generated drawings to a 4000-pixel-wide PNG
+# beside brindle rewrite of the same file, in the same run.
+for n in 10000 100000; do
+  f="$work/gen/bench-$n.jww"
+  [ -f "$f" ] || "$build/brindle-samples" "$work/gen" --bench "$n" >/dev/null
+  read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+  read -r tdr mdr < <(measure "$build/brindle" draw "$f" -o "$work/out.png" --width 4000 --force)
+  awk -v n="$n" -v r="$trw" -v d="$tdr" -v m="$mdr" 'BEGIN{
+    printf "draw %d entities to a 4000 px PNG: %.2f s, rewrite %.2f s, ratio %.1f, RSS %.1f MB\n",
+      n, d, r, d/(r>0.01?r:0.01), m/1024 }'
+done

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "jww/walk.h"
 #include "util/text.h"
 
@@ -95,50 +96,21 @@ bool IsImageText(std::u16string_view s) { return s.starts_with(kImagePrefix); }
 
 bool IsArcSolid(const TEntJwwSolid& s) { return s.att.nPenStyle >= 101; }
 
-// The entity lists of the drawing or of one block definition, cut to their
-// counts (a count beyond its array is never trusted).
-struct EntityLists {
-  std::span<const TEntJwwLine> lines;
-  std::span<const TEntJwwEnko> arcs;
-  std::span<const TEntJwwTen> points;
-  std::span<const TEntJwwMoji> texts;
-  std::span<const TEntJwwSunpo> dims;
-  std::span<const TEntJwwSolid> solids;
-};
-
-template <typename T>
-std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
-  size_t n = count <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(count));
-  return {v.data(), n};
-}
-
-EntityLists ListsOf(const TJwwData& d) {
-  return {Counted(d.EntLine, d.EntLineN),   Counted(d.EntEnko, d.EntEnkoN),
-          Counted(d.EntTen, d.EntTenN),     Counted(d.EntMoji, d.EntMojiN),
-          Counted(d.EntSunpo, d.EntSunpoN), Counted(d.EntSolid, d.EntSolidN)};
-}
-
-EntityLists ListsOf(const TEntJwwBlockDef& d) {
-  return {Counted(d.mLine, d.mLineN), Counted(d.mEnko, d.mEnkoN),   Counted(d.mTen, d.mTenN),
-          Counted(d.mMoji, d.mMojiN), Counted(d.mSunpo, d.mSunpoN), Counted(d.mSolid, d.mSolidN)};
-}
-
 // The first point the box is built from. The order of the kinds, and that
 // an arc gives its centre and an insertion its reference point, are the
 // format's own rule; texts decide by the first one only.
-std::optional<DPoint> SeedPoint(const TJwwData& doc, const EntityLists& e) {
-  if (!e.lines.empty()) return DPoint{e.lines[0].start_x, e.lines[0].start_y};
-  if (!e.arcs.empty()) return DPoint{e.arcs[0].start_x, e.arcs[0].start_y};
-  if (!e.points.empty()) return DPoint{e.points[0].start_x, e.points[0].start_y};
-  if (e.texts.empty()) return std::nullopt;
+std::optional<DPoint> SeedPoint(const EntitySpans& e) {
+  if (!e.line.empty()) return DPoint{e.line[0].start_x, e.line[0].start_y};
+  if (!e.enko.empty()) return DPoint{e.enko[0].start_x, e.enko[0].start_y};
+  if (!e.ten.empty()) return DPoint{e.ten[0].start_x, e.ten[0].start_y};
+  if (e.moji.empty()) return std::nullopt;
 
-  const TEntJwwMoji& first = e.texts[0];
+  const TEntJwwMoji& first = e.moji[0];
   if (SamePoint(first.start_x, first.start_y, first.end_x, first.end_y)) return std::nullopt;
   if (!IsPlaceholderText(first)) return DPoint{first.start_x, first.start_y};
-  if (!e.dims.empty()) return DPoint{e.dims[0].Sen.start_x, e.dims[0].Sen.start_y};
-  if (!e.solids.empty()) return DPoint{e.solids[0].start_x, e.solids[0].start_y};
-  auto insertions = Counted(doc.EntBlock, doc.EntBlockN);
-  if (!insertions.empty()) return DPoint{insertions[0].DPKijunTen_x, insertions[0].DPKijunTen_y};
+  if (!e.sunpo.empty()) return DPoint{e.sunpo[0].Sen.start_x, e.sunpo[0].Sen.start_y};
+  if (!e.solid.empty()) return DPoint{e.solid[0].start_x, e.solid[0].start_y};
+  if (!e.block.empty()) return DPoint{e.block[0].DPKijunTen_x, e.block[0].DPKijunTen_y};
   return std::nullopt;
 }
 
@@ -148,35 +120,35 @@ class ExtentsWalker {
  public:
   ExtentsWalker(MinMaxBox& box, const util::Affine* placement) : box_(box), placement_(placement) {}
 
-  void AddAll(const EntityLists& e) {
+  void AddAll(const EntitySpans& e) {
     AddAll(e, [](const TEntJwwAttr&) -> MinMaxBox* { return nullptr; });
   }
 
   // `alsoFor(att)` names a second box each entity's points widen too (a
   // layer group's), or null.
   template <typename AlsoFor>
-  void AddAll(const EntityLists& e, const AlsoFor& alsoFor) {
-    for (const TEntJwwLine& l : e.lines) {
+  void AddAll(const EntitySpans& e, const AlsoFor& alsoFor) {
+    for (const TEntJwwLine& l : e.line) {
       also_ = alsoFor(l.att);
       AddLine(l);
     }
-    for (const TEntJwwEnko& a : e.arcs) {
+    for (const TEntJwwEnko& a : e.enko) {
       also_ = alsoFor(a.att);
       AddEnko(a);
     }
-    for (const TEntJwwTen& p : e.points) {
+    for (const TEntJwwTen& p : e.ten) {
       also_ = alsoFor(p.att);
       Add(p.start_x, p.start_y);
     }
-    for (const TEntJwwMoji& m : e.texts) {
+    for (const TEntJwwMoji& m : e.moji) {
       also_ = alsoFor(m.att);
       AddMoji(m);
     }
-    for (const TEntJwwSunpo& d : e.dims) {
+    for (const TEntJwwSunpo& d : e.sunpo) {
       also_ = alsoFor(d.att);
       AddSunpo(d);
     }
-    for (const TEntJwwSolid& s : e.solids) {
+    for (const TEntJwwSolid& s : e.solid) {
       also_ = alsoFor(s.att);
       AddSolid(s);
     }
@@ -381,8 +353,8 @@ MinMaxBox MeasureExtents(const TJwwData& doc) { return MeasureExtents(doc, nullp
 
 MinMaxBox MeasureExtents(const TJwwData& doc, GroupExtents* groups) {
   MinMaxBox box;
-  const EntityLists own = ListsOf(doc);
-  if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
+  const EntitySpans own = SpansOf(doc);
+  if (std::optional<DPoint> seed = SeedPoint(own)) MinMaxInit(box, seed->x, seed->y);
   auto groupOf = [&](const TEntJwwAttr& a) -> MinMaxBox* {
     return groups != nullptr && a.nGLayer < groups->size() ? &(*groups)[a.nGLayer] : nullptr;
   };
@@ -393,7 +365,7 @@ MinMaxBox MeasureExtents(const TJwwData& doc, GroupExtents* groups) {
   // count too: the box describes the drawing as read, before any explosion.
   ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
     const TPlacement& t = p.placement;
-    ExtentsWalker(box, &t).AddAll(ListsOf(*p.definition), [&](const TEntJwwAttr& a) {
+    ExtentsWalker(box, &t).AddAll(SpansOf(*p.definition), [&](const TEntJwwAttr& a) {
       TEntJwwAttr shown = a;
       if (!t.keepLayer) shown.nGLayer = t.gLayer;
       return groupOf(shown);
