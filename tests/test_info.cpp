@@ -19,6 +19,7 @@
 #include "jww/document.h"
 #include "jww/extents.h"
 #include "jww/walk.h"
+#include "support/block_drawings.h"
 #include "support/brindle_run.h"
 #include "support/corpus.h"
 #include "support/jww_bytes.h"
@@ -257,17 +258,10 @@ TEST(InfoChecks, CorpusDrawingsAgreeWithDump) {
 
 namespace {
 
+using testjww::Insertion;
 using testjww::JwwBytes;
 using testjww::MakeAttr;
 using testjww::MakeLine;
-
-jww::TEntJwwBlock Insertion(uint32_t number) {
-  jww::TEntJwwBlock b;
-  b.att = MakeAttr(1, 1);
-  b.dBairitsuX = b.dBairitsuY = 1;
-  b.nNumber = number;
-  return b;
-}
 
 jww::TEntJwwBlockDef Definition(uint32_t number, std::u16string name) {
   jww::TEntJwwBlockDef d;
