@@ -314,7 +314,7 @@ TEST(Walk, CutTreeIsWalkedAsFarAsItReaches) {
 }
 
 TEST(Walk, SamplePlanMatchesTheExplosionAndTheExtents) {
-  const TJwwData doc = app::MakeSamplePlan();
+  const TJwwData doc = tools::MakeSamplePlan();
   const WalkSummary s = ExpectWalkMatchesExplosion(doc);
   EXPECT_GT(s.placements, 0);
 
