@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "app/convert.h"
-#include "tools/sample_drawings.h"
 #include "jww/archive.h"
 #include "jww/document.h"
 #include "jww/file_bytes.h"
 #include "support/corpus.h"
 #include "support/jww_bytes.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 #include "util/encoding.h"
 
 namespace fs = std::filesystem;

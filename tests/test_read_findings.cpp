@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/sample_drawings.h"
 #include "jww/document.h"
 #include "support/jww_bytes.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 using namespace jww;
 using testjww::JwwBytes;

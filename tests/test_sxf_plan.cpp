@@ -12,12 +12,12 @@
 #include <map>
 #include <sstream>
 
-#include "tools/sample_drawings.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
 #include "support/block_drawings.h"
 #include "support/corpus.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 using namespace jww;
 using namespace testjww;

@@ -29,6 +29,7 @@ struct ConvertArgs {
   bool save = false;
   int jobs = 1;
   bool allBlocks = false;
+  int64_t maxCopies = kDefaultMaxCopies;
   bool json = false;
   std::string settingsFile;
 };
@@ -72,6 +73,11 @@ int RunConvert(int argc, char** argv) {
   app.add_option("-j,--jobs", a.jobs, "files converted at once (0: one per processor)")
       ->check(CLI::Range(0, 1024));
   app.add_flag("--all-blocks", a.allBlocks, "explode every block placement, not only SXF figures");
+  app.add_option("--max-copies", a.maxCopies,
+                 TrFormat("refuse a file whose explosion would make more copies than this "
+                          "(default {})",
+                          {std::to_string(kDefaultMaxCopies)}))
+      ->check(CLI::PositiveNumber);
   app.add_flag("--json", a.json, "one JSON object per file instead of the log lines");
   app.add_option("--settings", a.settingsFile, "settings file to use");
   try {
@@ -104,6 +110,7 @@ int RunConvert(int argc, char** argv) {
   driver.SetJobs(jobs);
   ConvertOptions co;
   co.allBlocks = a.allBlocks;
+  co.maxCopies = a.maxCopies;
   driver.SetConvertOptions(co);
 
   int refused = 0;

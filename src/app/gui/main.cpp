@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
   options.imageFolder = (fs::path(options.settingsPath).parent_path() / "TEMP").string() + "/";
 
   app::gui::TForm1 form(options);
+  form.AddPreviewPage();
   form.show();
   return QApplication::exec();
 }
