@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libicu-dev
-  qt6-base-dev libcli11-dev xvfb xauth hyperfine
+  qt6-base-dev libcli11-dev xvfb xauth hyperfine nlohmann-json3-dev gettext locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -15,4 +15,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The Japanese messages are tested under ja_JP.UTF-8.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || echo "install-deps: ja_JP.UTF-8 could not be generated" >&2
 fi

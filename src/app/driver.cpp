@@ -34,11 +34,6 @@ bool BatchDriver::StandardFolder(const std::string& resolved, std::string& folde
   return true;
 }
 
-void BatchDriver::ClearFList() {
-  FList.clear();
-  FListN = 0;
-}
-
 bool BatchDriver::PickupFile(const std::string& fn) {
   if (fn.empty() || util::LowerFileExt(fn) != ".jww" || !util::FileExistsCheck(fn)) return false;
   FList.push_back(fn);
@@ -103,16 +98,16 @@ void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
   platform_.Log(rec.source);
   platform_.Log(kLogArrow + rec.target);
   for (const std::string& w : rec.result.warnings) platform_.Log(kLogWarningPrefix + w);
+  if (noteNoFigures_ && rec.result.ok && rec.result.figures == 0 && !options_.allBlocks)
+    platform_.Log(
+        kLogWarningPrefix +
+        std::string(Tr("no SXF figure found: written again with the layer states reset")));
   platform_.Log(std::string(kLogResultPrefix) + (rec.result.ok ? kLogDone : kLogFailed));
   if (rec.result.ok)
     ++outcome.converted;
   else
     ++outcome.failed;
   platform_.FileDone(rec);
-}
-
-std::string BatchDriver::RunProc1(const std::string& src, const std::string& dst) {
-  return ConvertFile(src, dst, options_).ok ? kLogDone : kLogFailed;
 }
 
 bool BatchDriver::RunSequential(const std::string& folder, BatchOutcome& outcome) {
@@ -190,6 +185,23 @@ bool BatchDriver::RunParallel(const std::string& folder, BatchOutcome& outcome) 
   }
   for (std::thread& t : threads) t.join();
   return stopped;
+}
+
+BatchStatus BatchDriver::PlanProc(std::vector<FileRecord>& planned) {
+  planned.clear();
+  if (FListN == 0 || FList.empty()) return BatchStatus::kNoFiles;
+  std::string folder;
+  if (!ResolveOutputFolder(folder)) return BatchStatus::kNotStarted;
+  for (size_t i = 0; i < FList.size(); ++i) {
+    FileRecord rec;
+    rec.index = i;
+    rec.source = FList[i];
+    const std::string wanted = WantedTarget(rec.source, folder);
+    std::optional<std::string> free = util::MakeBranchFileName(wanted);
+    rec.target = free ? *free : wanted;
+    planned.push_back(std::move(rec));
+  }
+  return BatchStatus::kCompleted;
 }
 
 BatchOutcome BatchDriver::RunProc() {

@@ -1,43 +1,62 @@
 // brindle rewrite: a drawing read and written again, nothing exploded.
 #include <CLI/CLI.hpp>
-#include <cstdio>
-#include <iostream>
 #include <optional>
 #include <string>
 
 #include "app/cli/commands.h"
 #include "app/cli/files.h"
+#include "app/cli/output.h"
 #include "app/convert.h"
+#include "app/i18n.h"
 #include "jww/document.h"
-#include "jww/dump.h"
+#include "jww/format_version.h"
 
 namespace app::cli {
+namespace {
+
+// The version to write for --version `asked`: a version some Jw_cad writes
+// is taken as it is; any other number is rounded down to the release whose
+// layout it has, and the user is told.
+int VersionToWrite(int asked) {
+  const int release = jww::ReleaseVersionFor(asked);
+  if (release != asked)
+    Error(TrFormat("no Jw_cad writes version {}; writing version {}, whose layout it has",
+                   {std::to_string(asked), std::to_string(release)}));
+  return release;
+}
+
+}  // namespace
 
 int RunRewrite(int argc, char** argv) {
-  CLI::App app{"Reads a drawing and writes it again without exploding anything.",
+  CLI::App app{Tr("Reads a drawing and writes it again without exploding anything."),
                "brindle rewrite"};
+  TranslateParser(app);
   std::string in, out;
   std::optional<int> version;
   bool utf16 = false, cp932 = false, force = false;
-  app.add_option("IN", in, "drawing to read")->required();
-  app.add_option("OUT", out, "file to write")->required();
-  app.add_option("--version", version, "format version to write (220 to 700)")
-      ->check(CLI::Range(220, 700));
-  auto* u = app.add_flag("--utf16", utf16, "write every string as UTF-16");
-  auto* c = app.add_flag("--cp932", cp932, "write every string in code page 932");
+  app.add_option("IN", in, Tr("drawing to read"))->required();
+  app.add_option("OUT", out, Tr("file to write"))->required();
+  app.add_option("--version", version,
+                 TrFormat("format version to write ({}; Jw_cad writes 230, 300, 351, 420, 500, "
+                          "600 and 700)",
+                          {jww::VersionRangeText()}))
+      ->check(CLI::Range(jww::kOldestVersion, jww::kNewestVersion));
+  auto* u = app.add_flag("--utf16", utf16, Tr("write every string as UTF-16"));
+  auto* c = app.add_flag("--cp932", cp932, Tr("write every string in code page 932"));
   u->excludes(c);
-  app.add_flag("--force", force, "replace an existing output file");
+  app.add_flag("--force", force, Tr("replace an existing output file"));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return ParseFailure(app, e);
   }
   if (RefuseExisting(in, out, force)) return kExitFailed;
+  const int asked = version ? VersionToWrite(*version) : 0;
 
   jww::TJwwData doc;
   ScopedImageFolder images;
   if (!images.ok()) {
-    std::cerr << "brindle: cannot make a working folder for the drawing's images\n";
+    Error(Tr("cannot make a working folder for the drawing's images"));
     return kExitFailed;
   }
   images.Attach(doc, true);
@@ -47,11 +66,11 @@ int RunRewrite(int argc, char** argv) {
   }
   doc.SetFileOutOption(utf16 || (!cp932 && doc.MojiEncode) ? 32 : 0);
   std::string error;
-  std::string written = WriteDocument(doc, out, version.value_or(doc.Enthd.jwVer),
+  std::string written = WriteDocument(doc, out, asked != 0 ? asked : doc.Enthd.jwVer,
                                       force ? NameRule::kReplace : NameRule::kExact, &error);
   JwwDataFree(doc);
   if (written.empty()) {
-    std::cerr << "brindle: " << out << ": " << error << "\n";
+    Error(out + ": " + error);
     return kExitFailed;
   }
   return kExitOk;

@@ -2,11 +2,15 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 
+#include "app/cli/output.h"
+#include "app/i18n.h"
 #include "jww/document.h"
+#include "jww/format_version.h"
 
 namespace fs = std::filesystem;
 
@@ -26,13 +30,18 @@ bool ExistsAnyKind(const std::string& path) {
 }  // namespace
 
 bool ReadDrawing(jww::TJwwData& doc, const std::string& file) {
+  std::error_code ec;
+  if (fs::is_directory(file, ec)) {
+    Error(TrFormat("{}: is a folder, not a drawing", {file}));
+    return false;
+  }
   if (!doc.FileCheck(file)) {
-    std::cerr << "brindle: " << file
-              << ": not a Jw_cad drawing of version 220 to 700, or it cannot be opened\n";
+    Error(TrFormat("{}: not a Jw_cad drawing of version {}, or it cannot be opened",
+                   {file, jww::VersionRangeText()}));
     return false;
   }
   if (!doc.FileIn(file)) {
-    std::cerr << "brindle: " << file << ": the drawing could not be read completely\n";
+    Error(TrFormat("{}: the drawing could not be read completely", {file}));
     return false;
   }
   return true;
@@ -40,26 +49,28 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file) {
 
 bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
   if (SameFile(in, out)) {
-    std::cerr << "brindle: " << out << " is the input file; it is never written\n";
+    Error(TrFormat("{} is the input file; it is never written", {out}));
     return true;
   }
   if (!force && ExistsAnyKind(out)) {
-    std::cerr << "brindle: " << out << " exists (use --force to replace it)\n";
+    Error(TrFormat("{} exists (use --force to replace it)", {out}));
     return true;
   }
   return false;
 }
 
-bool WriteText(const std::string& path, const std::string& text, bool force) {
+std::string WriteText(const std::string& path, const std::string& text, bool force) {
   std::string tmp = path + ".tmp" + std::to_string(::getpid());
   {
+    errno = 0;
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();
     if (!out) {
+      std::string why = std::strerror(errno != 0 ? errno : EIO);
       std::error_code ec;
       fs::remove(tmp, ec);
-      return false;
+      return why;
     }
   }
   std::error_code ec;
@@ -71,7 +82,7 @@ bool WriteText(const std::string& path, const std::string& text, bool force) {
     std::error_code ignored;
     fs::remove(tmp, ignored);
   }
-  return !ec;
+  return ec ? std::strerror(ec.value()) : std::string();
 }
 
 }  // namespace app::cli

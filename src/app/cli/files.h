@@ -18,7 +18,8 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file);
 bool RefuseExisting(const std::string& in, const std::string& out, bool force);
 
 // Writes `text` to `path` through a temporary file; never replaces an
-// existing file unless `force`.
-bool WriteText(const std::string& path, const std::string& text, bool force);
+// existing file unless `force`. Returns why not (the system's words), or
+// an empty text.
+std::string WriteText(const std::string& path, const std::string& text, bool force);
 
 }  // namespace app::cli
