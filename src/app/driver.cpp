@@ -54,7 +54,8 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
       // An empty folder text would name the root of the file system; that is
       // never the folder a user meant, so it counts as not found.
       std::error_code ec;
-      if (settings_.EditFl1.empty() || !fs::is_directory(settings_.EditFl1, ec)) {
+      if (settings_.EditFl1.empty() ||
+          (!fs::is_directory(settings_.EditFl1, ec) && !fixedFolderWillBeMade_)) {
         platform_.MessageBox(MissingFolderMessage(settings_.EditFl1));
         return false;
       }
@@ -187,11 +188,14 @@ bool BatchDriver::RunParallel(const std::string& folder, BatchOutcome& outcome) 
   return stopped;
 }
 
-BatchStatus BatchDriver::PlanProc(std::vector<FileRecord>& planned) {
+BatchStatus BatchDriver::PlanProc(std::vector<FileRecord>& planned, bool fixedFolderWillBeMade) {
   planned.clear();
   if (FListN == 0 || FList.empty()) return BatchStatus::kNoFiles;
   std::string folder;
-  if (!ResolveOutputFolder(folder)) return BatchStatus::kNotStarted;
+  fixedFolderWillBeMade_ = fixedFolderWillBeMade;
+  const bool resolved = ResolveOutputFolder(folder);
+  fixedFolderWillBeMade_ = false;
+  if (!resolved) return BatchStatus::kNotStarted;
   for (size_t i = 0; i < FList.size(); ++i) {
     FileRecord rec;
     rec.index = i;

@@ -68,7 +68,9 @@ class BatchDriver {
   // resolved (the question of mode 5 is asked) but no settings are saved,
   // and `planned` gets each file's source and the name its output would
   // have now. kNotStarted when the folder could not be resolved.
-  BatchStatus PlanProc(std::vector<FileRecord>& planned);
+  // `fixedFolderWillBeMade`: a missing fixed folder is one the front end
+  // makes before the batch (the command line's -o DIR).
+  BatchStatus PlanProc(std::vector<FileRecord>& planned, bool fixedFolderWillBeMade = false);
 
  private:
   // The output folder with its separator; empty in the beside-the-source
@@ -86,6 +88,7 @@ class BatchDriver {
   ConvertOptions options_;
   int jobs_ = 1;
   bool noteNoFigures_ = false;
+  bool fixedFolderWillBeMade_ = false;
 };
 
 // Text of the message shown when the fixed folder does not exist.

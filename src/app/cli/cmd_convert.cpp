@@ -202,7 +202,7 @@ int RunConvert(int argc, char** argv) {
     platform.FinishBatch();
     return FinishOut(kExitFailed);
   }
-  if (a.dryRun) return FinishOut(DryRun(driver, platform, a.json, co));
+  if (a.dryRun) return FinishOut(DryRun(driver, platform, a.json, !a.outputDir.empty()));
   if (!MakeOutputFolder(a, current)) return kExitFailed;
 
   platform.SetProgress(::isatty(STDERR_FILENO) && driver.FListN > 1);

@@ -57,10 +57,9 @@ void ShowJson(const FileRecord& rec, const Preview& p) {
 
 }  // namespace
 
-int DryRun(BatchDriver& driver, TerminalPlatform& platform, bool json,
-           const ConvertOptions& /*options*/) {
+int DryRun(BatchDriver& driver, TerminalPlatform& platform, bool json, bool folderWillBeMade) {
   std::vector<FileRecord> planned;
-  if (driver.PlanProc(planned) != BatchStatus::kCompleted) {
+  if (driver.PlanProc(planned, folderWillBeMade) != BatchStatus::kCompleted) {
     if (!InterruptRequested()) return kExitFailed;
     platform.Log(kLogStopped);
     return kExitInterrupted;

@@ -1,7 +1,6 @@
 // brindle convert --dry-run: the batch as it would run, writing nothing.
 #pragma once
 
-#include "app/convert.h"
 #include "app/driver.h"
 
 namespace app::cli {
@@ -13,7 +12,7 @@ class TerminalPlatform;
 // do. Writes no file, no settings and no image folder. Returns the exit
 // status: 0 when every file would convert, 1 when one could not be read,
 // 130 when stopped.
-int DryRun(BatchDriver& driver, TerminalPlatform& platform, bool json,
-           const ConvertOptions& options);
+// `folderWillBeMade`: -o names a folder the real run would make.
+int DryRun(BatchDriver& driver, TerminalPlatform& platform, bool json, bool folderWillBeMade);
 
 }  // namespace app::cli

@@ -60,19 +60,29 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, ec);
 }
 
-// Waits for a line on standard input; false at its end or on Ctrl-C.
+// Waits for a line on standard input; false at its end or on Ctrl-C. Reads
+// the descriptor itself, so that no line waits in a stream's buffer while
+// poll() waits for more.
 bool ReadAnswer(std::string& line) {
-  while (!InterruptRequested()) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    int ready = ::poll(&p, 1, 50);
-    if (ready < 0 && errno != EINTR) return false;
-    if (ready > 0) {
-      if (!std::getline(std::cin, line)) return false;
+  static std::string buffered;
+  for (;;) {
+    if (size_t nl = buffered.find('\n'); nl != std::string::npos) {
+      line = buffered.substr(0, nl);
+      buffered.erase(0, nl + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return true;
     }
+    if (InterruptRequested()) return false;
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    int ready = ::poll(&p, 1, 50);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    char chunk[512];
+    ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    buffered.append(chunk, static_cast<size_t>(n));
   }
-  return false;
 }
 
 }  // namespace
