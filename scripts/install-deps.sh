@@ -4,7 +4,22 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libicu-dev
-  qt6-base-dev libcli11-dev xvfb xauth hyperfine nlohmann-json3-dev gettext locales
+  qt6-base-dev
+  libcli11-dev
+  nlohmann-json3-dev
+  xvfb
+  xauth
+  hyperfine
+  scdoc
+  man-db
+  bsdextrautils
+  locales
+  gettext
+  fonts-ipafont-gothic
+  qt6-svg-dev
+  fonts-ipafont-mincho
+  poppler-utils
+  librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test. With --sanitize, the same tests under ASan+UBSan
 # in build-asan/. With --fuzz, builds the libFuzzer targets (clang) in
-# build-fuzz/ and runs each briefly on the bundled and corpus drawings.
+# build-fuzz/ and runs each briefly (FUZZ_SECONDS, default 60) on seeds that
+# brindle-fuzz-seeds writes, the bundled drawings and those of BRINDLE_CORPUS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
@@ -28,17 +29,35 @@ case "$mode" in
   --fuzz)
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DBRINDLE_FUZZ=ON -DBRINDLE_WERROR=ON -DBRINDLE_BENCH=OFF -DBRINDLE_GUI=OFF >/dev/null
-    ninja -C build-fuzz -j"$jobs" $(cd fuzz && ls fuzz_*.cpp 2>/dev/null | sed 's/\.cpp$//')
+    targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+    # shellcheck disable=SC2086
+    ninja -C build-fuzz -j"$jobs" $targets brindle-fuzz-seeds
     seeds=$(mktemp -d)
     trap 'rm -rf "$seeds"' EXIT
-    cp samples/*.jww "$seeds"/ 2>/dev/null || true
-    [ -n "${BRINDLE_CORPUS:-}" ] && cp "$BRINDLE_CORPUS"/*.jww "$seeds"/ 2>/dev/null || true
-    for f in fuzz/fuzz_*.cpp; do
-      name=$(basename "$f" .cpp)
+    ./build-fuzz/brindle-fuzz-seeds "$seeds"
+    cp samples/*.jww "$seeds"/jww/ 2>/dev/null || true
+    [ -n "${BRINDLE_CORPUS:-}" ] && cp "$BRINDLE_CORPUS"/*.jww "$seeds"/jww/ 2>/dev/null || true
+    for name in $targets; do
+      dict=(-dict=fuzz/jww.dict)
+      case "$name" in
+        fuzz_settings) from=(settings) dict=() ;;
+        fuzz_user_dirs) from=(user-dirs) dict=() ;;
+        fuzz_images) from=(jww gzip) ;;
+        *) from=(jww) ;;
+      esac
       work=$(mktemp -d)
-      cp "$seeds"/* "$work"/ 2>/dev/null || true
-      ./build-fuzz/"$name" -max_total_time="${FUZZ_SECONDS:-60}" -rss_limit_mb=4096 "$work" 2>&1 | tail -n 3
+      for d in "${from[@]}"; do cp "$seeds/$d"/* "$work"/; done
+      echo "== $name"
+      status=0
+      ./build-fuzz/"$name" "${dict[@]}" -max_total_time="${FUZZ_SECONDS:-60}" -rss_limit_mb=2048 \
+        -timeout=30 -print_final_stats=1 "$work" >"$seeds/$name.log" 2>&1 || status=$?
+      grep -E "^Done|number_of_executed_units|ERROR|SUMMARY" "$seeds/$name.log" || true
       rm -rf "$work"
+      if [ "$status" -ne 0 ]; then
+        tail -n 40 "$seeds/$name.log" >&2
+        echo "$name failed: the input that did it is in $(pwd)" >&2
+        exit 1
+      fi
     done
     ;;
   *)

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -642,10 +643,65 @@ TEST_F(Cli, DryRunWritesNothingAtAll) {
   ASSERT_GE(lines.size(), 6u) << o.out;
   EXPECT_EQ(lines[0], S(src_ / "a.jww"));
   EXPECT_EQ(lines[1], "→ " + S(root_ / "new" / "a.jww"));
+  EXPECT_NE(lines[2].find("DOOR"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find(": 2 placements → layer group 1, 4 copies"), std::string::npos)
+      << lines[2];
   EXPECT_NE(o.out.find("would fail"), std::string::npos) << o.out;
   EXPECT_FALSE(fs::exists(root_ / "new"));
   EXPECT_FALSE(fs::exists(settings_));
   EXPECT_TRUE(fs::is_empty(root_ / "tmp"));
+}
+
+bool HasLocale(const char* name) {
+  std::string previous = std::setlocale(LC_MESSAGES, nullptr);
+  const bool ok = std::setlocale(LC_MESSAGES, name) != nullptr;
+  std::setlocale(LC_MESSAGES, previous.c_str());
+  return ok;
+}
+
+TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
+  if (!HasLocale("ja_JP.UTF-8")) GTEST_SKIP() << "ja_JP.UTF-8 is not generated (localedef)";
+  ASSERT_TRUE(fs::exists(fs::path(std::getenv("BRINDLE_BIN_DIR")) / "locale" / "ja" /
+                         "LC_MESSAGES" / "brindle.mo"));
+  WritePlainDrawing(src_ / "a.jww");
+  std::vector<std::string> env = Env();
+  env[2] = "LANG=ja_JP.UTF-8";
+  Process p({"--settings", settings_, "-o", S(out_), S(src_ / "a.jww"), S(src_ / "b.txt")}, env,
+            root_ / "run", false);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(Lines(o.out).at(2), "　※ SXF図形はありません: レイヤの状態を戻して書き直しました");
+  EXPECT_EQ(Lines(o.out).at(3), kDone);
+  EXPECT_NE(o.err.find("そのようなファイルはありません"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("変換 1、失敗 0、飛ばした 1"), std::string::npos) << o.err;
+  Process q({"dumb"}, env, root_ / "run", false);
+  EXPECT_NE(q.Wait().err.find("はコマンドでも既にあるファイルでもありません"), std::string::npos);
+}
+
+// Every message the sources pass through Tr has its Japanese translation.
+TEST(Catalogue, JapaneseIsComplete) {
+  const fs::path source = std::getenv("BRINDLE_SOURCE_DIR");
+  const std::string po = ReadAll(source / "po" / "ja.po");
+  ASSERT_FALSE(po.empty());
+  EXPECT_EQ(po.find("#, fuzzy"), std::string::npos);
+  EXPECT_EQ(po.find("msgstr \"\"\n\n"), std::string::npos) << "an untranslated message";
+  if (std::system("xgettext --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xgettext is not installed";
+  testjww::TempDir tmp{"brindle-pot"};
+  const std::string pot = (tmp.path() / "all.pot").string();
+  const std::string cmd = "cd '" + source.string() +
+                          "' && xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
+                          "--keyword=TrNoop --no-wrap -o '" +
+                          pot + "' $(find src/app tools -name '*.cpp' -o -name '*.h' | sort)";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const std::string extracted = ReadAll(pot);
+  for (size_t at = 0; (at = extracted.find("\nmsgid \"", at)) != std::string::npos;) {
+    at += 7;
+    const size_t end = extracted.find("\"\nmsgstr", at);
+    const std::string id = extracted.substr(at, end - at + 1);
+    if (id == "\"\"") continue;  // the header, or a message over several lines
+    EXPECT_NE(po.find("msgid " + id + "\nmsgstr"), std::string::npos) << "msgid " << id;
+  }
 }
 
 }  // namespace

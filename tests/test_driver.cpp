@@ -11,6 +11,7 @@
 #include "app/driver.h"
 #include "jww/document.h"
 #include "support/temp_dir.h"
+#include "util/path.h"
 
 namespace fs = std::filesystem;
 using app::BatchDriver;
@@ -410,23 +411,23 @@ TEST_F(Driver, ExplosionWarningsBecomeLogLines) {
 class Convert : public Driver {};
 
 TEST_F(Convert, BranchNamesKeepOnlyTheLastExtensionLowerCased) {
-  EXPECT_EQ(app::BranchFileName("/d/Plan.JWW", 1), "/d/Plan~1.jww");
-  EXPECT_EQ(app::BranchFileName("/d/Plan.rev.Jww", 12), "/d/Plan.rev~12.jww");
-  EXPECT_EQ(app::BranchFileName("/d.x/noext", 3), "/d.x/noext~3");
+  EXPECT_EQ(util::BranchFileName("/d/Plan.JWW", 1), "/d/Plan~1.jww");
+  EXPECT_EQ(util::BranchFileName("/d/Plan.rev.Jww", 12), "/d/Plan.rev~12.jww");
+  EXPECT_EQ(util::BranchFileName("/d.x/noext", 3), "/d.x/noext~3");
 }
 
 TEST_F(Convert, NeverReplacesAndGivesUpAfterTheLastBranchNumber) {
-  EXPECT_EQ(app::kMaxBranchNumber, 99999);
+  EXPECT_EQ(util::kMaxBranchNumber, 99999);
   jww::TJwwData d;
   d.Enthd.jwVer = 600;
   const std::string dst = S(out_ / "P.jww");
   WriteAll(dst, "mine");
-  for (int n = 1; n <= 3; ++n) WriteAll(app::BranchFileName(dst, n), "x");
+  for (int n = 1; n <= 3; ++n) WriteAll(util::BranchFileName(dst, n), "x");
   std::string error;
   EXPECT_EQ(app::WriteDocument(d, dst, 600, app::NameRule::kBranch, &error, 3), "");
   EXPECT_NE(error.find("~3 is taken"), std::string::npos) << error;
   EXPECT_EQ(ReadAll(dst), "mine");
-  EXPECT_EQ(ReadAll(app::BranchFileName(dst, 3)), "x");
+  EXPECT_EQ(ReadAll(util::BranchFileName(dst, 3)), "x");
   // Nothing else (no temporary file) was left in the folder.
   EXPECT_EQ(Names(out_).size(), 4u);
   EXPECT_EQ(app::WriteDocument(d, dst, 600, app::NameRule::kBranch, &error, 4),

@@ -126,7 +126,7 @@ TEST(HeaderRead, FailuresKeepTheirTexts) {
   EXPECT_EQ(d.LastReadError, "JWW-Header Error");
 }
 
-TEST(HeaderRead, OnlyAMissingLastFieldIsNoticed) {
+TEST(HeaderRead, AHeaderCutAnywhereFails) {
   Bytes good = DefaultHeader(700);
   std::vector<HeaderItem> items = HeaderItems(good);
   ASSERT_FALSE(items.empty());
@@ -140,15 +140,18 @@ TEST(HeaderRead, OnlyAMissingLastFieldIsNoticed) {
   EXPECT_EQ(d.LastReadError, "File I/O Error");
   // Ends before the last field: fails too.
   EXPECT_FALSE(ReadHeaderOf(d, Bytes(good.begin(), good.begin() + static_cast<long>(last.offset))));
-  // One byte of the last field is enough.
-  EXPECT_TRUE(
+  // Part of the last field is not enough: its zeros would pass for a value.
+  EXPECT_FALSE(
       ReadHeaderOf(d, Bytes(good.begin(), good.begin() + static_cast<long>(last.offset) + 1)));
+  EXPECT_FALSE(ReadHeaderOf(d, Bytes(good.begin(), good.end() - 1)));
+  ASSERT_NE(d.ReadLog.First(jww::finding::kTruncated), nullptr);
+  EXPECT_EQ(d.ReadLog.First(jww::finding::kTruncated)->where.section, jww::ReadSection::kHeader);
   // A file that ends after row 45 passes the header, the entity list fails.
   EXPECT_TRUE(ReadHeaderOf(d, good));
   TJwwData e;
   EXPECT_FALSE(e.ReadFromBuffer(good));
   EXPECT_EQ(e.LastReadError, "File I/O Error");
-  // Cut inside a middle row: zeros there, then the last field is missing.
+  // Cut inside a middle row.
   EXPECT_FALSE(ReadHeaderOf(d, Bytes(good.begin(), good.begin() + 3000)));
 }
 

@@ -33,6 +33,23 @@ TEntJwwSunpo Dimension(uint16_t sxf) {
   return s;
 }
 
+// Dimensions go in by hand: the builders make no SXF parts of every kind.
+void AddDimension(TJwwData& d, const TEntJwwSunpo& dim) {
+  d.EntSunpo.resize(d.EntSunpoN);
+  d.EntSunpo.push_back(dim);
+  d.EntNo.resize(d.Enthd.n1);
+  d.EntNo.push_back({kSunpo, d.EntSunpoN++});
+  ++d.Enthd.n1;
+}
+
+void AddDimension(TEntJwwBlockDef& def, const TEntJwwSunpo& dim) {
+  def.mSunpo.resize(def.mSunpoN);
+  def.mSunpo.push_back(dim);
+  def.mNo.resize(def.N);
+  def.mNo.push_back({kSunpo, def.mSunpoN++});
+  ++def.N;
+}
+
 }  // namespace
 
 TEST(PaperSize, CodesGiveTheirSheetsAndUnknownCodesTheA0Sheet) {
@@ -65,8 +82,7 @@ TEST(FontNames, DistinctNamesInOrderOfTextsDimensionsThenDefinitions) {
   Finish(d);
   TEntJwwSunpo dim = Dimension(0);
   dim.Moji.strFontName = u"Gothic";
-  d.EntSunpo.push_back(dim);
-  d.EntSunpoN = 1;
+  AddDimension(d, dim);
 
   GetFontNames(d);
   ASSERT_EQ(d.FontNameN, 4);
@@ -142,8 +158,7 @@ class PlacedThrice : public ::testing::Test {
     for (int i = 0; i < 3; ++i)
       ASSERT_TRUE(d.AddEntBlock(0, 2, 5, 3, 1, 0, i == 2 ? 16 : 0, 0, 10.0 * i, 0, 1, 1, 0));
     Finish(d);
-    d.EntBlockDef[0].mSunpo.push_back(Dimension(1));
-    d.EntBlockDef[0].mSunpoN = 1;
+    AddDimension(d.EntBlockDef[0], Dimension(1));
   }
   TJwwData d;
 };
@@ -184,8 +199,8 @@ TEST_F(PlacedThrice, DimensionPartsInsideBlocks) {
 TEST(ElementCounts, DimensionWithoutSxfModeCountsOnlyTextAndLine) {
   TJwwData d = NewDrawing();
   Finish(d);
-  d.EntSunpo = {Dimension(0), Dimension(1)};
-  d.EntSunpoN = 2;
+  AddDimension(d, Dimension(0));
+  AddDimension(d, Dimension(1));
   for (const TElementCounts& c : {GetElementCNum(d, 5), GetElementTNum(d, 3)}) {
     EXPECT_EQ(c.ns1, 2);
     EXPECT_EQ(c.ns2, 2);

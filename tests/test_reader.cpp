@@ -472,11 +472,16 @@ TEST(Reader, FileEndingInsideTheListKeepsWhatWasRead) {
   EXPECT_EQ(d.LastReadError, "File I/O Error");
   EXPECT_EQ(d.Enthd.n1, 4);
   EXPECT_EQ(d.EntMoji[0].str, u"kept");
-  // The third line was partly there: kept with zeros for what is missing.
-  EXPECT_EQ(d.EntLineN, 2);
-  EXPECT_EQ(d.EntLine[1].start_x, 3);
-  EXPECT_EQ(d.EntLine[1].end_y, 0);
+  // The third line was partly there: not kept, its zeros would pass for
+  // coordinates.
+  EXPECT_EQ(d.EntLineN, 1);
+  EXPECT_EQ(d.EntNo[2], (TEntJwwNo{0, 0}));
   EXPECT_EQ(d.EntNo[3], (TEntJwwNo{0, 0}));
+  const ReadFinding* dropped = d.ReadLog.First(finding::kEntityDropped);
+  ASSERT_NE(dropped, nullptr);
+  EXPECT_EQ(dropped->where.section, ReadSection::kEntities);
+  EXPECT_EQ(dropped->where.index, 2);
+  EXPECT_EQ(dropped->where.offset, static_cast<int64_t>(third));
 
   // Only the tag of the third object: its body is missing altogether, so it
   // is dropped; the list then ends at the missing block-definition count.

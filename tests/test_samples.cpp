@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "jww/dump.h"
 #include "jww/sxf_explode.h"
@@ -166,6 +169,57 @@ TEST(SamplePlan, WriteFailsIntoAFile) {
   EXPECT_FALSE(error.empty());
 }
 
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SamplePlan, ExistingFilesAreNeverReplaced) {
+  TempDir dir;
+  std::ofstream(dir / "plan.jww") << "mine";
+  std::ofstream(dir / "plan-420.jww") << "also mine";
+  std::filesystem::create_directory(dir / "plan-600.jww");  // a folder is no drawing to keep
+  std::string error;
+  std::vector<std::string> kept;
+  EXPECT_FALSE(tools::WriteSamplePlans(dir.path().string(), &error, &kept));
+  EXPECT_NE(error.find("plan-600.jww"), std::string::npos) << error;
+  std::filesystem::remove(dir / "plan-600.jww");
+
+  kept.clear();
+  ASSERT_TRUE(tools::WriteSamplePlans(dir.path().string(), &error, &kept)) << error;
+  // plan-230.jww was written by the first run, before it stopped.
+  EXPECT_EQ(kept, (std::vector<std::string>{dir / "plan.jww", dir / "plan-230.jww",
+                                            dir / "plan-420.jww"}));
+  EXPECT_EQ(FileText(dir / "plan.jww"), "mine");
+  EXPECT_EQ(FileText(dir / "plan-420.jww"), "also mine");
+  EXPECT_EQ(ReadBack(dir / "plan-600.jww").Enthd.jwVer, 600);
+}
+
+// The program run twice: the second run keeps every file, says so, and
+// succeeds; no temporary file is left.
+TEST(SamplesProgram, SecondRunKeepsEveryFile) {
+  const char* bin = std::getenv("BRINDLE_BIN_DIR");
+  if (bin == nullptr) GTEST_SKIP() << "BRINDLE_BIN_DIR is not set (run through ctest)";
+  const std::string program = (std::filesystem::path(bin) / "brindle-samples").string();
+  ASSERT_TRUE(std::filesystem::exists(program)) << program << " is missing: ninja brindle-samples";
+  TempDir dir;
+  const std::string out = dir / "out";
+  const std::string run = program + " '" + out + "' --bench 50 >'" + (dir / "log") + "' 2>&1";
+  ASSERT_EQ(std::system(run.c_str()), 0) << FileText(dir / "log");
+  const std::string first = FileText(out + "/bench-50.jww");
+  std::ofstream(out + "/plan.jww") << "edited";
+
+  ASSERT_EQ(std::system(run.c_str()), 0) << FileText(dir / "log");
+  const std::string log = FileText(dir / "log");
+  for (const char* name : {"plan.jww", "plan-utf16.jww", "bench-50.jww"})
+    EXPECT_NE(log.find(std::string(name) + " exists, kept as it is"), std::string::npos) << log;
+  EXPECT_EQ(FileText(out + "/plan.jww"), "edited");
+  EXPECT_EQ(FileText(out + "/bench-50.jww"), first);
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(out)) ++files;
+  EXPECT_EQ(files, 7);
+}
+
 TEST(SamplePlan, CommittedDemoMatchesTheBuiltPlan) {
   const char* source = std::getenv("BRINDLE_SOURCE_DIR");
   if (source == nullptr) GTEST_SKIP() << "BRINDLE_SOURCE_DIR is not set (run through ctest)";
@@ -174,7 +228,7 @@ TEST(SamplePlan, CommittedDemoMatchesTheBuiltPlan) {
   TJwwData built = tools::MakeSamplePlan();
   ClearUnstoredPointValues(built);
   EXPECT_EQ(jww::DumpDocument(ReadBack(committed.string())), jww::DumpDocument(built))
-      << "samples/plan.jww is out of date: rewrite it with brindle-samples";
+      << "samples/plan.jww is out of date: delete it and run brindle-samples samples";
 }
 
 TEST(BenchDrawing, MixOfKindsAndDeterminism) {

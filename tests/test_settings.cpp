@@ -205,6 +205,25 @@ TEST(SettingsPlace, OverrideBesideTheProgramOrConfigFolder) {
   EXPECT_EQ(app::SettingsFilePath("/usr/bin/brindle", "", no), "/cfg/brindle/brindle.dat");
 }
 
+// A writable program folder alone (a root install into /usr/local/bin) is no
+// reason to write there; an existing brindle.dat beside the program is.
+TEST(SettingsPlace, BesideTheProgramOnlyWhenTheFileIsAlreadyThere) {
+  testjww::TempDir tmp("brindle-settings-place");
+  EnvGuard config("XDG_CONFIG_HOME", tmp / "cfg");
+  const std::string exe = tmp / "brindle";
+  const std::string xdg = tmp / "cfg/brindle/brindle.dat";
+  ASSERT_EQ(::access(tmp.path().c_str(), W_OK), 0);
+  EXPECT_EQ(app::SettingsFilePath(exe, ""), xdg);
+
+  std::filesystem::create_directory(tmp / "brindle.dat");  // a folder does not opt in
+  EXPECT_EQ(app::SettingsFilePath(exe, ""), xdg);
+  std::filesystem::remove(tmp / "brindle.dat");
+
+  std::ofstream(tmp / "brindle.dat") << "";
+  EXPECT_EQ(app::SettingsFilePath(exe, ""), tmp / "brindle.dat");
+  EXPECT_EQ(app::SettingsFilePath(exe, tmp / "other.dat"), tmp / "other.dat");
+}
+
 TEST(SettingsPlace, ConfigHomeFallsBackToDotConfig) {
   EnvGuard home("HOME", "/home/u");
   EnvGuard config("XDG_CONFIG_HOME", "relative/not/allowed");

@@ -483,7 +483,18 @@ jww::TJwwData MakeSamplePlan() {
   return doc;
 }
 
-bool WriteSamplePlans(const std::string& dir, std::string* error) {
+SampleWrite WriteNewDrawing(jww::TJwwData& doc, const std::string& path, int32_t version,
+                            std::string* error) {
+  if (doc.FileOutNew(path, version)) return SampleWrite::kWritten;
+  std::error_code ec;
+  // The writer says "exists" when the name is taken; a file (not a folder of
+  // that name) is what the tools promise to keep.
+  if (std::filesystem::is_regular_file(path, ec)) return SampleWrite::kKept;
+  if (error) *error = "cannot write " + path + ": " + doc.LastWriteError;
+  return SampleWrite::kFailed;
+}
+
+bool WriteSamplePlans(const std::string& dir, std::string* error, std::vector<std::string>* kept) {
   const auto fail = [&](const std::string& what) {
     if (error) *error = what;
     return false;
@@ -507,7 +518,9 @@ bool WriteSamplePlans(const std::string& dir, std::string* error) {
   for (const Output& o : outputs) {
     const std::string path = (std::filesystem::path(dir) / o.name).string();
     doc.SetFileOutOption(o.options);
-    if (!doc.FileOut(path, o.version)) return fail("cannot write " + path);
+    const SampleWrite w = WriteNewDrawing(doc, path, o.version, error);
+    if (w == SampleWrite::kFailed) return false;
+    if (w == SampleWrite::kKept && kept) kept->push_back(path);
   }
   doc.SetFileOutOption(0);
   return true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "jww/document.h"
 
@@ -18,11 +19,22 @@ namespace tools {
 // and one plain user block (a north arrow) that is not an SXF figure.
 jww::TJwwData MakeSamplePlan();
 
+// What became of one drawing written by the tools: an existing file of that
+// name is never replaced, it is kept as it is.
+enum class SampleWrite { kWritten, kKept, kFailed };
+
+// Writes `doc` as `path` in `version` (SetFileOutOption is the caller's)
+// unless a file of that name exists. On failure `error`, when given, says why.
+SampleWrite WriteNewDrawing(jww::TJwwData& doc, const std::string& path, int32_t version,
+                            std::string* error);
+
 // Writes the plan into `dir` (created when missing) as plan.jww (version 700)
 // and as plan-230.jww, plan-420.jww, plan-600.jww, plan-700.jww and
-// plan-utf16.jww (version 700 with UTF-16 strings). On failure returns false
-// and, when `error` is given, says which file could not be written.
-bool WriteSamplePlans(const std::string& dir, std::string* error);
+// plan-utf16.jww (version 700 with UTF-16 strings). A file that exists is
+// kept as it is and, when `kept` is given, listed there. On failure returns
+// false and, when `error` is given, says which file could not be written.
+bool WriteSamplePlans(const std::string& dir, std::string* error,
+                      std::vector<std::string>* kept = nullptr);
 
 // About `entities` entities of mixed kinds: about 80 % lines, 10 % texts with
 // Japanese strings, the rest arcs, points, solids, dimensions and insertions

@@ -13,174 +13,13 @@
 #include <set>
 #include <system_error>
 
-#include "jww/archive.h"
+#include "app/i18n.h"
 #include "jww/document.h"
-#include "jww/output_file.h"
 #include "jww/sxf_explode.h"
 #include "util/path.h"
 
 namespace app {
 namespace fs = std::filesystem;
-
-// ---------------------------------------------------------------- registry
-
-namespace {
-std::mutex& RegistryMutex() {
-  static std::mutex m;
-  return m;
-}
-std::set<std::string>& RegistryPaths() {
-  static std::set<std::string> paths;
-  return paths;
-}
-}  // namespace
-
-void TempRegistry::Add(const std::string& path) {
-  std::lock_guard lock(RegistryMutex());
-  RegistryPaths().insert(path);
-}
-
-void TempRegistry::Remove(const std::string& path) {
-  std::lock_guard lock(RegistryMutex());
-  RegistryPaths().erase(path);
-}
-
-void TempRegistry::RemoveAll() {
-  std::lock_guard lock(RegistryMutex());
-  for (const std::string& p : RegistryPaths()) {
-    std::error_code ec;
-    fs::remove_all(p, ec);
-  }
-  RegistryPaths().clear();
-}
-
-// ------------------------------------------------------------- file names
-
-namespace {
-
-// Index of the dot that starts the last extension, or npos.
-size_t ExtensionStart(const std::string& path) {
-  size_t sep = path.find_last_of("/\\:");
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return std::string::npos;
-  if (sep != std::string::npos && dot < sep) return std::string::npos;
-  return dot;
-}
-
-std::string Errno(const char* what, int err) {
-  return std::string(what) + ": " + std::strerror(err);
-}
-
-std::string FolderOf(const std::string& path) {
-  fs::path parent = fs::path(path).parent_path();
-  return parent.empty() ? std::string(".") : parent.string();
-}
-
-}  // namespace
-
-std::string BranchFileName(const std::string& path, int n) {
-  size_t dot = ExtensionStart(path);
-  std::string base = dot == std::string::npos ? path : path.substr(0, dot);
-  return base + "~" + std::to_string(n) + util::LowerFileExt(path);
-}
-
-// ------------------------------------------------------------ new file
-
-namespace {
-
-// Temporary output names join the registry, so that a hard stop removes them.
-void RegisterTemp(const std::string& path, bool exists) {
-  if (exists) {
-    TempRegistry::Add(path);
-  } else {
-    TempRegistry::Remove(path);
-  }
-}
-
-}  // namespace
-
-std::string WriteDocument(jww::TJwwData& doc, const std::string& dst, int version, NameRule rule,
-                          std::string* error, int lastBranch) {
-  jww::OutputFile pending(FolderOf(dst), rule != NameRule::kReplace, RegisterTemp);
-  if (!pending.Open(error)) return {};
-  {
-    jww::ByteWriter out(pending.stream());
-    bool written = doc.WriteToBuffer(out, version) && out.flush();
-    if (!written || !pending.Flush()) {
-      *error = doc.LastWriteError.empty() ? std::string("the drawing could not be written")
-                                          : doc.LastWriteError;
-      return {};
-    }
-  }
-  if (rule == NameRule::kReplace) {
-    if (!pending.Close()) {
-      *error = "the output file could not be written";
-      return {};
-    }
-    if (int rc = pending.Replace(dst); rc != 0) {
-      *error = Errno("cannot name the output file", rc);
-      return {};
-    }
-    return dst;
-  }
-  const int last = rule == NameRule::kBranch ? lastBranch : 0;
-  for (int n = 0; n <= last; ++n) {
-    std::string candidate = n == 0 ? dst : BranchFileName(dst, n);
-    // Skip names already taken without trying to claim each of them.
-    std::error_code ec;
-    if (n > 0 && fs::exists(fs::symlink_status(candidate, ec))) continue;
-    int rc = pending.Claim(candidate);
-    if (rc == 0) {
-      // The data reached the kernel before the name was given, so a failing
-      // close loses nothing; it is reported all the same.
-      if (!pending.Close()) *error = "closing the output file reported an error";
-      return candidate;
-    }
-    if (rc != EEXIST) {
-      *error = Errno("cannot name the output file", rc);
-      return {};
-    }
-  }
-  *error = rule == NameRule::kExact
-               ? "a file of that name exists"
-               : "every branch name up to ~" + std::to_string(last) + " is taken";
-  return {};
-}
-
-// ----------------------------------------------------------- image folder
-
-ScopedImageFolder::ScopedImageFolder(const std::string& parent) {
-  std::error_code ec;
-  fs::path base = parent.empty() ? fs::temp_directory_path(ec) : fs::path(parent);
-  if (ec) base = "/tmp";
-  std::string templ = (base / "brindle-images-XXXXXX").string();
-  if (::mkdtemp(templ.data())) {
-    path_ = templ;
-    TempRegistry::Add(path_);
-  }
-}
-
-ScopedImageFolder::~ScopedImageFolder() {
-  if (path_.empty()) return;
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-  TempRegistry::Remove(path_);
-}
-
-void ScopedImageFolder::Attach(jww::TJwwData& doc, bool extract) const {
-  doc.BindImageFolder = path_ + "/";
-  doc.BindImageExp = extract;
-  doc.BindImageExr = true;
-}
-
-// -------------------------------------------------------------- freeing
-
-void JwwDataFree(jww::TJwwData& doc) {
-  doc.BindImageDeleteGzFile();
-  doc.BindImageDeleteNonGzFile();
-  doc.DataFree();
-  doc.BindImageInit();
-}
 
 // ---------------------------------------------------------- conversion
 
@@ -217,32 +56,23 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
     return;
   }
   jww::TJwwData doc;
-  if (!doc.FileCheck(src)) {
-    r.error = "not a Jw_cad drawing of version 220 to 700, or it cannot be opened";
-    return;
-  }
   // Each conversion extracts into a folder of its own, so that two workers
   // or two running programs never delete each other's images.
   ScopedImageFolder images(options.imageFolder);
-  if (!images.ok()) {
-    r.error = "cannot make a working folder for the drawing's images";
-    return;
-  }
-  images.Attach(doc, true);
-
   // A drawing that could not be read to its end is not written: a shortened
   // copy would pass for a converted drawing.
-  if (!doc.FileIn(src)) {
-    r.error = "the drawing could not be read completely";
+  if (!ReadDrawing(doc, src, &images, &r.error)) {
     JwwDataFree(doc);
     return;
   }
   // The extents describe the drawing as read, figures counted through their
   // placements; they are kept on the document for callers that want them.
   doc.GetMinMaxZahyo();
-  doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
+  KeepSourceEncoding(doc);
   Explode(doc, options, r);
-  if (r.error.empty()) {
+  // An image that went missing from the working folder would silently leave
+  // the drawing.
+  if (r.error.empty() && ImagesComplete(doc, &r.error)) {
     r.entitiesWritten = doc.WrittenObjectCount(doc.Enthd.jwVer);
     r.output = WriteDocument(doc, dst, doc.Enthd.jwVer, NameRule::kBranch, &r.error);
     if (!r.output.empty() && !r.error.empty()) {

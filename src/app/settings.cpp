@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/steps.h"
 #include "app/xdg.h"
 #include "util/encoding.h"
 #include "util/path.h"
@@ -32,25 +33,15 @@ std::string HexText(const std::string& text) {
   return util::ToUtf8(util::StrToHexUtf8(util::FromUtf8(text)));
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::istringstream in{std::string(text)};
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
   return lines;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -80,7 +71,12 @@ bool OpenDatFile(Settings& s, const std::string& path, const std::string& progra
   if (!in) return false;
   std::ostringstream ss;
   ss << in.rdbuf();
-  std::vector<std::string> lines = SplitLines(ss.str());
+  ReadSettingsText(s, ss.str());
+  return true;
+}
+
+void ReadSettingsText(Settings& s, std::string_view text) {
+  std::vector<std::string> lines = SplitLines(text);
   lines.resize(kLineCount);  // lines missing at the end read as empty
 
   s.Fm1x = ReadInt(lines[0]);
@@ -93,7 +89,6 @@ bool OpenDatFile(Settings& s, const std::string& path, const std::string& progra
   s.LabelPreFolder = ReadHexText(lines[11]);
   s.Fidx = ReadInt(lines[12]);
   s.gstyle = lines[13];
-  return true;
 }
 
 std::string SettingsText(const Settings& s) {
@@ -116,23 +111,9 @@ bool SaveDatFile(const Settings& s, const std::string& path) {
   fs::path target(path);
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-
-  // A name of our own beside the file, so that the rename replaces the old
-  // settings in one step and a failed write leaves them as they were.
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = ::open(tmp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, SettingsText(s));
-  ok = (::fsync(fd) == 0) && ok;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  // Replaced in one step: a failed write leaves the old settings as they were.
+  std::string error;
+  return !SaveText(path, SettingsText(s), NameRule::kReplace, &error).empty();
 }
 
 std::string ProgramFolder() {
@@ -142,15 +123,18 @@ std::string ProgramFolder() {
 }
 
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
-                             const std::function<bool(const std::string&)>& writable) {
+                             const std::function<bool(const std::string&)>& isFile) {
   if (!overridePath.empty()) return overridePath;
-  auto canWrite = [&](const std::string& dir) {
-    return writable ? writable(dir) : ::access(dir.c_str(), W_OK) == 0;
+  auto exists = [&](const std::string& path) {
+    if (isFile) return isFile(path);
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
   };
+  // Only a file that is already there makes an install portable: a writable
+  // program folder (a root install into /usr/local/bin) is no such choice.
   if (!exePath.empty()) {
-    fs::path exe(exePath);
-    if (canWrite(exe.parent_path().string()))
-      return fs::path(exe).replace_extension(".dat").string();
+    const std::string beside = fs::path(exePath).replace_extension(".dat").string();
+    if (exists(beside)) return beside;
   }
   return (fs::path(XdgConfigHome()) / "brindle" / "brindle.dat").string();
 }

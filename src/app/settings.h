@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace app {
 
@@ -49,6 +50,10 @@ struct Settings {
 // false when the file exists but could not be opened.
 bool OpenDatFile(Settings& s, const std::string& path, const std::string& programFolder);
 
+// Assigns the values of a settings file's `text` over `s`, line by line, the
+// way OpenDatFile does after setting the defaults.
+void ReadSettingsText(Settings& s, std::string_view text);
+
 // Writes the 14 lines through a temporary file beside `path` and a rename,
 // creating the folder when needed. On failure nothing is left half written
 // and an existing file stays as it was; returns false.
@@ -61,10 +66,11 @@ std::string SettingsText(const Settings& s);
 std::string ProgramFolder();
 
 // Where the settings live: `overridePath` when not empty; beside the
-// executable with the extension ".dat" when that folder is writable (a
-// portable install); else $XDG_CONFIG_HOME/brindle/brindle.dat.
-// `writable` decides whether a folder may be written (access(W_OK) by default).
+// executable with the extension ".dat" when that file already exists there (a
+// portable install opts in by creating it); else
+// $XDG_CONFIG_HOME/brindle/brindle.dat. `isFile` decides whether a path is an
+// existing regular file (the file system by default).
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
-                             const std::function<bool(const std::string&)>& writable = {});
+                             const std::function<bool(const std::string&)>& isFile = {});
 
 }  // namespace app

@@ -90,7 +90,9 @@ uint32_t ReadCount(ByteReader& in, bool& ok) {
   uint16_t first = 0;
   ok = in.read(&first, 2) == 2;
   if (!ok || first != 0xFFFF) return first;
-  return in.u32();
+  uint32_t wide = 0;
+  ok = in.read(&wide, 4) == 4;
+  return wide;
 }
 
 ObjectTag ReadObjectTag(ByteReader& in) {

@@ -2,8 +2,9 @@
 // string form, counts, object tags and the entity attribute block.
 //
 // Reading works on a buffer holding the whole file: every read is bounds
-// checked, and a read that meets the end yields zero bytes for what is missing
-// (strings end early, fields read as 0) and records the shortfall.
+// checked. A read that meets the end yields zero bytes for what is missing
+// and marks the reader short for good (ok() false), so that callers check
+// once per object instead of after every field.
 #pragma once
 
 #include <cstdint>
@@ -33,19 +34,24 @@ class ByteReader {
   size_t read(void* dst, size_t n) {
     size_t got = n < remaining() ? n : remaining();
     if (got) std::memcpy(dst, data_.data() + pos_, got);
-    if (got < n) std::memset(static_cast<uint8_t*>(dst) + got, 0, n - got);
+    if (got < n) {
+      std::memset(static_cast<uint8_t*>(dst) + got, 0, n - got);
+      short_ = true;
+    }
     pos_ += got;
     return got;
   }
   // Advances over up to n bytes; returns bytes skipped.
   size_t skip(size_t n) {
     size_t got = n < remaining() ? n : remaining();
+    if (got < n) short_ = true;
     pos_ += got;
     return got;
   }
   // A view of the next n bytes (fewer at the end) and advances past them.
   std::span<const uint8_t> take(size_t n) {
     size_t got = n < remaining() ? n : remaining();
+    if (got < n) short_ = true;
     auto s = data_.subspan(pos_, got);
     pos_ += got;
     return s;
@@ -57,15 +63,14 @@ class ByteReader {
   int32_t i32() { return scalar<int32_t>(); }
   double f64() { return scalar<double>(); }
 
-  // True when every scalar read so far was complete.
+  // True when every read so far got all the bytes it asked for.
   bool ok() const { return !short_; }
-  void clearShort() { short_ = false; }
 
  private:
   template <typename T>
   T scalar() {
     T v{};
-    if (read(&v, sizeof v) < sizeof v) short_ = true;
+    read(&v, sizeof v);
     return v;  // little-endian host assumed (x86-64, aarch64)
   }
 
@@ -134,16 +139,16 @@ bool IsFiniteDouble(double d);
 // ---- counts and object tags ----
 void WriteCount(ByteWriter& out, int32_t count);
 void WriteClassRef(ByteWriter& out, int32_t classIndex);
-// Reads a count (u16, or u32 after 0xFFFF). ok is false when not even the
-// first u16 could be read.
+// Reads a count (u16, or u32 after 0xFFFF). ok is false when the file ends
+// before the whole count.
 uint32_t ReadCount(ByteReader& in, bool& ok);
 
 struct ObjectTag {
-  bool newClass = false;   // a new-class record (0xFFFF)
-  uint32_t classIndex = 0; // for a reference: the referenced class index
+  bool newClass = false;    // a new-class record (0xFFFF)
+  uint32_t classIndex = 0;  // for a reference: the referenced class index
   uint16_t schema = 0;
-  std::string className;   // for a new class: the name as stored (bytes)
-  bool complete = false;   // false when the file ended inside the tag
+  std::string className;  // for a new class: the name as stored (bytes)
+  bool complete = false;  // false when the file ended inside the tag
 };
 ObjectTag ReadObjectTag(ByteReader& in);
 void WriteNewClass(ByteWriter& out, int32_t version, std::string_view className);

@@ -7,11 +7,20 @@
 #include <new>
 #include <unordered_map>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "jww/walk.h"
 #include "util/text.h"
 
 namespace jww {
+
+// Lookups through this map agree with a linear scan for the first match.
+std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
+  std::unordered_map<uint32_t, int32_t> first;
+  first.reserve(static_cast<size_t>(std::max<int32_t>(doc.EntBlockDefN, 0)));
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
+  return first;
+}
 
 namespace {
 
@@ -19,13 +28,6 @@ namespace {
 // twice already give millions of nodes. Past this many the tree stops growing
 // instead of exhausting memory (the in-use marks are still complete).
 constexpr int32_t kMaxBlockTreeNodes = 1'000'000;
-
-// First definition for each number, so that lookups agree with a linear scan.
-std::unordered_map<uint32_t, int32_t> FirstDefinitionByNumber(const TJwwData& doc) {
-  std::unordered_map<uint32_t, int32_t> first;
-  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) first.try_emplace(doc.EntBlockDef[i].nNumber, i);
-  return first;
-}
 
 int32_t Lookup(const std::unordered_map<uint32_t, int32_t>& first, uint32_t no) {
   auto it = first.find(no);
@@ -67,24 +69,8 @@ std::vector<bool> ReachableDefinitions(const TJwwData& doc,
 // Base name: the part before "@@SFIG" in any letter case; the whole name when
 // the marker is absent. Returned as a length into `name`.
 size_t BaseNameLength(std::u16string_view name) {
-  static constexpr std::u16string_view kMarker = u"@@SFIG";
-  std::u16string upper = util::StrUpper(name);
-  size_t pos = upper.find(kMarker);
-  if (pos == std::u16string::npos) return name.size();
-  if (upper.size() == name.size()) return pos;
-  // Casing changed the length (a ligature, say): find the marker in the
-  // original, ignoring ASCII case.
-  for (size_t i = 0; i + kMarker.size() <= name.size(); ++i) {
-    size_t k = 0;
-    while (k < kMarker.size()) {
-      char16_t c = name[i + k];
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-      if (c != kMarker[k]) break;
-      ++k;
-    }
-    if (k == kMarker.size()) return i;
-  }
-  return name.size();
+  const size_t pos = util::FindAsciiNoCase(name, u"@@SFIG");
+  return pos == std::u16string_view::npos ? name.size() : pos;
 }
 
 std::u16string_view BaseName(std::u16string_view name) {

@@ -54,6 +54,7 @@ void TJwwData::DataInit() {
   MojiEncode = false;
   Macro = TextMacroValues{};
   LastWriteError.clear();
+  ReadLog.Clear();
   BindImageInit();
   // BindImageFolder, BindImageExp, BindImageExr and the extents survive a reset.
 }

@@ -20,9 +20,11 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "jww/archive.h"
+#include "jww/read_findings.h"
 #include "jww/records.h"
 #include "util/geometry.h"
 
@@ -120,6 +122,9 @@ class TJwwData {
 
   // ---- file check and header (header.cpp) ----
   bool FileCheck(const std::string& FName) const;
+  // As FileCheck; when the file cannot be opened or read, `cause` is the
+  // system's reason (cleared otherwise, also for a file that is no drawing).
+  bool FileCheck(const std::string& FName, std::error_code& cause) const;
   bool FileHeaderIn(const std::string& FName);
   // Reads signature, version and header from the start of `in`.
   bool ReadHeader(ByteReader& in);
@@ -136,12 +141,19 @@ class TJwwData {
   // "File I/O Error"), empty after success. For tests and diagnostics only:
   // these texts are not shown to the user.
   std::string LastReadError;
+  // The system's reason when the last FileIn, FilePrevIn or FileHeaderIn
+  // could not open or read the file ("Permission denied", "Is a directory");
+  // empty when the bytes were read (also when they are no valid drawing).
+  std::error_code LastReadCause;
+  // What the last read repaired or noticed (read_findings.h); emptied by
+  // DataInit. Kept after a failed read: its last finding says where it broke.
+  ReadFindings ReadLog;
 
   // ---- writer (writer.cpp) ----
   // Writes into a temporary file beside fileName and moves it into place, so
   // that a half-written file never appears under the output name. FileOut
   // replaces an existing file; FileOutNew fails instead (LastWriteError
-  // "exists"), so that concurrent batches can never overwrite each other.
+  // says a file of that name exists), so that concurrent batches can never overwrite each other.
   bool FileOut(const std::string& fileName, int32_t version);
   bool FileOutNew(const std::string& fileName, int32_t version);
   void SetFileOutOption(int32_t n);

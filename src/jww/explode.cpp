@@ -5,23 +5,11 @@
 
 #include "jww/document.h"
 #include "jww/entity_append.h"
+#include "jww/walk.h"
 
 namespace jww {
 
 namespace {
-
-// Insertions that still stand in the draw order. An insertion whose entry
-// was cleared (an exploded SXF figure placement) keeps its record and its
-// tree node, but must not be exploded a second time.
-std::vector<bool> VisibleInsertions(const TJwwData& doc) {
-  std::vector<bool> visible(doc.EntBlockN, false);
-  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
-  for (int32_t i = 0; i < n; ++i) {
-    const TEntJwwNo e = doc.EntNo[i];
-    if (e.EntType == kBlock && e.EntNo >= 0 && e.EntNo < doc.EntBlockN) visible[e.EntNo] = true;
-  }
-  return visible;
-}
 
 template <typename T>
 const T* Member(const std::vector<T>& a, int32_t count, int32_t index) {
@@ -71,24 +59,14 @@ bool TJwwData::BlockExplode() {
   if (EntBlockTreeCut) return false;
   ReserveForAppends(*this, false);
 
-  const std::vector<bool> visibleTop = VisibleInsertions(*this);
-  std::vector<bool> visible(EntBlockTreeN, false);
-  for (int32_t k = 0; k < EntBlockTreeN; ++k) {
-    const TEntJwwBlockTree& node = EntBlockTree[k];
-    visible[k] = node.parent < 0 ? (k < EntBlockN && visibleTop[k]) : visible[node.parent];
-    if (!visible[k] || node.defno < 0 || node.defno >= EntBlockDefN) continue;
-    TPlacement t;
-    t.tx = node.x;
-    t.ty = node.y;
-    t.m11 = node.r1;
-    t.m12 = node.r2;
-    t.m21 = node.r3;
-    t.m22 = node.r4;
-    t.keepLayer = (node.att.nPenStyle & 0x40) != 0;
-    t.gLayer = node.att.nGLayer;
-    t.layer = node.att.nLayer;
-    if (!ExplodeMembers(*this, EntBlockDef[node.defno], t)) return false;
-  }
+  // The walk reads only the tree and the definitions, which the appends
+  // leave alone. An insertion whose draw-order entry was cleared (an exploded
+  // SXF figure placement) is not shown and must not be exploded again.
+  bool ok = true;
+  ForEachPlacement(*this, false, [&](const PlacementVisit& p) {
+    if (ok) ok = ExplodeMembers(*this, *p.definition, p.placement);
+  });
+  if (!ok) return false;
 
   TrimToCounts(*this);
   EntBlockTree.clear();

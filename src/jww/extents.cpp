@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/walk.h"
 #include "util/text.h"
 
 namespace jww {
@@ -150,8 +153,23 @@ std::optional<DPoint> SeedPoint(const TJwwData& doc, const EntityLists& e) {
 // (the drawing's own entities) or placed by a block tree node.
 class ExtentsWalker {
  public:
-  ExtentsWalker(MinMaxBox& box, const TEntJwwBlockTree* placement)
-      : box_(box), placement_(placement) {}
+  ExtentsWalker(MinMaxBox& box, const util::Affine* placement) : box_(box), placement_(placement) {}
+
+  // One entity of the walk; an insertion adds nothing (its members come
+  // under placements of their own).
+  void AddOne(const PlacedEntity& e) {
+    std::visit(
+        [&](const auto* r) {
+          using T = std::remove_cvref_t<decltype(*r)>;
+          if constexpr (std::is_same_v<T, TEntJwwLine>) AddLine(*r);
+          if constexpr (std::is_same_v<T, TEntJwwEnko>) AddEnko(*r);
+          if constexpr (std::is_same_v<T, TEntJwwTen>) Add(r->start_x, r->start_y);
+          if constexpr (std::is_same_v<T, TEntJwwMoji>) AddMoji(*r);
+          if constexpr (std::is_same_v<T, TEntJwwSunpo>) AddSunpo(*r);
+          if constexpr (std::is_same_v<T, TEntJwwSolid>) AddSolid(*r);
+        },
+        e.record);
+  }
 
   void AddAll(const EntityLists& e) {
     for (const TEntJwwLine& l : e.lines) AddLine(l);
@@ -167,8 +185,8 @@ class ExtentsWalker {
     if (placement_ == nullptr) {
       MinMaxAdd(box_, x, y);
     } else {
-      const TEntJwwBlockTree& n = *placement_;
-      MinMaxAddTrans(box_, x, y, n.x, n.y, n.r1, n.r2, n.r3, n.r4);
+      const util::Affine& t = *placement_;
+      MinMaxAddTrans(box_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
     }
   }
   void Add(DPoint p) { Add(p.x, p.y); }
@@ -247,7 +265,7 @@ class ExtentsWalker {
   }
 
   MinMaxBox& box_;
-  const TEntJwwBlockTree* placement_;
+  const util::Affine* placement_;
 };
 
 // Values 1 to 6 are reals, 7 to 9 integers.
@@ -359,13 +377,12 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
   if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
   ExtentsWalker(box, nullptr).AddAll(own);
 
-  // Every placement, nested ones included, has its own node with the full
-  // transform; a definition's own insertions are therefore not followed.
-  const auto definitions = Counted(doc.EntBlockDef, doc.EntBlockDefN);
-  for (const TEntJwwBlockTree& node : Counted(doc.EntBlockTree, doc.EntBlockTreeN)) {
-    if (node.defno < 0 || static_cast<size_t>(node.defno) >= definitions.size()) continue;
-    ExtentsWalker(box, &node).AddAll(ListsOf(definitions[node.defno]));
-  }
+  // Every placement, nested ones included, with its composed transform; a
+  // definition's own insertions are therefore not followed. Hidden ones
+  // count too: the box describes the drawing as read, before any explosion.
+  ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
+    ExtentsWalker(box, &p.placement).AddAll(ListsOf(*p.definition));
+  });
 
   if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {
     box.minX -= kDegenerateMargin;
@@ -374,6 +391,10 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
     box.maxY += kDegenerateMargin;
   }
   return box;
+}
+
+void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e) {
+  ExtentsWalker(box, e.TopLevel() ? nullptr : e.placement).AddOne(e);
 }
 
 void TJwwData::GetMinMaxZahyo() {

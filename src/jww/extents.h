@@ -18,6 +18,7 @@
 namespace jww {
 
 class TJwwData;
+struct PlacedEntity;  // walk.h
 
 // The running extents of one computation. Nothing is shared between
 // computations: a box starts unseeded, and its first accepted point makes
@@ -79,5 +80,10 @@ std::optional<util::DPoint> GetLineCross(double x1, double y1, double x2, double
 // A box that is a single point is widened by 10 on every side. The block
 // tree must be current (the reader builds it).
 MinMaxBox MeasureExtents(const TJwwData& doc);
+
+// Widens `box` by the points MeasureExtents takes of one entity of the walk
+// of the placed drawing, placed by its transform; an insertion adds nothing.
+// For boxes of parts of a drawing (a layer group, say): no seed, no margin.
+void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e);
 
 }  // namespace jww

@@ -1,61 +1,121 @@
 #include "jww/file_bytes.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
 
 namespace jww {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+class FileErrorCategoryImpl : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "brindle.file"; }
+  std::string message(int ev) const override {
+    switch (static_cast<FileError>(ev)) {
+      case FileError::kNotRegularFile:
+        return "Not a regular file";
+    }
+    return "Unknown error";
+  }
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Appends whatever the stream still holds; the size is not trusted in
-// advance, the file may change while it is read.
-bool AppendRest(std::FILE* f, size_t limit, std::vector<uint8_t>& out) {
+std::error_code Errno(int e) { return {e, std::system_category()}; }
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Opens `path` for reading without waiting for a writer (a FIFO would block
+// in open), then insists on a regular file and makes reads blocking again.
+std::error_code OpenRegular(const std::string& path, int& fd, off_t& size) {
+  fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Errno(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Errno(errno);
+  if (S_ISDIR(st.st_mode)) return Errno(EISDIR);
+  if (!S_ISREG(st.st_mode)) return FileError::kNotRegularFile;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return Errno(errno);
+  size = st.st_size;
+  return {};
+}
+
+// Appends what the descriptor still holds, up to `limit` bytes in all; the
+// size is not trusted in advance, the file may change while it is read.
+std::error_code AppendRest(int fd, size_t limit, std::vector<uint8_t>& out) {
   constexpr size_t kPiece = 1 << 16;
   while (out.size() < limit) {
-    size_t want = limit - out.size() < kPiece ? limit - out.size() : kPiece;
-    size_t old = out.size();
+    const size_t want = limit - out.size() < kPiece ? limit - out.size() : kPiece;
+    const size_t old = out.size();
     out.resize(old + want);
-    size_t got = std::fread(out.data() + old, 1, want, f);
-    out.resize(old + got);
-    if (got < want) return !std::ferror(f);
+    ssize_t got = ::read(fd, out.data() + old, want);
+    if (got < 0) {
+      out.resize(old);
+      if (errno == EINTR) continue;
+      return Errno(errno);
+    }
+    out.resize(old + static_cast<size_t>(got));
+    if (got == 0) break;
   }
-  return true;
+  return {};
+}
+
+bool ReadInto(const std::string& path, size_t limit, std::vector<uint8_t>& out,
+              std::error_code* cause) {
+  out.clear();
+  std::error_code ec;
+  try {
+    int raw = -1;
+    off_t size = 0;
+    ec = OpenRegular(path, raw, size);
+    Descriptor fd(raw);
+    if (!ec) {
+      // Sized once when the size is known, to read a large drawing without
+      // repeated reallocation.
+      if (size > 0)
+        out.reserve(static_cast<size_t>(size) < limit ? static_cast<size_t>(size) : limit);
+      ec = AppendRest(fd.get(), limit, out);
+    }
+  } catch (const std::bad_alloc&) {
+    ec = Errno(ENOMEM);
+  } catch (const std::length_error&) {
+    ec = Errno(EFBIG);
+  }
+  if (cause) *cause = ec;
+  if (!ec) return true;
+  out.clear();
+  return false;
 }
 
 }  // namespace
 
-bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out) {
-  out.clear();
-  try {
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) return false;
-    // Size the buffer once when the size is known, to read a large drawing
-    // without repeated reallocation.
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!ec) out.reserve(static_cast<size_t>(size));
-    if (AppendRest(f.get(), SIZE_MAX, out)) return true;
-  } catch (const std::exception&) {
-    // Out of memory: reported as an unreadable file.
-  }
-  out.clear();
-  return false;
+const std::error_category& FileErrorCategory() {
+  static const FileErrorCategoryImpl category;
+  return category;
 }
 
-bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
-  out.clear();
-  try {
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (f && AppendRest(f.get(), limit, out)) return true;
-  } catch (const std::exception&) {
-  }
-  out.clear();
-  return false;
+std::error_code make_error_code(FileError e) { return {static_cast<int>(e), FileErrorCategory()}; }
+
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, std::error_code* cause) {
+  return ReadInto(path, SIZE_MAX, out, cause);
+}
+
+bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out,
+                    std::error_code* cause) {
+  return ReadInto(path, limit, out, cause);
 }
 
 }  // namespace jww

@@ -281,18 +281,15 @@ class HeaderReadIO {
  public:
   HeaderReadIO(ByteReader& in, bool& mojiEncode) : in_(in), mojiEncode_(mojiEncode) {}
   void row(int, int = 0) {}
-  void i32(int32_t& v) { lastGot_ = in_.read(&v, sizeof v); }
-  void f64(double& v) { lastGot_ = in_.read(&v, sizeof v); }
+  void i32(int32_t& v) { in_.read(&v, sizeof v); }
+  void f64(double& v) { in_.read(&v, sizeof v); }
   void str(std::u16string& s) { s = ReadCleanCString(in_, mojiEncode_); }
   void memo(std::u16string& s) { s = ReadCString(in_, mojiEncode_); }
   void spare(size_t n, uint8_t) { in_.skip(n); }
-  // Bytes obtained by the last numeric read.
-  size_t lastGot() const { return lastGot_; }
 
  private:
   ByteReader& in_;
   bool& mojiEncode_;
-  size_t lastGot_ = 0;
 };
 
 // Line widths in hundredths are announced by nMaxDrawWid below −100; the
@@ -502,8 +499,13 @@ class HeaderItemIO {
 // ---- document operations ----
 
 bool TJwwData::FileCheck(const std::string& FName) const {
+  std::error_code cause;
+  return FileCheck(FName, cause);
+}
+
+bool TJwwData::FileCheck(const std::string& FName, std::error_code& cause) const {
   std::vector<uint8_t> head;
-  if (!ReadFilePrefix(FName, kSignatureBytes + 4, head)) return false;
+  if (!ReadFilePrefix(FName, kSignatureBytes + 4, head, &cause)) return false;
   ByteReader in(head);
   if (!IsSignature(in.take(kSignatureBytes))) return false;
   const int32_t version = in.i32();
@@ -514,7 +516,7 @@ bool TJwwData::FileHeaderIn(const std::string& FName) {
   DataInit();
   LastReadError.clear();
   std::vector<uint8_t> data;
-  if (!ReadFileBytes(FName, data)) {
+  if (!ReadFileBytes(FName, data, &LastReadCause)) {
     LastReadError = kIoError;
     return false;
   }
@@ -550,9 +552,11 @@ bool TJwwData::ReadHeader(ByteReader& in) {
     HeaderReadIO io(in, MojiEncode);
     int32_t printValue = 0;
     WalkHeaderRows(io, Enthd.jwVer, Enthd, t, printValue);
-    // Only a file that ends before the last field is noticed: shorter reads
-    // earlier leave zeros, as Jw_cad itself accepts such files.
-    if (io.lastGot() == 0) {
+    // A header cut anywhere is no header: its zeros would pass for values.
+    if (!in.ok()) {
+      ReadLog.Add(finding::kTruncated,
+                  ReadLocation{ReadSection::kHeader, -1, -1, static_cast<int64_t>(in.pos())},
+                  "the file ends inside the header");
       LastReadError = kIoError;
       return false;
     }

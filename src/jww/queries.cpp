@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/walk.h"
 
 namespace jww {
 
@@ -73,141 +74,103 @@ Slots BlockSlots(TElementCounts& c) {
           &c.n7a, {&c.ns1a, &c.ns2a, &c.ns3a, &c.ns4a, &c.ns5a, &c.ns6a, &c.ns7a, &c.ns8a}};
 }
 
-// Counts every entity of one list that `match` accepts.
-template <typename T, typename Match>
-void CountList(std::span<const T> list, int32_t* slot, const Match& match) {
-  for (const T& e : list) {
-    if (match(e)) ++*slot;
-  }
-}
-
-template <typename Match>
-void CountPoints(std::span<const TEntJwwTen> list, const Slots& s, const Match& match) {
-  for (const TEntJwwTen& e : list) {
-    if (match(e)) ++*(e.bKariten == 1 ? s.tempPoint : s.point);
-  }
-}
-
 // Dimension parts in their order ns1 … ns8; the last six exist only in SXF mode.
 template <typename Match>
-void CountParts(std::span<const TEntJwwSunpo> list, const Slots& s, const Match& match) {
-  for (const TEntJwwSunpo& d : list) {
-    if (match(d.Moji)) ++*s.parts[0];
-    if (match(d.Sen)) ++*s.parts[1];
-    if (d.bSxfMode == 0) continue;
-    if (match(d.Ho1)) ++*s.parts[2];
-    if (match(d.Ho2)) ++*s.parts[3];
-    if (match(d.Te1)) ++*s.parts[4];
-    if (match(d.Te2)) ++*s.parts[5];
-    if (match(d.Kt1)) ++*s.parts[6];
-    if (match(d.Kt2)) ++*s.parts[7];
-  }
+void CountParts(const TEntJwwSunpo& d, const Slots& s, const Match& match) {
+  if (match.Part(d.Moji)) ++*s.parts[0];
+  if (match.Part(d.Sen)) ++*s.parts[1];
+  if (d.bSxfMode == 0) return;
+  if (match.Part(d.Ho1)) ++*s.parts[2];
+  if (match.Part(d.Ho2)) ++*s.parts[3];
+  if (match.Part(d.Te1)) ++*s.parts[4];
+  if (match.Part(d.Te2)) ++*s.parts[5];
+  if (match.Part(d.Kt1)) ++*s.parts[6];
+  if (match.Part(d.Kt2)) ++*s.parts[7];
 }
 
-struct Lists {
-  std::span<const TEntJwwLine> line;
-  std::span<const TEntJwwEnko> arc;
-  std::span<const TEntJwwTen> point;
-  std::span<const TEntJwwMoji> text;
-  std::span<const TEntJwwSunpo> dim;
-  std::span<const TEntJwwSolid> solid;
-};
-
+// The common walk over the placed drawing: the drawing's own entities, then
+// the members of every placement, once per placing tree node. Insertions
+// count at the top level only: a nested one is counted through the members
+// its own node places.
 template <typename Match>
-void CountLists(const Lists& l, const Slots& s, const Match& match, bool parts) {
-  CountList(l.line, s.line, match);
-  CountList(l.arc, s.arc, match);
-  CountPoints(l.point, s, match);
-  CountList(l.text, s.text, match);
-  CountList(l.dim, s.dim, match);
-  CountList(l.solid, s.solid, match);
-  if (parts) CountParts(l.dim, s, match);
-}
-
-// The common walk: the drawing's own lists, then the members of the
-// definition of every tree node, once per node. `forNode` makes the matcher
-// for the members under one node.
-Lists OwnLists(const TJwwData& doc) {
-  return {Members(doc.EntLine, doc.EntLineN),   Members(doc.EntEnko, doc.EntEnkoN),
-          Members(doc.EntTen, doc.EntTenN),     Members(doc.EntMoji, doc.EntMojiN),
-          Members(doc.EntSunpo, doc.EntSunpoN), Members(doc.EntSolid, doc.EntSolidN)};
-}
-
-Lists MemberLists(const TEntJwwBlockDef& d) {
-  return {Members(d.mLine, d.mLineN), Members(d.mEnko, d.mEnkoN),   Members(d.mTen, d.mTenN),
-          Members(d.mMoji, d.mMojiN), Members(d.mSunpo, d.mSunpoN), Members(d.mSolid, d.mSolidN)};
-}
-
-// The definition a tree node places, or null.
-const TEntJwwBlockDef* PlacedDefinition(const TJwwData& doc, const TEntJwwBlockTree& node) {
-  if (node.defno < 0 || node.defno >= doc.EntBlockDefN ||
-      static_cast<size_t>(node.defno) >= doc.EntBlockDef.size()) {
-    return nullptr;
-  }
-  return &doc.EntBlockDef[node.defno];
-}
-
-template <typename Match, typename ForNode>
-TElementCounts Tally(const TJwwData& doc, const Match& top, const ForNode& forNode, bool parts) {
+TElementCounts Tally(const TJwwData& doc, const Match& match, bool parts) {
   TElementCounts c;
-  CountLists(OwnLists(doc), TopSlots(c), top, parts);
-  CountList(Members(doc.EntBlock, doc.EntBlockN), &c.n8, top);
-
-  const Slots inBlock = BlockSlots(c);
-  for (const TEntJwwBlockTree& node : Members(doc.EntBlockTree, doc.EntBlockTreeN)) {
-    if (const TEntJwwBlockDef* d = PlacedDefinition(doc, node))
-      CountLists(MemberLists(*d), inBlock, forNode(node), parts);
-  }
+  const Slots top = TopSlots(c), inBlock = BlockSlots(c);
+  WalkPlacedDrawing(doc, [&](const PlacedEntity& e) {
+    const Slots& s = e.TopLevel() ? top : inBlock;
+    int32_t* slot = nullptr;
+    switch (e.kind) {
+      case kLine:
+        slot = s.line;
+        break;
+      case kEnko:
+        slot = s.arc;
+        break;
+      case kTen:
+        slot = e.Get<TEntJwwTen>()->bKariten == 1 ? s.tempPoint : s.point;
+        break;
+      case kMoji:
+        slot = s.text;
+        break;
+      case kSunpo:
+        slot = s.dim;
+        if (parts) CountParts(*e.Get<TEntJwwSunpo>(), s, match);
+        break;
+      case kSolid:
+        slot = s.solid;
+        break;
+      case kBlock:
+        if (e.TopLevel()) slot = &c.n8;
+        break;
+      default:
+        break;
+    }
+    if (slot != nullptr && std::visit([&](const auto* r) { return match(e, *r); }, e.record))
+      ++*slot;
+  });
   return c;
 }
 
-// Layer group and layer; `node` is the placing tree node, or null at the top.
+// Layer group and layer the entity shows on (inside a placement: the
+// placing node's, unless the node keeps the members' own).
 struct LayerMatch {
   int32_t lay1, lay2;
-  const TEntJwwAttr* node = nullptr;
-
-  bool Test(const TEntJwwAttr& own) const {
-    const TEntJwwAttr& a = node != nullptr && (node->nPenStyle & 0x40) == 0 ? *node : own;
-    return (lay1 == -1 || lay1 == a.nGLayer) && (lay2 == -1 || lay2 == a.nLayer);
+  template <typename T>
+  bool operator()(const PlacedEntity& e, const T&) const {
+    return (lay1 == -1 || lay1 == e.gLayer) && (lay2 == -1 || lay2 == e.layer);
   }
   template <typename T>
-  bool operator()(const T& e) const {
-    return Test(e.att);
+  bool Part(const T&) const {
+    return false;
   }
 };
 
+// Every entity and part by its own colour, also inside placed blocks.
 struct ColorMatch {
   int32_t co1;
   template <typename T>
-  bool operator()(const T& e) const {
-    return e.att.nPenColor == co1;
+  bool operator()(const PlacedEntity&, const T& r) const {
+    return Part(r);
+  }
+  template <typename T>
+  bool Part(const T& r) const {
+    return r.att.nPenColor == co1;
   }
 };
 
 struct TypeMatch {
   int32_t ty1;
   template <typename T>
-  bool operator()(const T& e) const {
-    return e.att.nPenStyle == ty1;
+  bool operator()(const PlacedEntity&, const T& r) const {
+    return Part(r);
   }
-  bool operator()(const TEntJwwTen& e) const { return PointCode(e) == ty1; }
-  bool operator()(const TEntJwwMoji& e) const { return TextKind(e) == ty1; }
+  template <typename T>
+  bool Part(const T& r) const {
+    return r.att.nPenStyle == ty1;
+  }
+  bool Part(const TEntJwwTen& r) const { return PointCode(r) == ty1; }
+  bool Part(const TEntJwwMoji& r) const { return TextKind(r) == ty1; }
 };
-
-// The attribute each entity of `l` is placed with: its own, or that of the
-// placing node unless the node keeps the members' layers.
-template <typename F>
-void ForEachAttr(const Lists& l, const TEntJwwAttr* node, const F& f) {
-  auto visit = [&](const auto& list) {
-    for (const auto& e : list) f(node != nullptr && (node->nPenStyle & 0x40) == 0 ? *node : e.att);
-  };
-  visit(l.line);
-  visit(l.arc);
-  visit(l.point);
-  visit(l.text);
-  visit(l.dim);
-  visit(l.solid);
-}
 
 template <typename Vec, typename Seen>
 void OfferFonts(TJwwData& doc, const Vec& texts, int32_t n, const Seen& fontOf) {
@@ -249,35 +212,24 @@ int32_t GetFontNamesIndex(const TJwwData& doc, std::u16string_view s) {
 }
 
 TElementCounts GetElementNum(const TJwwData& doc, int32_t lay1, int32_t lay2) {
-  const LayerMatch top{lay1, lay2};
-  auto forNode = [&](const TEntJwwBlockTree& node) { return LayerMatch{lay1, lay2, &node.att}; };
-  return Tally(doc, top, forNode, false);
+  return Tally(doc, LayerMatch{lay1, lay2}, false);
 }
 
 TLayerUse GetLayerUse(const TJwwData& doc) {
   TLayerUse use{};
-  auto count = [&](const TEntJwwAttr& a) {
-    if (a.nGLayer < kLayerGroups && a.nLayer < 16) ++use[a.nGLayer * 16 + a.nLayer];
-  };
-  ForEachAttr(OwnLists(doc), nullptr, count);
-  for (const TEntJwwBlock& b : Members(doc.EntBlock, doc.EntBlockN)) count(b.att);
-  for (const TEntJwwBlockTree& node : Members(doc.EntBlockTree, doc.EntBlockTreeN)) {
-    if (const TEntJwwBlockDef* d = PlacedDefinition(doc, node))
-      ForEachAttr(MemberLists(*d), &node.att, count);
-  }
+  WalkPlacedDrawing(doc, [&](const PlacedEntity& e) {
+    if (e.kind == kBlock && !e.TopLevel()) return;
+    if (e.gLayer < kLayerGroups && e.layer < 16) ++use[e.gLayer * 16 + e.layer];
+  });
   return use;
 }
 
 TElementCounts GetElementCNum(const TJwwData& doc, int32_t co1) {
-  const ColorMatch m{co1};
-  return Tally(
-      doc, m, [&](const TEntJwwBlockTree&) { return m; }, true);
+  return Tally(doc, ColorMatch{co1}, true);
 }
 
 TElementCounts GetElementTNum(const TJwwData& doc, int32_t ty1) {
-  const TypeMatch m{ty1};
-  return Tally(
-      doc, m, [&](const TEntJwwBlockTree&) { return m; }, true);
+  return Tally(doc, TypeMatch{ty1}, true);
 }
 
 }  // namespace jww

@@ -1,7 +1,9 @@
 // Read-only questions about a loaded drawing: its sheet, the fonts its texts
 // use, and how many entities of each kind match a layer, a colour or a line
 // type. They read the document as it is (block tree built) and change
-// nothing but the font list that GetFontNames fills.
+// nothing but the font list that GetFontNames fills. The counts read the
+// placed drawing through WalkPlacedDrawing (walk.h): what the draw order
+// shows, then every shown placement once per tree node.
 #pragma once
 
 #include <array>

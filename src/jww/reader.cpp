@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <unordered_map>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "jww/entity_lists.h"
 #include "jww/file_bytes.h"
@@ -167,6 +169,28 @@ class ClassMap {
 
 enum class ListEnd { kComplete, kStopped, kFailed };
 
+// Whether every value is a finite number: x − x is 0 exactly for finite x and
+// NaN otherwise, so one comparison covers a whole body.
+template <typename... D>
+bool AllFinite(D... d) {
+  return ((d - d) + ...) == 0.0;
+}
+
+const char* KindName(int32_t kind) {
+  static constexpr const char* kNames[] = {"object", "line",      "arc",   "point",
+                                           "text",   "dimension", "solid", "block insertion"};
+  return kind >= kLine && kind <= kBlock ? kNames[kind] : kNames[0];
+}
+
+// Something found in many entities is reported once, at its first place.
+struct Tally {
+  int64_t count = 0;
+  ReadLocation first;
+  void Note(const ReadLocation& where) {
+    if (count++ == 0) first = where;
+  }
+};
+
 class EntityStreamReader {
  public:
   EntityStreamReader(TJwwData& doc, ByteReader& in, int64_t objectLimit)
@@ -177,19 +201,34 @@ class EntityStreamReader {
         size_(ver_),
         limit_(objectLimit) {}
 
-  // Whole read after the header. False when the file ended early or held
-  // something that cannot be read.
+  // Whole read after the header. False when the file ended early, held
+  // something that cannot be read or, for a whole read, did not end where
+  // its last list ends.
   bool ReadAll(bool withImages) {
+    const bool ok = ReadSections(withImages);
+    ReportTallies();
+    return ok;
+  }
+
+ private:
+  bool ReadSections(bool withImages) {
     ListEnd end = ReadEntityList();
     if (end == ListEnd::kFailed) return false;
     if (end == ListEnd::kStopped || LimitReached()) return !capped_;
     end = ReadBlockDefList();
     if (end == ListEnd::kFailed) return false;
-    if (end == ListEnd::kComplete && withImages && ver_ >= 700 && !ReadImages()) return false;
-    return !capped_;
+    if (end == ListEnd::kStopped) return !capped_;
+    bool sectionRead = true;
+    if (withImages && ver_ >= 700) {
+      if (!ReadImages(sectionRead)) return false;
+    }
+    if (capped_) return Fail();
+    // A preview reads no images, and a document told to leave the image
+    // section alone cannot know where it ends.
+    if (withImages && sectionRead && !in_.atEnd()) return BytesAfterEnd();
+    return true;
   }
 
- private:
   bool Fail() {
     doc_.LastReadError = kIoError;
     return false;
@@ -199,12 +238,39 @@ class EntityStreamReader {
     return ListEnd::kFailed;
   }
 
+  ReadLocation Here(int64_t index = -1) const {
+    return ReadLocation{section_, definition_, index, static_cast<int64_t>(in_.pos())};
+  }
+  void Note(std::string_view code, const ReadLocation& where, std::string detail,
+            int64_t amount = 0) {
+    doc_.ReadLog.Add(code, where, std::move(detail), amount);
+  }
+  // The file ended before `what`; the read fails.
+  bool Truncated(const ReadLocation& where, const std::string& what) {
+    Note(finding::kTruncated, where, "the file ends inside " + what);
+    return Fail();
+  }
+  ListEnd TruncatedList(const ReadLocation& where, const std::string& what) {
+    Truncated(where, what);
+    return ListEnd::kFailed;
+  }
+  bool BytesAfterEnd() {
+    const int64_t left = static_cast<int64_t>(in_.remaining());
+    Note(finding::kBytesAfterEnd, ReadLocation{ReadSection::kFile, -1, -1, Here().offset},
+         std::to_string(left) + " bytes after the end of the drawing", left);
+    return Fail();
+  }
+
   // A declared count is believed only as far as the remaining bytes could
   // hold that many objects; a file claiming more is a short file.
-  uint32_t CapCount(uint32_t declared, size_t minBytes) {
+  uint32_t CapCount(uint32_t declared, size_t minBytes, const ReadLocation& where) {
     size_t room = in_.remaining() / minBytes;
     size_t cap = std::min<size_t>(room, std::numeric_limits<int32_t>::max());
     if (declared <= cap) return declared;
+    if (!capped_)
+      Note(finding::kTruncated, where,
+           "a count of " + std::to_string(declared) + " objects, more than the file can hold",
+           declared);
     capped_ = true;
     return static_cast<uint32_t>(cap);
   }
@@ -223,10 +289,13 @@ class EntityStreamReader {
   }
 
   ListEnd ReadEntityList() {
+    section_ = ReadSection::kEntities;
+    definition_ = -1;
+    const ReadLocation at = Here();
     bool ok = false;
     uint32_t declared = ReadCount(in_, ok);
-    if (!ok) return FailList();
-    uint32_t n = CapCount(declared, kMinObjectBytes);
+    if (!ok) return TruncatedList(at, "the entity count");
+    uint32_t n = CapCount(declared, kMinObjectBytes, at);
     doc_.Enthd.n1 = static_cast<int32_t>(n);
     doc_.Enthd.n2 = 0;
     doc_.EntBlockDefN = 0;
@@ -240,9 +309,10 @@ class EntityStreamReader {
     lists.Reserve(CountKinds(WithinLimit(n)));
     for (uint32_t i = 0; i < n; ++i) {
       if (!TakeFromLimit()) return ListEnd::kStopped;
-      int32_t kind = ReadEntityTag();
+      const ReadLocation at = Here(i);
+      int32_t kind = ReadEntityTag(at);
       if (kind == kNone) return ListEnd::kFailed;
-      ReadEntity(kind, lists);
+      if (!ReadEntity(kind, lists, at)) return ListEnd::kFailed;
       ++counter_;
     }
     return ListEnd::kComplete;
@@ -348,63 +418,83 @@ class EntityStreamReader {
 
   // The kind named by the next object tag; kNone (after Fail) when the tag is
   // incomplete, declares an unknown class or names no entity class.
-  int32_t ReadEntityTag() {
+  int32_t ReadEntityTag(const ReadLocation& at) {
     ObjectTag tag = ReadObjectTag(in_);
     int32_t kind = kNone;
-    if (tag.complete && tag.newClass) {
+    if (!tag.complete) {
+      Note(finding::kEntityDropped, at, "the file ends inside the object's tag");
+    } else if (tag.newClass) {
       kind = KindOfClassName(tag.className);
-      if (kind != kNone) classes_.DeclareKind(kind, counter_++);
-    } else if (tag.complete) {
+      if (kind != kNone)
+        classes_.DeclareKind(kind, counter_++);
+      else
+        Note(finding::kEntityDropped, at,
+             "an object of the unknown class \"" + PrintableAscii(tag.className) + "\"");
+    } else {
       kind = classes_.KindOf(tag.classIndex);
+      if (kind == kNone)
+        Note(finding::kEntityDropped, at,
+             "an object naming class " + std::to_string(tag.classIndex) +
+                 ", which no entity class has");
     }
     if (kind == kNone) Fail();
     return kind;
   }
 
-  // Appends one body of `kind`. An entity whose fixed part is missing
-  // altogether is dropped; its slot is cleared for the next one.
-  void ReadEntity(int32_t kind, ReadLists& l) {
+  static std::string PrintableAscii(const std::string& s) {
+    std::string out;
+    for (char c : s.substr(0, 64)) out.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    return out;
+  }
+
+  // Appends one body of `kind`. False (after Fail) when the file ended inside
+  // it; the partial entity is not kept.
+  bool ReadEntity(int32_t kind, ReadLists& l, const ReadLocation& at) {
     switch (kind) {
       case kLine:
-        Append(l, l.line, l.lineN, kind, [&](TEntJwwLine& e) { return ReadLine(e); });
-        break;
+        return Append(l, l.line, l.lineN, kind, at, [&](TEntJwwLine& e) { ReadLine(e, at); });
       case kEnko:
-        Append(l, l.enko, l.enkoN, kind, [&](TEntJwwEnko& e) { return ReadEnko(e); });
-        break;
+        return Append(l, l.enko, l.enkoN, kind, at, [&](TEntJwwEnko& e) { ReadEnko(e, at); });
       case kTen:
-        Append(l, l.ten, l.tenN, kind, [&](TEntJwwTen& e) { return ReadTen(e); });
-        break;
+        return Append(l, l.ten, l.tenN, kind, at, [&](TEntJwwTen& e) { ReadTen(e, at); });
       case kMoji:
-        Append(l, l.moji, l.mojiN, kind, [&](TEntJwwMoji& e) { return ReadMoji(e); });
-        break;
+        return Append(l, l.moji, l.mojiN, kind, at, [&](TEntJwwMoji& e) { ReadMoji(e, at); });
       case kSunpo:
-        Append(l, l.sunpo, l.sunpoN, kind, [&](TEntJwwSunpo& e) { return ReadSunpo(e); });
-        break;
+        return Append(l, l.sunpo, l.sunpoN, kind, at, [&](TEntJwwSunpo& e) { ReadSunpo(e, at); });
       case kSolid:
-        Append(l, l.solid, l.solidN, kind, [&](TEntJwwSolid& e) { return ReadSolid(e); });
-        break;
+        return Append(l, l.solid, l.solidN, kind, at, [&](TEntJwwSolid& e) { ReadSolid(e, at); });
       case kBlock:
-        Append(l, l.block, l.blockN, kind, [&](TEntJwwBlock& e) { return ReadBlock(e); });
-        break;
+        return Append(l, l.block, l.blockN, kind, at, [&](TEntJwwBlock& e) { ReadBlock(e, at); });
       default:
-        break;
+        return false;
     }
   }
 
   template <typename T, typename ReadBody>
-  void Append(ReadLists& l, std::vector<T>& a, int32_t& count, int32_t kind, ReadBody read) {
+  bool Append(ReadLists& l, std::vector<T>& a, int32_t& count, int32_t kind, const ReadLocation& at,
+              ReadBody read) {
     // The arrays were sized by the dry run; each holds exactly its count.
     a.resize(static_cast<size_t>(count));
     T& e = a.emplace_back();
-    if (!read(e)) {
+    read(e);
+    if (!in_.ok()) {
       a.pop_back();
-      return;
+      Note(finding::kEntityDropped, at,
+           std::string("a ") + KindName(kind) + " cut short by the end of the file");
+      return Fail();
     }
+    if (!wide_) filledWidth_.Note(at);
     l.no[l.nextNo++] = TEntJwwNo{kind, count};
     ++count;
+    return true;
   }
 
-  // ---- bodies: each returns false when its fixed part is missing ----
+  void NonFinite(const ReadLocation& at, int32_t kind, const char* what) {
+    Note(finding::kNonFiniteValue, at,
+         std::string("a ") + KindName(kind) + " with a NaN or infinite " + what);
+  }
+
+  // ---- bodies: the fixed part is read whole or the reader goes short ----
 
   void GetLine(FixedPart& f, TEntJwwLine& e) {
     e.att = GetAttr(f, wide_);
@@ -413,11 +503,17 @@ class EntityStreamReader {
     e.end_x = f.f64();
     e.end_y = f.f64();
   }
+  static bool Finite(const TEntJwwLine& e) {
+    return AllFinite(e.start_x, e.start_y, e.end_x, e.end_y);
+  }
   void GetTen(FixedPart& f, TEntJwwTen& e) {
     e.att = GetAttr(f, wide_);
     e.start_x = f.f64();
     e.start_y = f.f64();
     e.bKariten = f.u32();
+  }
+  static bool Finite(const TEntJwwTen& e) {
+    return AllFinite(e.start_x, e.start_y, e.radKaitenKaku, e.dBairitsu);
   }
   // Symbol points (style 100) carry a code, a rotation and a scale.
   void ReadTenExtras(TEntJwwTen& e) {
@@ -439,18 +535,25 @@ class EntityStreamReader {
     e.dKankaku = f.f64();
     e.degKakudo = f.f64();
   }
-  void ReadMojiStrings(TEntJwwMoji& e) {
+  void ReadMojiStrings(TEntJwwMoji& e, const ReadLocation& at, int32_t kind) {
     e.strFontName = ReadCleanCString(in_, doc_.MojiEncode);
     e.str = ReadCleanCString(in_, doc_.MojiEncode);
-    RepairMoji(e);
+    if (!AllFinite(e.start_x, e.start_y, e.end_x, e.end_y, e.degKakudo))
+      NonFinite(at, kind, "text position or angle");
+    if (!AllFinite(e.dSizeX, e.dSizeY, e.dKankaku)) {
+      RepairMoji(e);
+      Note(finding::kNonFiniteValue, at,
+           std::string("a ") + KindName(kind) +
+               " with a NaN or infinite text size or spacing, repaired (size 3, spacing 0)");
+    }
   }
 
-  bool ReadLine(TEntJwwLine& e) {
+  void ReadLine(TEntJwwLine& e, const ReadLocation& at) {
     FixedPart f(in_, size_.line());
     GetLine(f, e);
-    return f.got() > 0;
+    if (!Finite(e)) NonFinite(at, kLine, "coordinate");
   }
-  bool ReadEnko(TEntJwwEnko& e) {
+  void ReadEnko(TEntJwwEnko& e, const ReadLocation& at) {
     FixedPart f(in_, size_.enko());
     e.att = GetAttr(f, wide_);
     e.start_x = f.f64();
@@ -461,21 +564,22 @@ class EntityStreamReader {
     e.radKatamukiKaku = f.f64();
     e.dHenpeiRitsu = f.f64();
     e.bZenEnFlg = f.u32();
-    return f.got() > 0;
+    if (!AllFinite(e.start_x, e.start_y, e.dHankei, e.radKaishiKaku, e.radEnkoKaku,
+                   e.radKatamukiKaku, e.dHenpeiRitsu))
+      NonFinite(at, kEnko, "centre, radius, angle or flattening");
   }
-  bool ReadTen(TEntJwwTen& e) {
+  void ReadTen(TEntJwwTen& e, const ReadLocation& at) {
     FixedPart f(in_, size_.ten());
     GetTen(f, e);
     ReadTenExtras(e);
-    return f.got() > 0;
+    if (!Finite(e)) NonFinite(at, kTen, "position, rotation or scale");
   }
-  bool ReadMoji(TEntJwwMoji& e) {
+  void ReadMoji(TEntJwwMoji& e, const ReadLocation& at) {
     FixedPart f(in_, size_.moji());
     GetMoji(f, e);
-    ReadMojiStrings(e);
-    return f.got() > 0;
+    ReadMojiStrings(e, at, kMoji);
   }
-  bool ReadSolid(TEntJwwSolid& e) {
+  void ReadSolid(TEntJwwSolid& e, const ReadLocation& at) {
     FixedPart f(in_, size_.solid());
     e.att = GetAttr(f, wide_);
     e.start_x = f.f64();
@@ -491,9 +595,11 @@ class EntityStreamReader {
       FixedPart c(in_, 4);
       e.Color = c.u32();
     }
-    return f.got() > 0;
+    if (!AllFinite(e.start_x, e.start_y, e.end_x, e.end_y, e.DPoint2_x, e.DPoint2_y, e.DPoint3_x,
+                   e.DPoint3_y))
+      NonFinite(at, kSolid, "corner");
   }
-  bool ReadBlock(TEntJwwBlock& e) {
+  void ReadBlock(TEntJwwBlock& e, const ReadLocation& at) {
     FixedPart f(in_, size_.block());
     e.att = GetAttr(f, wide_);
     e.DPKijunTen_x = f.f64();
@@ -502,22 +608,24 @@ class EntityStreamReader {
     e.dBairitsuY = f.f64();
     e.radKaitenKaku = f.f64();
     e.nNumber = f.u32();
-    return f.got() > 0;
+    if (!AllFinite(e.DPKijunTen_x, e.DPKijunTen_y, e.dBairitsuX, e.dBairitsuY, e.radKaitenKaku))
+      NonFinite(at, kBlock, "reference point, scale or rotation");
   }
 
   // A dimension: its attributes, its line and its text; from version 420 the
   // SXF flag, two auxiliary lines and four points follow. Older files get
   // those parts filled in from the dimension's own attributes.
-  bool ReadSunpo(TEntJwwSunpo& d) {
+  void ReadSunpo(TEntJwwSunpo& d, const ReadLocation& at) {
     FixedPart f(in_, size_.attr + size_.line() + size_.moji());
     d.att = GetAttr(f, wide_);
     GetLine(f, d.Sen);
     GetMoji(f, d.Moji);
-    const bool textRead = f.got() > size_.attr + size_.line();
-    ReadMojiStrings(d.Moji);
+    ReadMojiStrings(d.Moji, at, kSunpo);
     if (ver_ < 420) {
       FillPre420Sunpo(d);
-      return textRead;
+      filledSunpo_.Note(at);
+      if (!Finite(d.Sen)) NonFinite(at, kSunpo, "coordinate");
+      return;
     }
     FixedPart g(in_, 2 + 2 * size_.line() + size_.ten());
     d.bSxfMode = g.get<uint16_t>();
@@ -525,14 +633,14 @@ class EntityStreamReader {
     GetLine(g, d.Ho2);
     GetTen(g, d.Te1);
     ReadTenExtras(d.Te1);
-    size_t lastPointGot = 0;
     for (TEntJwwTen* p : {&d.Te2, &d.Kt1, &d.Kt2}) {
       FixedPart h(in_, size_.ten());
       GetTen(h, *p);
       ReadTenExtras(*p);
-      lastPointGot = h.got();
     }
-    return textRead && lastPointGot > 0;
+    if (!Finite(d.Sen) || !Finite(d.Ho1) || !Finite(d.Ho2) || !Finite(d.Te1) || !Finite(d.Te2) ||
+        !Finite(d.Kt1) || !Finite(d.Kt2))
+      NonFinite(at, kSunpo, "coordinate");
   }
 
   static void FillPre420Sunpo(TEntJwwSunpo& d) {
@@ -546,35 +654,59 @@ class EntityStreamReader {
     d.Te1 = d.Te2 = d.Kt1 = d.Kt2 = point;
   }
 
+  // One finding per field filled in for the whole file.
+  void ReportTallies() {
+    if (filledWidth_.count > 0)
+      Note(finding::kFilledForVersion, filledWidth_.first,
+           "version " + std::to_string(ver_) + " stores no line width: " +
+               std::to_string(filledWidth_.count) + " entities read with width 0",
+           filledWidth_.count);
+    if (filledSunpo_.count > 0)
+      Note(finding::kFilledForVersion, filledSunpo_.first,
+           "version " + std::to_string(ver_) +
+               " stores no SXF dimension parts: " + std::to_string(filledSunpo_.count) +
+               " dimensions read with auxiliary lines and points from their own attributes",
+           filledSunpo_.count);
+  }
+
   // ---- block definitions ----
 
   ListEnd ReadBlockDefList() {
+    section_ = ReadSection::kDefinitions;
+    definition_ = -1;
+    const ReadLocation at = Here();
     bool ok = false;
     uint32_t declared = ReadCount(in_, ok);
-    if (!ok) return FailList();
+    if (!ok) return TruncatedList(at, "the block-definition count");
     if (declared == 0) return ListEnd::kComplete;
-    uint32_t n = CapCount(declared, kMinBlockDefBytes);
+    uint32_t n = CapCount(declared, kMinBlockDefBytes, at);
     doc_.Enthd.n2 = static_cast<int32_t>(n);
     doc_.EntBlockDefN = static_cast<int32_t>(n);
     doc_.EntBlockDef.assign(n, TEntJwwBlockDef{});
     for (uint32_t i = 0; i < n; ++i) {
       if (LimitReached()) return ListEnd::kStopped;
-      ListEnd end = ReadBlockDef(doc_.EntBlockDef[i], i + 1);
+      ListEnd end = ReadBlockDef(doc_.EntBlockDef[i], i);
       if (end != ListEnd::kComplete) return end;
     }
     return ListEnd::kComplete;
   }
 
-  ListEnd ReadBlockDef(TEntJwwBlockDef& def, uint32_t position) {
+  ListEnd ReadBlockDef(TEntJwwBlockDef& def, uint32_t index) {
+    section_ = ReadSection::kDefinitions;
+    definition_ = static_cast<int32_t>(index);
+    const ReadLocation at = Here(index);
     ObjectTag tag = ReadObjectTag(in_);
-    if (!tag.complete) return FailList();
-    if (tag.newClass)
+    if (!tag.complete) return TruncatedList(at, "a block definition's tag");
+    if (tag.newClass) {
       classes_.DeclareList(counter_++);
-    else if (!classes_.IsDeclared(tag.classIndex))
+    } else if (!classes_.IsDeclared(tag.classIndex)) {
+      Note(finding::kEntityDropped, at,
+           "a block definition naming class " + std::to_string(tag.classIndex) +
+               ", which no class has");
       return FailList();
+    }
 
     FixedPart f(in_, size_.blockDef());
-    if (f.got() == 0) return FailList();
     def.att = GetAttr(f, wide_);
     def.nNumber = f.u32();
     def.bRefferd = f.u32();
@@ -583,42 +715,67 @@ class EntityStreamReader {
     // the definition's position stands in for it.
     if (def.dtime >= 0x80000000u) {
       in_.skip(8);
-      def.dtime = position;
+      def.dtime = index + 1;
     }
     def.strName = ReadCleanCString(in_, doc_.MojiEncode);
+    if (!in_.ok()) return TruncatedList(at, "a block definition's fixed part or name");
+    if (!wide_) filledWidth_.Note(at);
 
+    const ReadLocation countAt = Here();
     bool ok = false;
     uint32_t declared = ReadCount(in_, ok);
-    if (!ok) return FailList();
-    uint32_t n = CapCount(declared, kMinObjectBytes);
+    if (!ok) return TruncatedList(countAt, "a block definition's member count");
+    uint32_t n = CapCount(declared, kMinObjectBytes, countAt);
     def.N = static_cast<int32_t>(n);
     def.mNo.assign(n, TEntJwwNo{});
     ++counter_;
+    section_ = ReadSection::kMembers;
     ReadLists members{MemberLists(def)};
     return ReadObjects(members, n);
   }
 
   // ---- embedded images ----
 
-  bool ReadImages() {
+  // `sectionRead` false: the document asked for the section to be left
+  // alone, so nothing after this point was looked at.
+  bool ReadImages(bool& sectionRead) {
     doc_.BindImageInit();
-    if (!doc_.BindImageExp && !doc_.BindImageExr) return true;
+    sectionRead = doc_.BindImageExp || doc_.BindImageExr;
+    if (!sectionRead) return true;
+    section_ = ReadSection::kImages;
+    definition_ = -1;
+    const ReadLocation at = Here();
     int32_t count = 0;
-    if (in_.read(&count, sizeof count) < sizeof count) return Fail();
+    if (in_.read(&count, sizeof count) < sizeof count) return Truncated(at, "the image count");
+    if (count < 0) {
+      Note(finding::kBadCount, at, "a negative image count (" + std::to_string(count) + ")", count);
+      return Fail();
+    }
     const bool extract = doc_.BindImageExp && !doc_.BindImageFolder.empty();
     for (int32_t i = 0; i < count; ++i) {
-      if (in_.atEnd()) return Fail();
+      const ReadLocation imageAt = Here(i);
       TBindImageType img;
       img.Fname = ReadCleanCString(in_, doc_.MojiEncode);
-      if (in_.read(&img.Fsize, sizeof img.Fsize) < sizeof img.Fsize) return Fail();
+      in_.read(&img.Fsize, sizeof img.Fsize);
+      if (!in_.ok()) return Truncated(imageAt, "an image's name or size");
       std::span<const uint8_t> content;
       if (!img.Fname.empty() && img.Fsize != 0) {
-        if (img.Fsize < 0 || static_cast<size_t>(img.Fsize) > in_.remaining()) return Fail();
+        if (img.Fsize < 0) {
+          Note(finding::kBadCount, imageAt,
+               "an image of negative size (" + std::to_string(img.Fsize) + ")", img.Fsize);
+          return Fail();
+        }
+        if (static_cast<size_t>(img.Fsize) > in_.remaining())
+          return Truncated(imageAt, "an image's content");
         content = in_.take(static_cast<size_t>(img.Fsize));
       }
       // A name that could reach outside the working folder is never used;
       // its bytes are passed over so that the next image is found.
-      if (!IsPlainImageName(img.Fname)) continue;
+      if (!IsPlainImageName(img.Fname)) {
+        Note(finding::kUnsafeImageName, imageAt,
+             "an image named \"" + util::ToUtf8(img.Fname) + "\", skipped");
+        continue;
+      }
       if (extract && !content.empty()) ExtractImage(img.Fname, content);
       doc_.BindImage.push_back(std::move(img));
       doc_.BindImageN = static_cast<int32_t>(doc_.BindImage.size());
@@ -652,7 +809,94 @@ class EntityStreamReader {
   uint32_t counter_ = 1;  // the class map's running index
   ClassMap classes_;
   bool capped_ = false;  // a count promised more than the file holds
+  ReadSection section_ = ReadSection::kEntities;
+  int32_t definition_ = -1;
+  Tally filledWidth_, filledSunpo_;
 };
+
+// ---- findings about block references, once all lists are read ----
+
+// Insertions of one list whose number names no definition.
+void NoteUnknownNumbers(TJwwData& doc, const std::unordered_map<uint32_t, int32_t>& first,
+                        const std::vector<TEntJwwNo>& order,
+                        const std::vector<TEntJwwBlock>& blocks, ReadSection section,
+                        int32_t definition) {
+  for (size_t i = 0; i < order.size(); ++i) {
+    const TEntJwwNo& e = order[i];
+    if (e.EntType != kBlock || e.EntNo < 0 || static_cast<size_t>(e.EntNo) >= blocks.size())
+      continue;
+    const uint32_t no = blocks[e.EntNo].nNumber;
+    if (first.count(no)) continue;
+    doc.ReadLog.Add(
+        finding::kUnknownBlockNumber,
+        ReadLocation{section, definition, static_cast<int64_t>(i), -1},
+        "a block insertion of number " + std::to_string(no) + ", which no block definition has",
+        no);
+  }
+}
+
+// Definitions that place themselves, directly or through others: a walk
+// over the definitions (not the placements) that notes every definition a
+// path returns to.
+void NoteCycles(TJwwData& doc, const std::unordered_map<uint32_t, int32_t>& first) {
+  const int32_t n = doc.EntBlockDefN;
+  enum : uint8_t { kUnseen, kOnPath, kDone };
+  std::vector<uint8_t> state(static_cast<size_t>(n), kUnseen);
+  std::vector<bool> reported(static_cast<size_t>(n), false);
+  struct Frame {
+    int32_t def;
+    int32_t next;  // next member insertion to follow
+  };
+  std::vector<Frame> path;
+  for (int32_t root = 0; root < n; ++root) {
+    if (state[root] != kUnseen) continue;
+    path.push_back({root, 0});
+    state[root] = kOnPath;
+    while (!path.empty()) {
+      Frame& f = path.back();
+      const TEntJwwBlockDef& def = doc.EntBlockDef[f.def];
+      const int32_t members =
+          std::min<int32_t>(def.mBlockN, static_cast<int32_t>(def.mBlock.size()));
+      if (f.next >= members) {
+        state[f.def] = kDone;
+        path.pop_back();
+        continue;
+      }
+      auto it = first.find(def.mBlock[f.next++].nNumber);
+      if (it == first.end()) continue;
+      const int32_t target = it->second;
+      if (state[target] == kOnPath) {
+        if (!reported[target]) {
+          reported[target] = true;
+          doc.ReadLog.Add(finding::kCyclicDefinition,
+                          ReadLocation{ReadSection::kDefinitions, target, target, -1},
+                          "the block definition \"" +
+                              util::ToUtf8(doc.EntBlockDef[target].strName) +
+                              "\" places itself (through " + std::to_string(path.size()) +
+                              " definitions); its placements are not expanded further");
+        }
+      } else if (state[target] == kUnseen) {
+        state[target] = kOnPath;
+        path.push_back({target, 0});
+      }
+    }
+  }
+}
+
+void NoteBlockReferences(TJwwData& doc) {
+  bool anyInsertion = doc.EntBlockN > 0;
+  for (int32_t i = 0; i < doc.EntBlockDefN && !anyInsertion; ++i)
+    anyInsertion = doc.EntBlockDef[i].mBlockN > 0;
+  if (!anyInsertion) return;
+  const auto first = FirstDefinitionByNumber(doc);
+  NoteUnknownNumbers(doc, first, doc.EntNo, doc.EntBlock, ReadSection::kEntities, -1);
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i) {
+    const TEntJwwBlockDef& def = doc.EntBlockDef[i];
+    if (def.mBlockN > 0)
+      NoteUnknownNumbers(doc, first, def.mNo, def.mBlock, ReadSection::kMembers, i);
+  }
+  NoteCycles(doc, first);
+}
 
 std::u16string DrawTimeText(int32_t seconds) {
   const int32_t h = seconds / 3600;
@@ -688,12 +932,14 @@ void ResetForRead(TJwwData& doc, bool preview) {
   doc.DataInit();
   if (preview) doc.Macro = std::move(macro);
   doc.LastReadError.clear();
+  doc.LastReadCause.clear();
 }
 
 // The file could not be read: an empty document with its (empty) tree.
-bool UnreadableFile(TJwwData& doc, bool preview) {
+bool UnreadableFile(TJwwData& doc, bool preview, std::error_code cause) {
   ResetForRead(doc, preview);
   doc.LastReadError = kIoError;
+  doc.LastReadCause = cause;
   doc.MakeBlockTree();
   return false;
 }
@@ -711,6 +957,7 @@ bool ReadDrawing(TJwwData& doc, std::span<const uint8_t> data, const std::string
     if (!preview) SetTextMacroValues(doc, fileName);
     EntityStreamReader reader(doc, in, objectLimit);
     ok = reader.ReadAll(!preview);
+    NoteBlockReferences(doc);
   } catch (const std::exception& e) {
     doc.LastReadError = e.what();
     ok = false;
@@ -728,7 +975,8 @@ bool ReadDrawing(TJwwData& doc, std::span<const uint8_t> data, const std::string
 
 bool TJwwData::FileIn(const std::string& FName) {
   std::vector<uint8_t> data;
-  if (!ReadFileBytes(FName, data)) return UnreadableFile(*this, false);
+  std::error_code cause;
+  if (!ReadFileBytes(FName, data, &cause)) return UnreadableFile(*this, false, cause);
   return ReadDrawing(*this, data, FName, -1);
 }
 
@@ -738,7 +986,8 @@ bool TJwwData::ReadFromBuffer(std::span<const uint8_t> data, const std::string& 
 
 bool TJwwData::FilePrevIn(const std::string& FName, int32_t ZMaxN) {
   std::vector<uint8_t> data;
-  if (!ReadFileBytes(FName, data)) return UnreadableFile(*this, true);
+  std::error_code cause;
+  if (!ReadFileBytes(FName, data, &cause)) return UnreadableFile(*this, true, cause);
   return ReadDrawing(*this, data, FName, ZMaxN < 0 ? 0 : ZMaxN);
 }
 

@@ -7,6 +7,8 @@
 #include <unordered_map>
 
 #include "jww/entity_append.h"
+#include "jww/sxf_plan.h"
+#include "jww/walk.h"
 #include "util/encoding.h"
 #include "util/geometry.h"
 #include "util/text.h"
@@ -20,12 +22,6 @@ constexpr int kFigureGroups = 15;  // layer groups 1 … 15 take the figures
 bool IsBlankLayerName(std::u16string_view s) {
   return std::all_of(s.begin(), s.end(),
                      [](char16_t c) { return c < 0x20 || c == u' ' || c == u'\u3000'; });
-}
-
-bool IsSxfFigureName(std::u16string_view name) {
-  std::u16string up = util::StrUpper(name);
-  return up.find(u"@@SFIGORGFLAG@@1") != std::u16string::npos ||
-         up.find(u"@@SFIGORGFLAG@@2") != std::u16string::npos;
 }
 
 void AddWarning(ExplodeReport& r, std::string text) {
@@ -50,18 +46,11 @@ bool ReplaceNested(TJwwData& doc, const TEntJwwBlock& ins, const TPlacement& t, 
 // The placement of one top-level insertion of a figure. Scales of (almost)
 // zero count as 1, as Jw_cad draws them.
 TPlacement FigurePlacement(const TEntJwwBlock& p, int32_t gLayerNo) {
-  double sx = p.dBairitsuX, sy = p.dBairitsuY;
-  if (std::fabs(sx) < 1e-8) sx = 1.0;
-  if (std::fabs(sy) < 1e-8) sy = 1.0;
-  const long double c = std::cos(static_cast<long double>(p.radKaitenKaku));
-  const long double s = std::sin(static_cast<long double>(p.radKaitenKaku));
+  TEntJwwBlock drawn = p;
+  if (std::fabs(drawn.dBairitsuX) < 1e-8) drawn.dBairitsuX = 1.0;
+  if (std::fabs(drawn.dBairitsuY) < 1e-8) drawn.dBairitsuY = 1.0;
   TPlacement t;
-  t.tx = p.DPKijunTen_x;
-  t.ty = p.DPKijunTen_y;
-  t.m11 = static_cast<double>(c * sx);
-  t.m12 = static_cast<double>(-s * sy);
-  t.m21 = static_cast<double>(s * sx);
-  t.m22 = static_cast<double>(c * sy);
+  static_cast<util::Affine&>(t) = InsertionTransform(drawn);
   t.keepLayer = (p.att.nPenStyle & 0x40) != 0;
   t.layer = p.att.nLayer;
   t.gLayer = static_cast<uint16_t>(gLayerNo);
@@ -220,8 +209,7 @@ bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeState& st)
 
     TPlacement t = FigurePlacement(p, gLayerNo);
     if (auto it = st.exact.find(e.EntNo); it != st.exact.end()) {
-      const util::Affine& a = it->second;
-      t.tx = a.tx, t.ty = a.ty, t.m11 = a.m11, t.m12 = a.m12, t.m21 = a.m21, t.m22 = a.m22;
+      static_cast<util::Affine&>(t) = it->second;
     }
     if (static_cast<size_t>(gLayerNo) < doc.EntLgrp.size()) {
       doc.EntLgrp[gLayerNo].adScale =

@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "jww/block_numbers.h"
 #include "jww/document.h"
 #include "jww/image_name.h"
 #include "jww/output_file.h"
@@ -269,7 +270,11 @@ int32_t ObjectsInFile(const EntityList& list, const TEntJwwNo& e, int32_t versio
 class BodyWriter {
  public:
   BodyWriter(TJwwData& doc, ByteWriter& out, int32_t version)
-      : doc_(doc), out_(out), version_(version), opt_(doc.FileOutOpt) {
+      : doc_(doc),
+        out_(out),
+        version_(version),
+        opt_(doc.FileOutOpt),
+        firstDefinition_(FirstDefinitionByNumber(doc)) {
     int32_t written = 0;
     for (const TEntJwwBlockDef& b : Definitions())
       if (b.ref_flag) ++written;
@@ -514,19 +519,17 @@ class BodyWriter {
   }
 
   // The number an insertion is written with. A definition that is written
-  // gets its new dense number (ChangeBlockNo). Any other number must not come
-  // to name one of the written definitions: it stays a reference to nothing.
-  uint32_t WrittenBlockNumber(uint32_t n) {
-    auto it = blockNumbers_.find(n);
-    if (it != blockNumbers_.end()) return it->second;
-    uint32_t result = n < writtenDefinitions_ ? writtenDefinitions_ : n;
-    for (const TEntJwwBlockDef& b : Definitions()) {
-      if (b.nNumber != n) continue;
-      if (b.ref_flag) result = static_cast<uint32_t>(doc_.ChangeBlockNo(n));
-      break;  // the first definition with the number decides
+  // gets its new dense number (its ref_no, as ChangeBlockNo gives it; looked
+  // up in a map built once, so that writing stays linear in the number of
+  // definitions). Any other number must not come to name one of the written
+  // definitions: it stays a reference to nothing.
+  uint32_t WrittenBlockNumber(uint32_t n) const {
+    auto it = firstDefinition_.find(n);
+    if (it != firstDefinition_.end()) {
+      const TEntJwwBlockDef& b = doc_.EntBlockDef[static_cast<size_t>(it->second)];
+      if (b.ref_flag) return static_cast<uint32_t>(b.ref_no);
     }
-    blockNumbers_.emplace(n, result);
-    return result;
+    return n < writtenDefinitions_ ? writtenDefinitions_ : n;
   }
 
   // Marks the images that some image text refers to, as the texts are stored.
@@ -565,7 +568,7 @@ class BodyWriter {
   int32_t counter_ = 1;
   std::array<int32_t, 9> classSlot_{};
   uint32_t writtenDefinitions_ = 0;
-  std::unordered_map<uint32_t, uint32_t> blockNumbers_;
+  const std::unordered_map<uint32_t, int32_t> firstDefinition_;
   FixedPart fixed_;
   std::u16string scratch_, scratch2_;
   std::string error_;
@@ -604,58 +607,34 @@ bool TJwwData::WriteToBuffer(ByteWriter& out, int32_t version) {
   return true;
 }
 
-namespace {
-
-// Writes the whole file under a temporary name in the output folder and
-// gives it its name only when it is complete and on the disk: a failure
-// leaves nothing behind and never touches an existing file of that name.
-bool WriteDocumentFile(TJwwData& doc, const std::string& fileName, int32_t version, bool replace) {
-  doc.LastWriteError.clear();
-  if (fileName.empty()) {
-    doc.LastWriteError = "no output file name";
-    return false;
-  }
-  OutputFile file(std::filesystem::path(fileName).parent_path().string(), /*anonymous=*/!replace);
-  std::string error;
-  if (!file.Open(&error)) {
-    doc.LastWriteError = error;
-    return false;
-  }
-  bool ok = false;
-  {
-    ByteWriter out(file.stream());
-    ok = doc.WriteToBuffer(out, version);
-    error = doc.LastWriteError;
+FileContents DrawingContents(TJwwData& doc, int32_t version) {
+  return [&doc, version](std::FILE* f, std::string* error) {
+    doc.LastWriteError.clear();
+    ByteWriter out(f);
+    bool ok = doc.WriteToBuffer(out, version);
     if (ok && !out.flush()) {
       ok = false;
-      error = ErrnoText("cannot write " + fileName, errno);
+      doc.LastWriteError = ErrnoText("write error", errno);
     }
-  }
-  if (ok && !file.Flush()) {
-    ok = false;
-    error = ErrnoText("cannot write " + fileName, errno);
-  }
-  if (ok) {
-    const int rc = replace ? file.Replace(fileName) : file.Claim(fileName);
-    if (rc != 0) {
-      ok = false;
-      error = rc == EEXIST ? "exists" : ErrnoText("cannot move the output into place", rc);
-    }
-  }
-  // Once named, the bytes are already on the disk; closing cannot lose them.
-  file.Close();
-  doc.LastWriteError = ok ? std::string() : error;
+    *error = doc.LastWriteError;
+    return ok;
+  };
+}
+
+bool TJwwData::FileOut(const std::string& fileName, int32_t version) {
+  LastWriteError.clear();
+  std::string error;
+  bool ok = SaveReplacingFile(fileName, DrawingContents(*this, version), &error);
+  LastWriteError = error;
   return ok;
 }
 
-}  // namespace
-
-bool TJwwData::FileOut(const std::string& fileName, int32_t version) {
-  return WriteDocumentFile(*this, fileName, version, /*replace=*/true);
-}
-
 bool TJwwData::FileOutNew(const std::string& fileName, int32_t version) {
-  return WriteDocumentFile(*this, fileName, version, /*replace=*/false);
+  LastWriteError.clear();
+  std::string error;
+  bool ok = !SaveAsNewFile(fileName, DrawingContents(*this, version), &error).empty();
+  LastWriteError = error == kNameTaken ? std::string("exists") : error;
+  return ok;
 }
 
 int32_t TJwwData::WrittenObjectCount(int32_t version) const {

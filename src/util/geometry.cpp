@@ -73,12 +73,25 @@ double RoundDigits(int d, int mode, double x) {
   return static_cast<double>(x < 0 ? -v : v);
 }
 
-double MojiWidth(std::u16string_view text, double sizeX, double spacing) {
+namespace {
+
+// Walks the characters of a text line as code page 932 stores them: `cell`
+// gets each character's index in `text`, its length there (1, or 2 for a
+// surrogate pair), its offset along the line, its width and whether it is a
+// double-byte character. Returns the width of the whole line. Every
+// character encodes to one byte or to a lead and a trail byte (an
+// unmappable one becomes a single "?"), so bytes and characters pair up.
+template <typename Cell>
+long double WalkMojiCells(std::u16string_view text, double sizeX, double spacing, Cell&& cell) {
   Bytes bytes = StrToAnsiBytes(text);
   long double width = 0;
   long double gapAfterLast = 0;
+  size_t ch = 0;
   for (size_t i = 0; i < bytes.size();) {
-    if (IsDoubleByteLead(bytes[i])) {
+    const size_t len = ch + 1 < text.size() && text[ch] >= 0xD800 && text[ch] <= 0xDBFF ? 2 : 1;
+    const long double offset = width;
+    const bool full = IsDoubleByteLead(bytes[i]);
+    if (full) {
       width += sizeX;
       gapAfterLast = spacing;
       i += 2;
@@ -87,10 +100,30 @@ double MojiWidth(std::u16string_view text, double sizeX, double spacing) {
       gapAfterLast = static_cast<long double>(spacing) / 2;
       i += 1;
     }
+    cell(ch, len, offset, width - offset, full);
+    ch += len;
     width += gapAfterLast;
   }
   // No spacing follows the last character.
-  return static_cast<double>(width - gapAfterLast);
+  return width - gapAfterLast;
+}
+
+}  // namespace
+
+double MojiWidth(std::u16string_view text, double sizeX, double spacing) {
+  return static_cast<double>(
+      WalkMojiCells(text, sizeX, spacing, [](size_t, size_t, long double, long double, bool) {}));
+}
+
+std::vector<MojiCell> MojiLayout(std::u16string_view text, double sizeX, double spacing) {
+  std::vector<MojiCell> cells;
+  WalkMojiCells(text, sizeX, spacing,
+                [&](size_t index, size_t length, long double offset, long double width, bool full) {
+                  if (index + length > text.size()) return;
+                  cells.push_back({index, length, static_cast<double>(offset),
+                                   static_cast<double>(width), full});
+                });
+  return cells;
 }
 
 void SwapDouble(double& a, double& b) { std::swap(a, b); }

@@ -6,7 +6,9 @@
 // what Jw_cad itself computes to the last bit wherever that matters.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace util {
 
@@ -52,6 +54,18 @@ double RoundDigits(int d, int mode, double x);
 // wide, a single-byte one sizeX / 2, and between characters comes the full
 // spacing after a double-byte character and half of it after a single-byte one.
 double MojiWidth(std::u16string_view text, double sizeX, double spacing);
+
+// One character of a text line as MojiWidth lays it out: where it sits in
+// the string, how far along the line it starts and how wide its cell is.
+struct MojiCell {
+  size_t index = 0;   // first UTF-16 unit of the character
+  size_t length = 1;  // 2 for a surrogate pair
+  double offset = 0;
+  double width = 0;
+  bool fullWidth = false;  // a double-byte character: its cell is sizeX wide
+};
+// The cells of `text`, in order; the last one ends at MojiWidth(text, …).
+std::vector<MojiCell> MojiLayout(std::u16string_view text, double sizeX, double spacing);
 
 void SwapDouble(double& a, double& b);
 

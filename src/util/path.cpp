@@ -174,13 +174,16 @@ bool CopyFileKeepTimes(const std::string& src, const std::string& dst) {
   return ok;
 }
 
-std::optional<std::string> MakeBranchFileName(const std::string& path) {
-  if (!NameTaken(path)) return path;
+std::string BranchFileName(const std::string& path, int n) {
   size_t dot = ExtStart(path);
   std::string stem = path.substr(0, dot == std::string::npos ? path.size() : dot);
-  std::string ext = LowerFileExt(path);
-  for (int n = 1; n <= 99999; ++n) {
-    std::string candidate = stem + "~" + std::to_string(n) + ext;
+  return stem + "~" + std::to_string(n) + LowerFileExt(path);
+}
+
+std::optional<std::string> MakeBranchFileName(const std::string& path) {
+  if (!NameTaken(path)) return path;
+  for (int n = 1; n <= kMaxBranchNumber; ++n) {
+    std::string candidate = BranchFileName(path, n);
     if (!NameTaken(candidate)) return candidate;
   }
   return std::nullopt;

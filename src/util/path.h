@@ -37,9 +37,14 @@ bool DeleteDirectory(const std::string& path);
 // times. On failure no partial target is left behind.
 bool CopyFileKeepTimes(const std::string& src, const std::string& dst);
 
+// The one rule for branch names: "<path without extension>~<n><lower-cased
+// extension>" ("dir/Plan.JWW", 2 gives "dir/Plan~2.jww"), for n >= 1.
+std::string BranchFileName(const std::string& path, int n);
+// The highest branch number any output name takes.
+constexpr int kMaxBranchNumber = 99999;
+
 // `path` when no file or folder of that name exists; else the first free
-// "<path without extension>~<n><lower-cased extension>" for n = 1..99999;
-// nullopt when all of them are taken.
+// branch name for n = 1..kMaxBranchNumber; nullopt when all are taken.
 std::optional<std::string> MakeBranchFileName(const std::string& path);
 
 }  // namespace util

@@ -205,6 +205,22 @@ int32_t StrIndexOf(std::u16string_view sub, std::u16string_view text) {
   return p == std::u16string_view::npos ? -1 : static_cast<int32_t>(p);
 }
 
+namespace {
+char16_t AsciiUpper(char16_t c) {
+  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
+}  // namespace
+
+size_t FindAsciiNoCase(std::u16string_view text, std::u16string_view marker) {
+  if (marker.size() > text.size()) return std::u16string_view::npos;
+  for (size_t i = 0; i + marker.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < marker.size() && AsciiUpper(text[i + k]) == AsciiUpper(marker[k])) ++k;
+    if (k == marker.size()) return i;
+  }
+  return std::u16string_view::npos;
+}
+
 std::u16string SubStrFrom(std::u16string_view s, int32_t start) {
   size_t from = start < 0 ? 0 : static_cast<size_t>(start);
   if (from >= s.size()) return {};

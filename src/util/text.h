@@ -22,6 +22,11 @@ std::u16string StrLower(std::u16string_view s);
 // Index of the first occurrence of `sub` in `text`, -1 when there is none
 // (an empty `sub` is never found).
 int32_t StrIndexOf(std::u16string_view sub, std::u16string_view text);
+// Index of the first occurrence of `marker` in `text` with ASCII letters
+// compared without regard to case and every other unit exactly; npos when
+// there is none. For format markers, which must be found whatever the locale
+// (StrUpper would turn "i" into "İ" under a Turkish one).
+size_t FindAsciiNoCase(std::u16string_view text, std::u16string_view marker);
 // Characters from `start` to the end; a negative start counts as 0.
 std::u16string SubStrFrom(std::u16string_view s, int32_t start);
 // At most `count` characters from `start` (a negative start counts as 0);

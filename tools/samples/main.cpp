@@ -1,7 +1,8 @@
 // brindle-samples: writes the demo plan in several versions and, on request,
-// generated drawings for benchmarks.
+// generated drawings for benchmarks. A file that exists is never replaced.
 //
 //   brindle-samples DIR [--bench N] [--sxf-bench F M P]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/i18n.h"
 #include "tools/sample_drawings.h"
 
 namespace {
@@ -16,12 +18,18 @@ namespace {
 constexpr uint32_t kSeed = 20240601;
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: brindle-samples DIR [--bench N] [--sxf-bench F M P]\n"
-               "  writes plan.jww, plan-230.jww, plan-420.jww, plan-600.jww, plan-700.jww and\n"
-               "  plan-utf16.jww into DIR; --bench N adds bench-N.jww (N entities of mixed\n"
-               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
-               "  members, placed P times in all)\n");
+  std::fputs(
+      app::Tr("usage: brindle-samples DIR [--bench N] [--sxf-bench F M P]\n"
+              "  writes plan.jww, plan-230.jww, plan-420.jww, plan-600.jww, plan-700.jww and\n"
+              "  plan-utf16.jww into DIR; --bench N adds bench-N.jww (N entities of mixed\n"
+              "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
+              "  members, placed P times in all); existing files are kept as they are\n"),
+      stderr);
+}
+
+void Kept(const std::string& path) {
+  std::fprintf(stderr, "%s\n",
+               app::TrFormat("brindle-samples: {} exists, kept as it is", {path}).c_str());
 }
 
 std::optional<int> PositiveNumber(const char* text) {
@@ -33,17 +41,25 @@ std::optional<int> PositiveNumber(const char* text) {
 
 bool Write(jww::TJwwData doc, const std::string& dir, const std::string& name) {
   const std::string path = (std::filesystem::path(dir) / name).string();
-  if (!doc.FileOut(path, 700)) {
-    std::fprintf(stderr, "brindle-samples: cannot write %s\n", path.c_str());
-    return false;
+  std::string error;
+  switch (tools::WriteNewDrawing(doc, path, 700, &error)) {
+    case tools::SampleWrite::kWritten:
+      std::printf("%s\n", path.c_str());
+      return true;
+    case tools::SampleWrite::kKept:
+      Kept(path);
+      return true;
+    case tools::SampleWrite::kFailed:
+      break;
   }
-  std::printf("%s\n", path.c_str());
-  return true;
+  std::fprintf(stderr, "%s\n", app::TrFormat("brindle-samples: {}", {error}).c_str());
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  app::InitMessages(argv[0]);
   if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     Usage();
     return 0;
@@ -80,13 +96,18 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  if (!tools::WriteSamplePlans(dir, &error)) {
-    std::fprintf(stderr, "brindle-samples: %s\n", error.c_str());
+  std::vector<std::string> kept;
+  if (!tools::WriteSamplePlans(dir, &error, &kept)) {
+    std::fprintf(stderr, "%s\n", app::TrFormat("brindle-samples: {}", {error}).c_str());
     return 1;
   }
   for (const char* name : {"plan.jww", "plan-230.jww", "plan-420.jww", "plan-600.jww",
                            "plan-700.jww", "plan-utf16.jww"}) {
-    std::printf("%s\n", (std::filesystem::path(dir) / name).string().c_str());
+    const std::string path = (std::filesystem::path(dir) / name).string();
+    if (std::find(kept.begin(), kept.end(), path) == kept.end())
+      std::printf("%s\n", path.c_str());
+    else
+      Kept(path);
   }
   if (bench && !Write(tools::MakeBenchDrawing(*bench, kSeed), dir,
                       "bench-" + std::to_string(*bench) + ".jww")) {

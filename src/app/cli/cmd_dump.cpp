@@ -31,8 +31,6 @@ int RunDump(int argc, char** argv) {
   if (!out.empty() && RefuseExisting(file, out, force)) return kExitFailed;
 
   jww::TJwwData doc;
-  ScopedImageFolder images;
-  images.Attach(doc, false);
   if (!ReadDrawing(doc, file)) return kExitFailed;
   std::string text = jww::DumpDocument(doc);
   JwwDataFree(doc);

@@ -55,16 +55,12 @@ int RunRewrite(int argc, char** argv) {
 
   jww::TJwwData doc;
   ScopedImageFolder images;
-  if (!images.ok()) {
-    Error(Tr("cannot make a working folder for the drawing's images"));
-    return kExitFailed;
-  }
-  images.Attach(doc, true);
-  if (!ReadDrawing(doc, in)) {
+  if (!ReadDrawing(doc, in, &images)) {
     JwwDataFree(doc);
     return kExitFailed;
   }
-  doc.SetFileOutOption(utf16 || (!cp932 && doc.MojiEncode) ? 32 : 0);
+  KeepSourceEncoding(doc);
+  if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
   std::string error;
   std::string written = WriteDocument(doc, out, asked != 0 ? asked : doc.Enthd.jwVer,
                                       force ? NameRule::kReplace : NameRule::kExact, &error);

@@ -17,6 +17,10 @@ constexpr std::array kCommands{
     Command{"convert", "[options] FILE…", TrNoop("explode the SXF figures into new drawings (the default)"), RunConvert, true},
     Command{"dump", "FILE", TrNoop("print a drawing as text, every field"), RunDump},
     Command{"rewrite", "IN OUT", TrNoop("write a drawing again, e.g. for an older Jw_cad"), RunRewrite},
+    Command{"info", "[--json] [--audit] FILE…", TrNoop("describe drawings and what a conversion would do with them"), RunInfo},
+#ifdef BRINDLE_HAVE_RENDER
+    Command{"draw", "FILE -o OUT", TrNoop("draw a drawing into a PNG, SVG or PDF picture"), RunDraw},
+#endif
 };
 // clang-format on
 

@@ -57,5 +57,9 @@ int ParseFailure(CLI::App& app, const CLI::ParseError& e);
 int RunConvert(int argc, char** argv);
 int RunDump(int argc, char** argv);
 int RunRewrite(int argc, char** argv);
+int RunInfo(int argc, char** argv);
+#ifdef BRINDLE_HAVE_RENDER
+int RunDraw(int argc, char** argv);
+#endif
 
 }  // namespace app::cli

@@ -8,8 +8,10 @@
 #include "app/cli/output.h"
 #include "app/cli/terminal.h"
 #include "app/i18n.h"
+#include "app/steps.h"
 #include "jww/document.h"
-#include "jww/format_version.h"
+#include "jww/sxf_plan.h"
+#include "util/encoding.h"
 #include "util/path.h"
 
 namespace app::cli {
@@ -18,29 +20,31 @@ namespace {
 struct Preview {
   bool ok = false;
   std::string error;
+  jww::SxfPlan plan;  // what the explosion would do
 };
 
 // Reads the drawing as a conversion would, without extracting its images.
 Preview ReadForPlan(jww::TJwwData& doc, const std::string& src) {
   Preview p;
-  doc.BindImageFolder.clear();
-  doc.BindImageExp = false;
-  if (util::LowerFileExt(src) != ".jww") {
+  if (util::LowerFileExt(src) != ".jww")
     p.error = Tr("not a .jww file");
-  } else if (!doc.FileCheck(src)) {
-    p.error = TrFormat("not a Jw_cad drawing of version {}, or it cannot be opened",
-                       {jww::VersionRangeText()});
-  } else if (!doc.FileIn(src)) {
-    p.error = Tr("the drawing could not be read completely");
-  } else {
-    p.ok = true;
-  }
+  else
+    p.ok = ReadDrawing(doc, src, nullptr, &p.error);
+  if (p.ok) p.plan = jww::PlanSxfExplosion(doc);
   return p;
 }
 
 void ShowText(const FileRecord& rec, const Preview& p) {
   WriteOutLine(rec.source);
   WriteOutLine(kLogArrow + rec.target);
+  for (const jww::SxfFigurePlan& f : p.plan.figures) {
+    WriteOutLine("  " + (f.group > 0
+                             ? TrFormat("{}: {} placements → layer group {}, {} copies",
+                                        {util::ToUtf8(f.name), std::to_string(f.placements),
+                                         std::to_string(f.group), std::to_string(f.copies)})
+                             : TrFormat("{} stays a block: only 15 layer groups take figures",
+                                        {util::ToUtf8(f.name)})));
+  }
   WriteOutLine("  " + (p.ok ? std::string(Tr("would be converted (dry run: nothing written)"))
                             : TrFormat("would fail: {}", {p.error})));
 }
@@ -52,6 +56,18 @@ void ShowJson(const FileRecord& rec, const Preview& p) {
   j["result"] = "dry run";
   j["ok"] = p.ok;
   if (!p.ok) j["error"] = p.error;
+  Json figures = Json::array();
+  for (const jww::SxfFigurePlan& f : p.plan.figures) {
+    Json fj;
+    fj["name"] = util::ToUtf8(f.name);
+    fj["placements"] = f.placements;
+    fj["group"] = f.group;
+    fj["copies"] = f.copies;
+    figures.push_back(std::move(fj));
+  }
+  j["figures"] = std::move(figures);
+  j["figuresLeft"] = p.plan.figuresLeft;
+  j["copies"] = p.plan.copies;
   WriteOutLine(Dump(j));
 }
 

@@ -1,16 +1,11 @@
 #include "app/cli/files.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "app/cli/output.h"
 #include "app/i18n.h"
+#include "app/steps.h"
 #include "jww/document.h"
-#include "jww/format_version.h"
 
 namespace fs = std::filesystem;
 
@@ -29,22 +24,16 @@ bool ExistsAnyKind(const std::string& path) {
 
 }  // namespace
 
-bool ReadDrawing(jww::TJwwData& doc, const std::string& file) {
+bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images) {
   std::error_code ec;
   if (fs::is_directory(file, ec)) {
     Error(TrFormat("{}: is a folder, not a drawing", {file}));
     return false;
   }
-  if (!doc.FileCheck(file)) {
-    Error(TrFormat("{}: not a Jw_cad drawing of version {}, or it cannot be opened",
-                   {file, jww::VersionRangeText()}));
-    return false;
-  }
-  if (!doc.FileIn(file)) {
-    Error(TrFormat("{}: the drawing could not be read completely", {file}));
-    return false;
-  }
-  return true;
+  std::string error;
+  if (app::ReadDrawing(doc, file, images, &error)) return true;
+  Error(file + ": " + error);
+  return false;
 }
 
 bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
@@ -60,29 +49,10 @@ bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
 }
 
 std::string WriteText(const std::string& path, const std::string& text, bool force) {
-  std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  {
-    errno = 0;
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::string why = std::strerror(errno != 0 ? errno : EIO);
-      std::error_code ec;
-      fs::remove(tmp, ec);
-      return why;
-    }
-  }
-  std::error_code ec;
-  if (force) {
-    fs::rename(tmp, path, ec);
-  } else {
-    // A hard link never replaces a file that appeared meanwhile.
-    fs::create_hard_link(tmp, path, ec);
-    std::error_code ignored;
-    fs::remove(tmp, ignored);
-  }
-  return ec ? std::strerror(ec.value()) : std::string();
+  std::string error;
+  if (!SaveText(path, text, force ? NameRule::kReplace : NameRule::kExact, &error).empty())
+    return {};
+  return error.empty() ? std::string(Tr("the file could not be written")) : error;
 }
 
 }  // namespace app::cli

@@ -1,0 +1,89 @@
+// brindle info FILE…: what a drawing holds and what a conversion would do
+// with it, as aligned text or as JSON (one object per line and file), and
+// with --audit what the reading repaired or found wrong.
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+#include "app/cli/files.h"
+#include "app/convert.h"
+#include "app/i18n.h"
+#include "app/info.h"
+#include "jww/document.h"
+
+namespace app::cli {
+
+namespace {
+
+struct InfoArgs {
+  std::vector<std::string> files;
+  bool json = false;
+  bool audit = false;
+  bool failOnIssues = false;
+};
+
+// Everything printed goes through here, so that a full disk or a closed pipe
+// is noticed instead of reported as success.
+bool Emit(const std::string& text) {
+  if (text.empty()) return true;
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+}
+
+}  // namespace
+
+int RunInfo(int argc, char** argv) {
+  CLI::App app{Tr("Describes drawings: sheet, extents, counts, layers, blocks, SXF figures."),
+               "brindle info"};
+  InfoArgs a;
+  app.add_option("FILE", a.files, Tr("drawings to describe (.jww)"))->required();
+  app.add_flag("--json", a.json, Tr("one JSON object per file and line"));
+  app.add_flag("--audit", a.audit, Tr("list what was repaired or looks wrong"));
+  app.add_flag("--fail-on-issues", a.failOnIssues,
+               Tr("exit with status 1 when the audit finds anything (implies --audit)"));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return ParseFailure(app, e);
+  }
+  if (a.failOnIssues) a.audit = true;
+
+  int rc = kExitOk;
+  bool first = true;
+  for (const std::string& file : a.files) {
+    jww::TJwwData doc;
+    ScopedImageFolder images;
+    images.Attach(doc, false);
+    if (!ReadDrawing(doc, file)) {
+      rc = kExitFailed;
+      continue;
+    }
+    const DrawingInfo info = DescribeDrawing(doc, file, a.audit);
+    JwwDataFree(doc);
+    std::string text;
+    if (a.json) {
+      text = InfoJson(info).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+             "\n";
+    } else {
+      text = (first ? "" : "\n") + InfoText(info);
+    }
+    first = false;
+    if (!Emit(text)) break;
+    if (a.failOnIssues && !info.findings.empty()) rc = kExitFailed;
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    const int err = errno;
+    std::clearerr(stdout);
+    std::cerr << "brindle: "
+              << TrFormat("the output could not be written: {}", {std::strerror(err)}) << "\n";
+    return kExitFailed;
+  }
+  return rc;
+}
+
+}  // namespace app::cli

@@ -1,0 +1,53 @@
+// brindle-gui: the window of Brindle. Drawings dropped on it, chosen through
+// its link or named on the command line are converted like `brindle` does,
+// with the same settings file.
+#include <QApplication>
+#include <QFile>
+#include <clocale>
+#include <filesystem>
+
+#include "app/gui/form1.h"
+#include "app/i18n.h"
+#include "app/settings.h"
+#include "app/xdg.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  // Qt takes the whole locale from the environment; numbers the program
+  // computes with stay those of "C", as they are in brindle.
+  std::setlocale(LC_NUMERIC, "C");
+  app::InitMessages(argv[0]);
+  QApplication::setApplicationName("Brindle");
+
+  // Whatever Qt did not take for itself is a file to convert, but for
+  // "--settings FILE" (as brindle has it) and "--" before names that start
+  // with dashes.
+  app::gui::TForm1::Options options;
+  std::string settingsFile;
+  const QStringList args = QApplication::arguments();
+  bool names = false;
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    if (!names && args[i] == "--") {
+      names = true;
+    } else if (!names && args[i] == "--settings" && i + 1 < args.size()) {
+      settingsFile = QFile::encodeName(args[++i]).toStdString();
+    } else if (!names && args[i].startsWith("--settings=")) {
+      settingsFile = QFile::encodeName(args[i].mid(11)).toStdString();
+    } else {
+      options.files << args[i];
+    }
+  }
+
+  // The same settings file as brindle's: named after the command line
+  // program that sits in the same folder.
+  namespace fs = std::filesystem;
+  const std::string exe = app::ExecutablePath();
+  const std::string sibling =
+      exe.empty() ? std::string() : (fs::path(exe).parent_path() / "brindle").string();
+  options.settingsPath = app::SettingsFilePath(sibling, settingsFile);
+  options.imageFolder = (fs::path(options.settingsPath).parent_path() / "TEMP").string() + "/";
+
+  app::gui::TForm1 form(options);
+  form.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,591 @@
+#include "render/frontend.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <set>
+
+#include "jww/extents.h"
+#include "jww/queries.h"
+#include "jww/walk.h"
+#include "util/encoding.h"
+#include "util/text.h"
+
+namespace render {
+
+namespace {
+
+using jww::DrawAttrStore;
+using jww::TEntJwwAttr;
+using jww::TJwwData;
+
+constexpr double kPi = std::numbers::pi;
+constexpr uint32_t kLightBackground = 0xFFFFFFFF;
+constexpr uint32_t kDarkBackground = 0xFF000000;
+constexpr uint32_t kLightFrame = 0xFF9A9A9A;
+constexpr uint32_t kDarkFrame = 0xFF5A5A5A;
+// Pen 9 is the drawing's auxiliary colour, which the drawing does not hand
+// over; it is drawn grey as Jw_cad shows it.
+constexpr uint32_t kAuxiliaryColor = 0xFF808080;
+constexpr std::string_view kGothic = "IPAGothic";
+constexpr std::string_view kMincho = "IPAMincho";
+constexpr std::u16string_view kImagePrefix = u"^@BM";
+constexpr std::u16string_view kTempFolderMark = u"%temp%";
+
+// Strokes never get thinner than a pixel, so that a whole sheet stays legible.
+constexpr double kMinStrokePx = 1.0;
+// A dash pattern shorter than this repeats too finely to see: drawn solid.
+constexpr double kMinDashPeriodPx = 2.5;
+// Flattening: the chord of an arc strays at most this far from the curve.
+constexpr double kArcTolerancePx = 0.2;
+// Glyphs whose box is smaller than this are not drawn.
+constexpr double kMinGlyphPx = 0.8;
+constexpr double kCullMarginPx = 4;
+
+DPoint Dir(double radians) { return {std::cos(radians), std::sin(radians)}; }
+DPoint operator+(DPoint a, DPoint b) { return {a.x + b.x, a.y + b.y}; }
+DPoint operator-(DPoint a, DPoint b) { return {a.x - b.x, a.y - b.y}; }
+DPoint operator*(double k, DPoint a) { return {k * a.x, k * a.y}; }
+
+// World point (drawing units, in the coordinates of the entity's record) to
+// device pixels for one entity: its placement, its layer group's scale and
+// the viewport, composed into one affine map; sheet-sized vectors (text and
+// image sizes, millimetres on the sheet) go through the placement's linear
+// part and the viewport only.
+struct DeviceMap {
+  double a, b, c, d, e, f;  // world → device
+  double la, lb, lc, ld;    // sheet vector → device vector
+
+  DeviceMap(const util::Affine& t, double scale, const Viewport& v) {
+    const double k = v.pxPerMm;
+    la = k * t.m11;
+    lb = k * t.m12;
+    lc = -k * t.m21;
+    ld = -k * t.m22;
+    a = la * scale;
+    b = lb * scale;
+    c = lc * scale;
+    d = ld * scale;
+    e = k * (scale * t.tx - v.left);
+    f = k * (v.top - scale * t.ty);
+  }
+  DPoint Point(double x, double y) const { return {a * x + b * y + e, c * x + d * y + f}; }
+  DPoint Point(DPoint p) const { return Point(p.x, p.y); }
+  DPoint Vector(DPoint s) const { return {la * s.x + lb * s.y, lc * s.x + ld * s.y}; }
+  // Largest stretch of a world length, in pixels (an upper bound).
+  double Stretch() const { return std::sqrt(a * a + b * b + c * c + d * d); }
+  // The device map turns y over, so a placement that keeps orientation has a
+  // negative determinant here.
+  bool Mirrors() const { return la * ld - lb * lc > 0; }
+};
+
+int LineTypeSlot(int style) {
+  if (style >= 2 && style <= 9) return style - 1;     // basic line types
+  if (style >= 11 && style <= 19) return style - 2;   // random and double-length lines
+  if (style >= 31 && style <= 62) return style - 13;  // SXF line types 1..32
+  return 0;
+}
+
+// Dash list (+drawn / −gap) as a back end takes it: alternating, starting
+// with a drawn length, and where in it the line begins.
+void NormalizeDashes(const std::vector<double>& segments, double scale, Stroke& s) {
+  std::vector<double> runs;  // signed, adjacent signs differ
+  for (double seg : segments) {
+    if (seg == 0 || !std::isfinite(seg)) continue;
+    if (!runs.empty() && (runs.back() > 0) == (seg > 0))
+      runs.back() += seg;
+    else
+      runs.push_back(seg);
+  }
+  bool anyGap = std::any_of(runs.begin(), runs.end(), [](double r) { return r < 0; });
+  if (!anyGap) return;  // solid
+  double offset = 0;
+  // The pattern repeats: a last run of the first run's sign joins it.
+  if (runs.size() > 1 && (runs.front() > 0) == (runs.back() > 0)) {
+    offset = std::fabs(runs.back());
+    runs.front() += runs.back();
+    runs.pop_back();
+  }
+  double total = 0;
+  for (double r : runs) total += std::fabs(r);
+  if (runs.front() < 0) {
+    // Begin with the drawn run that follows: the line starts |gap| before it.
+    const double gap = runs.front();
+    runs.erase(runs.begin());
+    runs.push_back(gap);
+    offset = std::fmod(offset + total - std::fabs(gap), total);
+  }
+  if (total * scale < kMinDashPeriodPx) return;
+  s.dashPx.clear();
+  for (double r : runs) s.dashPx.push_back(std::fabs(r) * scale);
+  s.dashOffsetPx = offset * scale;
+}
+
+bool Near(uint32_t c, uint32_t bg) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int a = static_cast<int>((c >> shift) & 0xFF), b = static_cast<int>((bg >> shift) & 0xFF);
+    if (std::abs(a - b) > 0x30) return false;
+  }
+  return true;
+}
+
+std::string_view FamilyOf(const std::u16string& fontName) {
+  if (fontName.find(u"明朝") != std::u16string::npos ||
+      util::StrLower(fontName).find(u"mincho") != std::u16string::npos)
+    return kMincho;
+  return kGothic;
+}
+
+// Liang–Barsky: the part of a → b inside the box, as parameters t0 ≤ t1.
+bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, double maxY, double& t0,
+                 double& t1) {
+  t0 = 0;
+  t1 = 1;
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - minX, maxX - a.x, a.y - minY, maxY - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double r = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, r);
+    else
+      t1 = std::min(t1, r);
+    if (t0 > t1) return false;
+  }
+  return true;
+}
+
+class Painter final : public jww::EntityVisitor {
+ public:
+  Painter(const TJwwData& doc, const RenderOptions& o, const DrawAttrStore& colors,
+          const DrawAttrStore& print, Backend& backend, const Viewport& view)
+      : doc_(doc),
+        o_(o),
+        colors_(colors),
+        print_(print),
+        out_(backend),
+        view_(view),
+        background_(BackgroundOf(o)),
+        foreground_(o.dark ? 0xFFFFFFFF : 0xFF000000) {
+    minX_ = -kCullMarginPx;
+    minY_ = -kCullMarginPx;
+    maxX_ = view.width + kCullMarginPx;
+    maxY_ = view.height + kCullMarginPx;
+  }
+
+  PaintStats stats;
+
+  void Visit(const jww::PlacedEntity& e) override {
+    const int slot = std::min<int>(e.gLayer, 15) * 16 + std::min<int>(e.layer, 15);
+    const DrawAttrStore::Layer& layer = colors_.layer(slot);
+    if (!o_.allGroups && layer.state == DrawAttrStore::kLayerHidden) {
+      if (e.kind != jww::kBlock) ++stats.hidden;
+      return;
+    }
+    static const util::Affine kIdentity;
+    const DeviceMap m(e.placement != nullptr ? *e.placement : kIdentity, layer.scale, view_);
+    if (auto* r = e.Get<jww::TEntJwwLine>()) Line(*r, m);
+    if (auto* r = e.Get<jww::TEntJwwEnko>()) Enko(*r, m);
+    if (auto* r = e.Get<jww::TEntJwwTen>()) Ten(*r, m);
+    if (auto* r = e.Get<jww::TEntJwwMoji>()) DrawText(*r, m);
+    if (auto* r = e.Get<jww::TEntJwwSunpo>()) Sunpo(*r, m);
+    if (auto* r = e.Get<jww::TEntJwwSolid>()) Solid(*r, m);
+  }
+
+ private:
+  void Line(const jww::TEntJwwLine& e, const DeviceMap& m) {
+    DrawSegment(m.Point(e.start_x, e.start_y), m.Point(e.end_x, e.end_y), StrokeOf(e.att));
+  }
+
+  void Enko(const jww::TEntJwwEnko& e, const DeviceMap& m) {
+    const bool full = e.bZenEnFlg != 0;
+    const double start = full ? 0 : e.radKaishiKaku;
+    const double sweep = full ? 2 * kPi : e.radEnkoKaku;
+    if (!ArcPoints(m, {e.start_x, e.start_y}, e.dHankei, e.dHankei * e.dHenpeiRitsu,
+                   e.radKatamukiKaku, start, sweep, pts_))
+      return;
+    Emit(pts_, full, StrokeOf(e.att));
+  }
+
+  void Ten(const jww::TEntJwwTen& e, const DeviceMap& m) {
+    if (e.bKariten != 0 && !o_.temporaryPoints) return;
+    DrawDot(m.Point(e.start_x, e.start_y), e.att);
+  }
+
+  void Sunpo(const jww::TEntJwwSunpo& e, const DeviceMap& m) {
+    auto line = [&](const jww::TEntJwwLine& l) {
+      DrawSegment(m.Point(l.start_x, l.start_y), m.Point(l.end_x, l.end_y), StrokeOf(l.att));
+    };
+    line(e.Sen);
+    if (e.bSxfMode != 0) {
+      line(e.Ho1);
+      line(e.Ho2);
+      DrawDot(m.Point(e.Te1.start_x, e.Te1.start_y), e.Te1.att);
+      DrawDot(m.Point(e.Te2.start_x, e.Te2.start_y), e.Te2.att);
+    }
+    DrawText(e.Moji, m);
+  }
+
+  void Solid(const jww::TEntJwwSolid& e, const DeviceMap& m) {
+    const uint32_t color =
+        e.att.nPenColor == 10
+            ? Visible(0xFF000000u | static_cast<uint32_t>(util::ColorRefToArgb(
+                                        static_cast<int32_t>(e.Color & 0xFFFFFF))))
+            : ColorOf(e.att);
+    pts_.clear();
+    if (e.att.nPenStyle < 101) {
+      pts_ = {m.Point(e.start_x, e.start_y), m.Point(e.end_x, e.end_y),
+              m.Point(e.DPoint2_x, e.DPoint2_y), m.Point(e.DPoint3_x, e.DPoint3_y)};
+      if (Outside(pts_)) return;
+    } else if (!ArcSolidOutline(e, m)) {
+      return;
+    }
+    out_.FillPolygon(pts_, color);
+    ++stats.primitives;
+  }
+
+  uint32_t Visible(uint32_t argb) const { return Near(argb, background_) ? foreground_ : argb; }
+
+  uint32_t ColorOf(const TEntJwwAttr& a) const {
+    const int n = a.nPenColor;
+    if (n == 9) return kAuxiliaryColor;
+    if (!DrawAttrStore::IsPenNumber(n)) return foreground_;
+    return Visible(colors_.pen(n).argb);
+  }
+
+  double WidthMmOf(const TEntJwwAttr& a) const {
+    if (a.nPenWidth > 0) return a.nPenWidth / 100.0;
+    return DrawAttrStore::IsPenNumber(a.nPenColor) ? print_.pen(a.nPenColor).widthMm : 0;
+  }
+
+  Stroke StrokeOf(const TEntJwwAttr& a) const {
+    Stroke s;
+    s.argb = ColorOf(a);
+    s.widthPx = std::max(kMinStrokePx, WidthMmOf(a) * view_.pxPerMm);
+    const int slot = LineTypeSlot(a.nPenStyle);
+    if (slot > 0) NormalizeDashes(print_.lineType(slot).segments, view_.pxPerMm, s);
+    return s;
+  }
+
+  bool Outside(double x0, double y0, double x1, double y1) {
+    if (x1 < minX_ || x0 > maxX_ || y1 < minY_ || y0 > maxY_) {
+      ++stats.culled;
+      return true;
+    }
+    return false;
+  }
+
+  bool Outside(const std::vector<DPoint>& pts) {
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const DPoint& q : pts) {
+      x0 = std::min(x0, q.x);
+      y0 = std::min(y0, q.y);
+      x1 = std::max(x1, q.x);
+      y1 = std::max(y1, q.y);
+    }
+    return !(x0 <= x1) || Outside(x0, y0, x1, y1);  // NaN counts as outside
+  }
+
+  void Emit(const std::vector<DPoint>& pts, bool closed, const Stroke& s) {
+    out_.Polyline(pts, closed, s);
+    ++stats.primitives;
+  }
+
+  void DrawSegment(DPoint a, DPoint b, Stroke s) {
+    if (Outside(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)))
+      return;
+    if (!std::isfinite(a.x + a.y + b.x + b.y)) return;
+    // Far ends are cut to the view, which keeps the rasteriser's fixed-point
+    // range; the dash pattern starts where the cut line does.
+    double t0 = 0, t1 = 1;
+    if (!ClipSegment(a, b, minX_, minY_, maxX_, maxY_, t0, t1)) {
+      ++stats.culled;
+      return;
+    }
+    if (t0 > 0 || t1 < 1) {
+      const DPoint d = b - a;
+      if (!s.dashPx.empty()) {
+        double period = 0;
+        for (double v : s.dashPx) period += v;
+        s.dashOffsetPx = std::fmod(s.dashOffsetPx + t0 * std::hypot(d.x, d.y), period);
+      }
+      b = a + t1 * d;
+      a = a + t0 * d;
+    }
+    seg_[0] = a;
+    seg_[1] = b;
+    out_.Polyline(seg_, false, s);
+    ++stats.primitives;
+  }
+
+  void DrawDot(DPoint c, const TEntJwwAttr& a) {
+    const double mm =
+        DrawAttrStore::IsPenNumber(a.nPenColor) ? print_.pen(a.nPenColor).pointRadius : 0;
+    const double r = std::max(0.75, mm * view_.pxPerMm);
+    if (Outside(c.x - r, c.y - r, c.x + r, c.y + r)) return;
+    pts_.clear();
+    for (int i = 0; i < 12; ++i) pts_.push_back(c + r * Dir(i * kPi / 6));
+    out_.FillPolygon(pts_, ColorOf(a));
+    ++stats.primitives;
+  }
+
+  // Points of the elliptic arc (radii r and rb, tilt, from `start` through
+  // `sweep`) in device pixels; false when it lies outside the view.
+  bool ArcPoints(const DeviceMap& m, DPoint centre, double r, double rb, double tilt, double start,
+                 double sweep, std::vector<DPoint>& out, bool append = false) {
+    const DPoint c = m.Point(centre);
+    const double reach = std::max(std::fabs(r), std::fabs(rb)) * m.Stretch();
+    if (!std::isfinite(reach + c.x + c.y + start + sweep + tilt)) return false;
+    if (!append && Outside(c.x - reach, c.y - reach, c.x + reach, c.y + reach)) return false;
+    const double step =
+        reach > kArcTolerancePx ? 2 * std::acos(1 - kArcTolerancePx / reach) : kPi / 2;
+    const int n = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / step)), 4, 4096);
+    if (!append) out.clear();
+    const double ct = std::cos(tilt), st = std::sin(tilt);
+    for (int i = 0; i <= n; ++i) {
+      const double th = start + sweep * i / n;
+      const double u = r * std::cos(th), v = rb * std::sin(th);
+      out.push_back(m.Point(centre.x + ct * u - st * v, centre.y + st * u + ct * v));
+    }
+    return true;
+  }
+
+  // The outline of an arc solid: a sector, a segment, a whole ellipse, a
+  // ring piece, or the piece between an arc and its two end tangents.
+  bool ArcSolidOutline(const jww::TEntJwwSolid& s, const DeviceMap& m) {
+    const DPoint c{s.start_x, s.start_y};
+    const double r = s.end_x, flat = s.end_y, tilt = s.DPoint2_x;
+    const double start = s.DPoint2_y, sweep = s.DPoint3_x, kind = s.DPoint3_y;
+    const int style = s.att.nPenStyle;
+    const bool whole = (style == 101 || style == 111) && std::fabs(kind - 100) <= 1e-12;
+    if (style == 105 || style == 106) {
+      // A ring piece: the outer arc out, the inner one (radius `kind`) back.
+      if (!ArcPoints(m, c, r, r * flat, tilt, start, sweep, pts_)) return false;
+      ArcPoints(m, c, kind, kind * flat, tilt, start + sweep, -sweep, pts_, true);
+      return true;
+    }
+    if (!ArcPoints(m, c, r, r * flat, tilt, whole ? 0 : start, whole ? 2 * kPi : sweep, pts_))
+      return false;
+    if (whole) return true;
+    if (style == 101 && std::fabs(kind) <= 1e-12) {
+      pts_.push_back(m.Point(c));  // sector
+    } else if (style == 101 && std::fabs(kind + 1) <= 1e-12) {
+      pts_.push_back(
+          m.Point(jww::GetEnkoTangentCross(c.x, c.y, r, flat, start, sweep, tilt).cross));
+    }
+    return true;  // otherwise the chord closes it
+  }
+
+  // A text line character by character, as MojiWidth lays it out: each
+  // character in an em box of the text's width and height, upright in the
+  // text's direction. A placement that mirrors turns the text instead (its
+  // end becomes its start), as the conversion does.
+  void DrawText(const jww::TEntJwwMoji& t, const DeviceMap& m) {
+    if (t.str.starts_with(kImagePrefix) && t.str.find(u',') != std::u16string::npos) {
+      DrawImageText(t, m);
+      return;
+    }
+    if (t.str.empty()) return;
+    const bool vertical = (t.att.sFlg & 0x20) != 0;
+    const double angle = t.degKakudo * kPi / 180;
+    const DPoint along = Dir(angle), across = Dir(angle + kPi / 2);
+    const double sx = t.dSizeX, sy = t.dSizeY, gap = t.dKankaku;
+    if (!std::isfinite(sx + sy + gap + angle)) return;
+
+    // Character boxes along the line: offset and length of each.
+    cells_.clear();
+    if (vertical) {
+      size_t i = 0, k = 0;
+      while (i < t.str.size()) {
+        const size_t len =
+            (t.str[i] >= 0xD800 && t.str[i] <= 0xDBFF && i + 1 < t.str.size()) ? 2 : 1;
+        cells_.push_back({i, len, k * (sy + gap), sy, true});
+        i += len;
+        ++k;
+      }
+    } else {
+      cells_ = util::MojiLayout(t.str, sx, gap);
+    }
+    if (cells_.empty()) return;
+    const double length = cells_.back().offset + cells_.back().width;
+
+    DPoint origin = m.Point(t.start_x, t.start_y);
+    DPoint dAlong = m.Vector(along);  // device vector of 1 mm along the line
+    const DPoint dAcross = m.Vector(across);
+    if (m.Mirrors()) {
+      origin = origin + length * dAlong;
+      dAlong = -1.0 * dAlong;
+    }
+    const double reach =
+        (length + sx + sy) * (std::hypot(dAlong.x, dAlong.y) + std::hypot(dAcross.x, dAcross.y));
+    if (Outside(origin.x - reach, origin.y - reach, origin.x + reach, origin.y + reach)) return;
+
+    Glyph g;
+    g.family = FamilyOf(t.strFontName);
+    g.argb = ColorOf(t.att);
+    const DPoint emX = vertical ? sx * dAcross : sx * dAlong;
+    const DPoint emY = vertical ? -sy * dAlong : sy * dAcross;
+    if (std::hypot(emY.x, emY.y) < kMinGlyphPx) return;
+    g.xAxis = emX;
+    g.yAxis = emY;
+    for (const util::MojiCell& c : cells_) {
+      const char16_t ch = t.str[c.index];
+      if (ch == u' ' || ch == u'\u3000' || ch < 0x20) continue;
+      g.text = std::u16string_view(t.str).substr(c.index, c.length);
+      // A vertical character's box hangs below its place on the line.
+      g.origin = vertical ? origin + (c.offset + sy) * dAlong : origin + c.offset * dAlong;
+      out_.DrawGlyph(g);
+      ++stats.primitives;
+    }
+  }
+
+  std::string ImagePath(const std::u16string& name) const {
+    namespace fs = std::filesystem;
+    if (name.size() >= kTempFolderMark.size() &&
+        util::StrLower(name.substr(0, kTempFolderMark.size())) == kTempFolderMark) {
+      return doc_.BindImageFolder + util::ToUtf8(name.substr(kTempFolderMark.size()));
+    }
+    std::string path = util::ToUtf8(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec)) return path;
+    // A link written on another machine: look beside the drawing.
+    if (!o_.drawingFolder.empty()) {
+      return (fs::path(o_.drawingFolder) / fs::path(path).filename()).string();
+    }
+    return path;
+  }
+
+  void DrawImageText(const jww::TEntJwwMoji& t, const DeviceMap& m) {
+    jww::TImageMojiInfo info;
+    jww::GetImageMojiInfo(t.str, info);
+    if (info.fileName.empty() || !(info.d1 > 0) || !(info.d2 > 0)) return;
+    const double rotation = info.d6 * kPi / 180;
+    ImagePlacement img;
+    img.origin = m.Point(t.start_x, t.start_y);
+    img.xAxis = m.Vector(info.d1 * Dir(rotation));
+    img.yAxis = m.Vector(info.d2 * Dir(rotation + kPi / 2));
+    if (m.Mirrors()) {
+      img.origin = img.origin + img.xAxis;
+      img.xAxis = -1.0 * img.xAxis;
+    }
+    pts_ = {img.origin, img.origin + img.xAxis, img.origin + img.xAxis + img.yAxis,
+            img.origin + img.yAxis};
+    if (Outside(pts_)) return;
+    img.path = ImagePath(info.fileName);
+    if (out_.DrawImage(img)) ++stats.primitives;
+  }
+
+  const TJwwData& doc_;
+  const RenderOptions& o_;
+  const DrawAttrStore& colors_;
+  const DrawAttrStore& print_;
+  Backend& out_;
+  const Viewport& view_;
+  uint32_t background_, foreground_;
+  double minX_, minY_, maxX_, maxY_;
+  std::vector<DPoint> pts_;  // scratch, reused
+  std::array<DPoint, 2> seg_{};
+  std::vector<util::MojiCell> cells_;
+};
+
+}  // namespace
+
+Viewport Viewport::Covering(const SheetBox& box, double pxPerMm) {
+  Viewport v;
+  v.pxPerMm = pxPerMm;
+  v.left = box.minX;
+  v.top = box.maxY;
+  v.width = std::max(1, static_cast<int>(std::ceil(box.width() * pxPerMm)));
+  v.height = std::max(1, static_cast<int>(std::ceil(box.height() * pxPerMm)));
+  return v;
+}
+
+void Viewport::ZoomAt(DPoint at, double factor) {
+  if (!(factor > 0) || !std::isfinite(factor)) return;
+  const DPoint fixed = ToSheet(at);
+  pxPerMm = std::clamp(pxPerMm * factor, 1e-6, 1e6);
+  left = fixed.x - at.x / pxPerMm;
+  top = fixed.y + at.y / pxPerMm;
+}
+
+void Viewport::PanBy(double dxPx, double dyPx) {
+  left -= dxPx / pxPerMm;
+  top += dyPx / pxPerMm;
+}
+
+SheetBox SheetOf(const TJwwData& doc) {
+  const jww::PaperSize size = jww::GetPaperSize(doc);
+  return {-size.px / 2, -size.py / 2, size.px / 2, size.py / 2};
+}
+
+SheetBox DrawingBox(const TJwwData& doc, const RenderOptions& options) {
+  const SheetBox sheet = SheetOf(doc);
+  const jww::MinMaxBox ext = jww::MeasureExtents(doc);
+  if (!ext.seeded) return sheet;
+  SheetBox box = sheet;
+  bool first = options.fitToContents;
+  DrawAttrStore store;
+  doc.SetGAttLayer(store);
+  std::set<double> scales;
+  for (int g = 0; g < 16; ++g) {
+    bool shown = options.allGroups;
+    for (int l = 0; l < 16 && !shown; ++l)
+      shown = store.layer(g * 16 + l).state != DrawAttrStore::kLayerHidden;
+    if (shown) scales.insert(store.layer(g * 16).scale);
+  }
+  for (double s : scales) {
+    if (first) {
+      box = {ext.minX * s, ext.minY * s, ext.maxX * s, ext.maxY * s};
+      first = false;
+    }
+    box.minX = std::min(box.minX, ext.minX * s);
+    box.minY = std::min(box.minY, ext.minY * s);
+    box.maxX = std::max(box.maxX, ext.maxX * s);
+    box.maxY = std::max(box.maxY, ext.maxY * s);
+  }
+  // A little room around, so that strokes on the edge stay whole.
+  if (!(box.width() > 0) || !(box.height() > 0)) box = sheet;
+  const double margin = (options.fitToContents ? 0.03 : 0.01) * std::max(box.width(), box.height());
+  return {box.minX - margin, box.minY - margin, box.maxX + margin, box.maxY + margin};
+}
+
+uint32_t BackgroundOf(const RenderOptions& options) {
+  return options.dark ? kDarkBackground : kLightBackground;
+}
+
+Frontend::Frontend(const TJwwData& doc, RenderOptions options)
+    : doc_(doc), options_(std::move(options)) {
+  doc.FileColorSet(store_);
+  doc.SetGAttLayer(store_);
+  printStore_.setColorMode(DrawAttrStore::OutputMode::kPrinter);
+  printStore_.setLineTypeMode(DrawAttrStore::OutputMode::kPrinter);
+  doc.FileColorSet(printStore_);
+  doc.FileLtypeSet(printStore_);
+}
+
+PaintStats Frontend::Paint(Backend& backend, const Viewport& view) const {
+  const uint32_t background = BackgroundOf(options_);
+  backend.Begin(view.width, view.height, background);
+  Painter painter(doc_, options_, store_, printStore_, backend, view);
+  if (options_.sheetFrame) {
+    const SheetBox s = SheetOf(doc_);
+    const std::array<DPoint, 4> frame{
+        view.ToDevice({s.minX, s.minY}), view.ToDevice({s.maxX, s.minY}),
+        view.ToDevice({s.maxX, s.maxY}), view.ToDevice({s.minX, s.maxY})};
+    Stroke st;
+    st.argb = options_.dark ? kDarkFrame : kLightFrame;
+    backend.Polyline(frame, true, st);
+  }
+  jww::WalkPlacedDrawing(doc_, painter);
+  backend.End();
+  return painter.stats;
+}
+
+}  // namespace render

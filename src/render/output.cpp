@@ -1,0 +1,140 @@
+#include "render/output.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "jww/output_file.h"
+#include "render/painter_backend.h"
+
+namespace render {
+
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+constexpr double kDefaultDpi = 150;
+// A picture larger than this on either side is refused: it would not fit
+// in memory as an image.
+constexpr double kMaxSidePx = 32768;
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return ext;
+}
+
+PaintStats PaintInto(QPainter& painter, const jww::TJwwData& doc, const RenderOptions& options,
+                     const Viewport& view) {
+  PainterBackend backend(painter);
+  return Frontend(doc, options).Paint(backend, view);
+}
+
+}  // namespace
+
+std::optional<Format> FormatOfPath(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  if (ext == ".png") return Format::kPng;
+  if (ext == ".svg") return Format::kSvg;
+  if (ext == ".pdf") return Format::kPdf;
+  return std::nullopt;
+}
+
+double PxPerMmFor(const SheetBox& box, const PictureSize& size) {
+  if (size.widthPx > 0 && box.width() > 0) return size.widthPx / box.width();
+  return (size.dpi > 0 ? size.dpi : kDefaultDpi) / kMmPerInch;
+}
+
+QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view) {
+  QImage image(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;
+  QPainter painter(&image);
+  PaintInto(painter, doc, options, view);
+  painter.end();
+  return image;
+}
+
+QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
+                       const PictureSize& size, PaintStats* stats) {
+  const SheetBox box = DrawingBox(doc, options);
+  const double k = PxPerMmFor(box, size);
+  const Viewport view = Viewport::Covering(box, k);
+  if (view.width > kMaxSidePx || view.height > kMaxSidePx) return {};
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  PaintStats s;
+  switch (format) {
+    case Format::kPng: {
+      QImage image = RenderImage(doc, options, view);
+      if (image.isNull()) return {};
+      image.setDotsPerMeterX(static_cast<int>(std::lround(k * 1000)));
+      image.setDotsPerMeterY(static_cast<int>(std::lround(k * 1000)));
+      if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) return {};
+      break;
+    }
+    case Format::kSvg: {
+      QSvgGenerator svg;
+      svg.setOutputDevice(&buffer);
+      svg.setSize(QSize(view.width, view.height));
+      svg.setViewBox(QRectF(0, 0, view.width, view.height));
+      svg.setResolution(static_cast<int>(std::lround(k * kMmPerInch)));
+      svg.setTitle(QStringLiteral("Jw_cad drawing"));
+      QPainter painter;
+      if (!painter.begin(&svg)) return {};
+      s = PaintInto(painter, doc, options, view);
+      painter.end();
+      break;
+    }
+    case Format::kPdf: {
+      QPdfWriter pdf(&buffer);
+      pdf.setCreator(QStringLiteral("brindle"));
+      // One page the size of the drawing's box, the painter's unit a pixel.
+      pdf.setPageLayout(
+          QPageLayout(QPageSize(QSizeF(box.width(), box.height()), QPageSize::Millimeter),
+                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+      pdf.setResolution(static_cast<int>(std::lround(k * kMmPerInch)));
+      QPainter painter;
+      if (!painter.begin(&pdf)) return {};
+      // The page's own resolution is whole dots per inch: scale the rest.
+      const double scale = pdf.resolution() / (k * kMmPerInch);
+      painter.scale(scale, scale);
+      s = PaintInto(painter, doc, options, view);
+      painter.end();
+      break;
+    }
+  }
+  if (stats != nullptr) *stats = s;
+  return bytes;
+}
+
+bool WritePictureFile(const QByteArray& bytes, const std::string& path, bool replace,
+                      std::string* error) {
+  std::filesystem::path target(path);
+  std::string folder = target.parent_path().string();
+  if (folder.empty()) folder = ".";
+  jww::OutputFile file(folder, !replace);
+  if (!file.Open(error)) return false;
+  if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file.stream()) !=
+          static_cast<size_t>(bytes.size()) ||
+      !file.Flush()) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  const int rc = replace ? file.Replace(path) : file.Claim(path);
+  if (rc != 0) {
+    if (error) *error = std::strerror(rc);
+    return false;
+  }
+  return file.Close();
+}
+
+}  // namespace render

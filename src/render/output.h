@@ -1,0 +1,45 @@
+// Pictures of a drawing as files: PNG through QImage, SVG through
+// QSvgGenerator and PDF through QPdfWriter, all painted by the one QPainter
+// back end. Needs a QGuiApplication (the fonts); the offscreen platform is
+// enough.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+#include <string>
+
+#include "jww/document.h"
+#include "render/frontend.h"
+
+namespace render {
+
+enum class Format { kPng, kSvg, kPdf };
+
+// The format named by the file's extension (".png", ".svg", ".pdf", any
+// case), or nullopt.
+std::optional<Format> FormatOfPath(const std::string& path);
+
+// How big the picture is: a width in pixels, or a resolution; the other
+// follows from the drawing's box. With neither, 150 dpi.
+struct PictureSize {
+  int widthPx = 0;
+  double dpi = 0;
+};
+
+// Pixels per millimetre for `box` at `size`.
+double PxPerMmFor(const SheetBox& box, const PictureSize& size);
+
+QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view);
+
+// The whole drawing (DrawingBox) as the bytes of a file of `format`.
+// Empty when the picture could not be made.
+QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
+                       const PictureSize& size, PaintStats* stats = nullptr);
+
+// Writes `bytes` as `path`: complete or not at all, and an existing file is
+// kept unless `replace`. False with `error` set on failure.
+bool WritePictureFile(const QByteArray& bytes, const std::string& path, bool replace,
+                      std::string* error);
+
+}  // namespace render

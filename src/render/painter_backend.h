@@ -1,0 +1,44 @@
+// The one back end: Qt's QPainter, which paints the same primitives into a
+// QImage (PNG), a QSvgGenerator (SVG), a QPdfWriter (PDF) and the window.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPolygonF>
+#include <map>
+#include <string>
+
+#include "render/backend.h"
+
+namespace render {
+
+class PainterBackend final : public Backend {
+ public:
+  // `painter` is active on its device and stays so while this back end is
+  // used; the back end leaves the painter's state as it found it.
+  explicit PainterBackend(QPainter& painter);
+
+  void Begin(int width, int height, uint32_t background) override;
+  void Polyline(std::span<const DPoint> points, bool closed, const Stroke& stroke) override;
+  void FillPolygon(std::span<const DPoint> points, uint32_t argb) override;
+  void DrawGlyph(const Glyph& glyph) override;
+  bool DrawImage(const ImagePlacement& image) override;
+  void End() override;
+
+ private:
+  struct FontFace {
+    QFont font;
+    double descent = 0;  // below the baseline, pixels at the em size
+    double height = 0;   // ascent + descent
+  };
+  const FontFace& Face(std::string_view family);
+  void Fill(std::span<const DPoint> points);
+
+  QPainter& p_;
+  QPolygonF poly_;
+  std::map<std::string, FontFace, std::less<>> faces_;
+  std::map<std::string, QImage> images_;  // a null image: not readable
+};
+
+}  // namespace render

@@ -1,0 +1,579 @@
+// The window, driven the way a user drives it: controls, settings, drops,
+// the open dialog, Escape, and the window staying alive during a batch.
+// Runs headless (-platform offscreen); the "screenshots" case runs on a real
+// X server (xvfb-run) and saves pictures of both pages.
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTest>
+#include <QUrl>
+#include <QWindow>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/driver.h"
+#include "app/gui/form1.h"
+#include "tools/sample_drawings.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using app::gui::TForm1;
+
+namespace {
+
+struct FakeDialogs : app::gui::Dialogs {
+  struct OpenCall {
+    QString title, folder;
+    QStringList filters;
+    int filterIndex = 0;
+  };
+  std::vector<OpenCall> opens;
+  app::gui::OpenFilesAnswer openAnswer;
+  std::vector<QString> browseCaptions, browseStarts;
+  QStringList folders;  // answers of the folder browser in turn; "" cancels
+  QStringList messages;
+
+  app::gui::OpenFilesAnswer OpenFiles(QWidget*, const QString& title, const QString& folder,
+                                      const QStringList& filters, int filterIndex) override {
+    opens.push_back({title, folder, filters, filterIndex});
+    return openAnswer;
+  }
+  std::optional<QString> BrowseFolder(QWidget*, const QString& caption,
+                                      const QString& start) override {
+    browseCaptions.push_back(caption);
+    browseStarts.push_back(start);
+    const QString f = folders.isEmpty() ? QString() : folders.takeFirst();
+    if (f.isEmpty()) return std::nullopt;
+    return f;
+  }
+  void Message(QWidget*, const QString& text) override { messages << text; }
+};
+
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The 14 settings lines, CR LF ended.
+std::string SettingsLines(std::initializer_list<std::string> lines) {
+  std::string t;
+  for (const std::string& l : lines) t += l + "\r\n";
+  return t;
+}
+
+std::vector<std::string> FileLines(const fs::path& p) {
+  std::vector<std::string> lines;
+  std::string text = ReadAll(p);
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+       start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+// Drops `paths` on `target` as a file manager would.
+bool Drop(QWidget* target, const QStringList& paths) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+  mime.setUrls(urls);
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+}  // namespace
+
+class GuiTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<testjww::TempDir> tmp_;
+  fs::path root_, home_, desktop_, src_, caseDir_;
+  std::shared_ptr<FakeDialogs> dialogs_;
+  int case_ = 0;
+
+  fs::path SettingsPath() const { return caseDir_ / "brindle.dat"; }
+
+  std::unique_ptr<TForm1> MakeForm(const QStringList& files = {}) {
+    TForm1::Options o;
+    o.settingsPath = SettingsPath().string();
+    o.imageFolder = (caseDir_ / "TEMP").string() + "/";
+    o.files = files;
+    o.dialogs = dialogs_;
+    return std::make_unique<TForm1>(o);
+  }
+
+  void WriteSettings(const std::string& text) {
+    std::ofstream(SettingsPath(), std::ios::binary) << text;
+  }
+
+  fs::path Drawing(const std::string& name) {
+    fs::path p = src_ / name;
+    fs::copy_file(
+        fs::path(qEnvironmentVariable("BRINDLE_SOURCE_DIR").toStdString()) / "samples" / "plan.jww",
+        p, fs::copy_options::overwrite_existing);
+    return p;
+  }
+
+  static void WaitForBatch(TForm1& form) { QTRY_VERIFY_WITH_TIMEOUT(!form.BatchRunning(), 300000); }
+
+  static QStringList ResultLines(const fs::path& src, const fs::path& dst, bool ok = true) {
+    return {Q(src), "→ " + Q(dst), QString("　…… ") + (ok ? "変換完了" : "変換失敗")};
+  }
+
+ private slots:
+  void initTestCase() {
+    tmp_ = std::make_unique<testjww::TempDir>("brindle-gui");
+    root_ = tmp_->path();
+    home_ = root_ / "home";
+    desktop_ = home_ / "Desktop";
+    src_ = root_ / "src";
+    fs::create_directories(desktop_);
+    fs::create_directories(src_);
+    // Never the user's own folders or settings.
+    qputenv("HOME", home_.string().c_str());
+    qputenv("XDG_CONFIG_HOME", (root_ / "config").string().c_str());
+    QVERIFY(!qEnvironmentVariable("BRINDLE_SOURCE_DIR").isEmpty());
+  }
+
+  void init() {
+    caseDir_ = root_ / ("case" + std::to_string(++case_));
+    fs::create_directories(caseDir_);
+    for (const auto& e : fs::directory_iterator(desktop_)) fs::remove_all(e.path());
+    dialogs_ = std::make_shared<FakeDialogs>();
+  }
+
+  void cleanup() { QApplication::setStyle(app::gui::kDefaultStyle); }
+
+  void controlsCarryTheirNamesAndCaptions() {
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QCOMPARE(form->windowTitle(), QString("Brindle Ver.1.10"));
+    QCOMPARE(form->size(), QSize(464, 442));
+    QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+
+    auto text = [&](const char* name) -> QString {
+      QObject* o = form->findChild<QObject*>(name);
+      if (o == nullptr) return "<missing " + QString(name) + ">";
+      if (auto* b = qobject_cast<QAbstractButton*>(o)) return b->text();
+      if (auto* l = qobject_cast<QLabel*>(o)) return l->text();
+      if (auto* g = qobject_cast<QGroupBox*>(o)) return g->title();
+      if (auto* e = qobject_cast<QLineEdit*>(o)) return e->text();
+      return o->objectName();
+    };
+    QCOMPARE(text("GroupBoxFold"), QString("保存先(&F)"));
+    QCOMPARE(text("RadioButtonFl1"), QString("デスクトップ"));
+    QCOMPARE(text("RadioButtonFl2"), QString("マイドキュメント"));
+    QCOMPARE(text("RadioButtonFl3"), QString("元ファイルのフォルダ"));
+    QCOMPARE(text("RadioButtonFl4"), QString("指定フォルダ"));
+    QCOMPARE(text("EditFl1"), QString());
+    QCOMPARE(text("ButtonFl1"), QString("参照"));
+    QCOMPARE(text("RadioButtonFl5"), QString("毎回指定"));
+    QCOMPARE(text("Panel1"), QString("Panel1"));
+    QCOMPARE(text("Label2"), QString("エクスプローラ等からドラッグ＆ドロップするか、または、"));
+    QCOMPARE(text("Label3"), QString("ここをクリックして変換するファイルを選択して下さい。"));
+    QCOMPARE(text("Label7"), QString("画面スタイル："));
+    QCOMPARE(text("Label8"), QString("※次回起動時に有効"));
+    QCOMPARE(text("Label4"), QString("※変換対象は JWWのみ"));
+    QCOMPARE(form->StatusText(), QString(app::gui::kStatusText));
+    QVERIFY(form->findChild<QStatusBar*>("StatusBar1") != nullptr);
+    QVERIFY(form->findChild<QListWidget*>("ListBox1") != nullptr);
+    QCOMPARE(form->findChild<QAction*>("BrowseForFolder1")->text(),
+             QString("変換後のファイルを保存するフォルダを指定して下さい"));
+    QVERIFY(form->findChild<QAction*>("BrowseForFolder2") != nullptr);
+
+    // Controls of the folder group sit inside it, top to bottom as designed.
+    QCOMPARE(form->RadioButtonFl[4]->parentWidget(), form->GroupBoxFold);
+    QVERIFY(form->RadioButtonFl[0]->y() < form->RadioButtonFl[3]->y());
+    QVERIFY(form->RadioButtonFl[3]->y() < form->RadioButtonFl[4]->y());
+    QVERIFY(form->GroupBoxFold->geometry().bottom() < form->Panel1->geometry().top());
+    QVERIFY(form->Panel1->geometry().bottom() < form->PageControl1->geometry().top());
+    QCOMPARE(form->Label3->parentWidget(), form->Panel1);
+    QVERIFY(form->Label3->font().underline());
+    QCOMPARE(form->Label3->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QVERIFY(!form->Label1->isVisibleTo(form.get()));
+
+    QTabWidget* pages = form->PageControl1;
+    QCOMPARE(pages->tabPosition(), QTabWidget::South);
+    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->tabText(0), QString("設定(&S)"));
+    QCOMPARE(pages->tabText(1), QString("ログ(&L)"));
+    QCOMPARE(pages->currentIndex(), TForm1::kSettingsPage);
+    QVERIFY(pages->widget(0)->isAncestorOf(form->ComboBoxSc1));
+    QVERIFY(pages->widget(1)->isAncestorOf(form->ListBox1));
+    // A further page goes after the two, and the log page keeps its index.
+    QCOMPARE(form->AddPage(new QWidget, "プレビュー"), 2);
+    QCOMPARE(pages->tabText(TForm1::kLogPage), QString("ログ(&L)"));
+
+    // A Japanese font that renders the captions, at the designed sizes.
+    QVERIFY(QFontInfo(form->font()).family().contains("IPA"));
+    QCOMPARE(form->font().pixelSize(), 13);
+    QCOMPARE(form->ListBox1->font().pixelSize(), 12);
+    QVERIFY(QFontMetrics(form->font()).inFont(QChar(u'変')));
+    // Every caption fits its control.
+    for (QRadioButton* b : form->RadioButtonFl)
+      QVERIFY2(b->sizeHint().width() <= b->width(), qPrintable(b->objectName()));
+    for (QLabel* l : form->findChildren<QLabel*>()) {
+      if (l == form->Label1 || l == form->LabelPreFolder) continue;
+      QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
+               qPrintable(l->objectName() + " " + QString::number(l->width())));
+    }
+  }
+
+  void radioButtonsEnableTheFixedFolder() {
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(form->RadioButtonFl[0]->isChecked());
+    for (int i = 0; i < 5; ++i) {
+      QTest::mouseClick(form->RadioButtonFl[i], Qt::LeftButton, {}, QPoint(8, 10));
+      QVERIFY(form->RadioButtonFl[i]->isChecked());
+      QCOMPARE(form->EditFl1->isEnabled(), i == 3);
+      QCOMPARE(form->ButtonFl1->isEnabled(), i == 3);
+    }
+    // The browser of the fixed folder starts in the program's folder while
+    // the box names no folder, and appends the separator.
+    QTest::mouseClick(form->RadioButtonFl[3], Qt::LeftButton, {}, QPoint(8, 10));
+    dialogs_->folders = {Q(root_ / "out"), QString()};
+    QTest::mouseClick(form->ButtonFl1, Qt::LeftButton);
+    QCOMPARE(form->EditFl1->text(), Q(root_ / "out") + "/");
+    QCOMPARE(dialogs_->browseCaptions.at(0),
+             QString("変換後のファイルを保存するフォルダを指定して下さい"));
+    QCOMPARE(dialogs_->browseStarts.at(0), QString::fromStdString(app::ProgramFolder()));
+    form->EditFl1->setText(Q(src_));
+    QTest::mouseClick(form->ButtonFl1, Qt::LeftButton);  // cancelled
+    QCOMPARE(form->EditFl1->text(), Q(src_));
+    QCOMPARE(dialogs_->browseStarts.at(1), Q(src_));
+  }
+
+  void settingsThroughTheWindow() {
+    // No file: the defaults.
+    {
+      auto form = MakeForm();
+      QVERIFY(form->RadioButtonFl[0]->isChecked());
+      QCOMPARE(form->PreFolder(), QString::fromStdString(app::ProgramFolder()));
+      QCOMPARE(form->Fidx(), 1);
+      QCOMPARE(form->gstyle(), std::string("Windows"));
+      QCOMPARE(form->pos(), QPoint(50, 50));
+    }
+    // Several flags set: the last checked one wins; "On" counts, "yes" not.
+    WriteSettings(SettingsLines(
+        {"10", "20", "480", "480", "1", "0", "1", "On", "yes", "", "", "", "2", "Windows"}));
+    {
+      auto form = MakeForm();
+      QVERIFY(form->RadioButtonFl[3]->isChecked());
+      QVERIFY(!form->RadioButtonFl[0]->isChecked() && !form->RadioButtonFl[2]->isChecked());
+      QVERIFY(!form->RadioButtonFl[4]->isChecked());
+      QVERIFY(form->EditFl1->isEnabled());
+      QCOMPARE(form->Fidx(), 2);
+      QCOMPARE(form->pos(), QPoint(10, 20));
+    }
+    // A non-ASCII fixed folder survives a save and a load, as hex of UTF-8.
+    {
+      auto form = MakeForm();
+      form->EditFl1->setText("/tmp/図面 フォルダ/");
+      form->close();
+    }
+    QCOMPARE(FileLines(SettingsPath()).size(), size_t(14));
+    QCOMPARE(FileLines(SettingsPath())[7], std::string("1"));
+    QCOMPARE(FileLines(SettingsPath())[9].substr(0, 10), std::string("2F746D702F"));
+    {
+      auto form = MakeForm();
+      QCOMPARE(form->EditFl1->text(), QString("/tmp/図面 フォルダ/"));
+    }
+    // A short file with sizes that are not numbers: what was read stays,
+    // the rest is empty; no flag set, empty style -> "Windows"; the window
+    // keeps its designed size.
+    WriteSettings(SettingsLines({"30", "40", "abc", "4.5"}));
+    {
+      auto form = MakeForm();
+      for (QRadioButton* b : form->RadioButtonFl) QVERIFY(!b->isChecked());
+      QCOMPARE(form->pos(), QPoint(30, 40));
+      QCOMPARE(form->size(), QSize(464, 442));
+      QCOMPARE(form->gstyle(), std::string("Windows"));
+      QCOMPARE(form->PreFolder(), QString());
+      QVERIFY(!form->EditFl1->isEnabled());
+
+      // With no button checked a batch asks for the folder every time; a
+      // cancel keeps the folder of the time before.
+      fs::path a = Drawing("ask.jww");
+      dialogs_->folders = {Q(desktop_)};
+      QVERIFY(Drop(form.get(), {Q(a)}));
+      WaitForBatch(*form);
+      QCOMPARE(dialogs_->browseCaptions.size(), size_t(1));
+      QCOMPARE(form->PreFolder(), Q(desktop_) + "/");
+      QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "ask.jww"));
+      QVERIFY(Drop(form.get(), {Q(a)}));  // the browser is cancelled this time
+      WaitForBatch(*form);
+      QCOMPARE(dialogs_->browseStarts.at(1), Q(desktop_) + "/");
+      QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "ask~1.jww"));
+    }
+  }
+
+  void dropConvertsOnlyTheDrawings() {
+    fs::path a = Drawing("A.jww"), b = Drawing("B.JWW");
+    fs::create_directories(src_ / "folder.jww");
+    std::ofstream(src_ / "notes.txt") << "not a drawing";
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(Drop(form.get(), {Q(src_ / "folder.jww"), Q(src_ / "notes.txt"), Q(a), Q(b)}));
+    QVERIFY(form->BatchRunning() || !form->LogLines().isEmpty());
+    WaitForBatch(*form);
+    QCOMPARE(form->LogLines(),
+             ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
+    QCOMPARE(form->PageControl1->currentIndex(), TForm1::kLogPage);
+    QCOMPARE(form->StatusText(), QString(app::gui::kStatusText));
+    QVERIFY(fs::exists(desktop_ / "A.jww") && fs::exists(desktop_ / "B.JWW"));
+    QCOMPARE(std::distance(fs::directory_iterator(desktop_), fs::directory_iterator()), 2);
+    QVERIFY(fs::exists(SettingsPath()));  // saved when the batch started
+
+    // The same drop again: new names with branch numbers, a fresh log.
+    QVERIFY(Drop(form.get(), {Q(a), Q(b)}));
+    WaitForBatch(*form);
+    QCOMPARE(form->LogLines(),
+             ResultLines(a, desktop_ / "A~1.jww") + ResultLines(b, desktop_ / "B~1.jww"));
+  }
+
+  void openDialogAndCommandLineRoads() {
+    fs::path a = Drawing("dialog.jww");
+    std::ofstream(src_ / "notes.txt") << "x";
+    dialogs_->openAnswer = {true, {Q(a), Q(src_ / "notes.txt")}, 2};
+    auto form = MakeForm();
+    form->show();
+    form->Label1->setText(Q(root_) + "/");
+    QTest::mouseClick(form->Label3, Qt::LeftButton);
+    QCOMPARE(dialogs_->opens.size(), size_t(1));
+    QCOMPARE(dialogs_->opens[0].title, QString("変換元ファイルを指定"));
+    QCOMPARE(dialogs_->opens[0].folder, Q(root_) + "/");
+    QCOMPARE(dialogs_->opens[0].filterIndex, 1);
+    QCOMPARE(dialogs_->opens[0].filters.size(), 2);
+    QVERIFY(dialogs_->opens[0].filters[0].startsWith("Jw_cad 図面ファイル (*.jww"));
+    QVERIFY(dialogs_->opens[0].filters[1].startsWith("全てのファイル(*.*)"));
+    WaitForBatch(*form);
+    QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "dialog.jww"));
+    QCOMPARE(form->Label1->text(), Q(src_) + "/");
+    QCOMPARE(form->Fidx(), 2);
+    form->close();
+    QCOMPARE(FileLines(SettingsPath()).at(12), std::string("2"));
+
+    // File names on the command line start a batch when the window shows.
+    auto second = MakeForm({Q(a), Q(src_ / "missing.jww")});
+    QVERIFY(second->LogLines().isEmpty());
+    second->show();
+    WaitForBatch(*second);
+    QCOMPARE(second->LogLines(), ResultLines(a, desktop_ / "dialog~1.jww"));
+  }
+
+  void escapeStopsBeforeTheNextFile() {
+    fs::path a = Drawing("e1.jww"), b = Drawing("e2.jww"), c = Drawing("e3.jww");
+    auto form = MakeForm();
+    form->show();
+    QStringList linesAtFirstFile;
+    std::vector<std::string> savedAtFirstFile;
+    QMetaObject::Connection hook;
+    hook = connect(form.get(), &TForm1::fileConverted, this, [&](int done, int total) {
+      QCOMPARE(total, 3);
+      if (done != 1) return;
+      disconnect(hook);
+      // The lines are on the page as they are produced, and the settings of
+      // the batch were saved before its first file.
+      linesAtFirstFile = form->LogLines();
+      savedAtFirstFile = FileLines(SettingsPath());
+      QTest::keyClick(form.get(), Qt::Key_Escape);
+    });
+    QVERIFY(Drop(form.get(), {Q(a), Q(b), Q(c)}));
+    WaitForBatch(*form);
+    QCOMPARE(linesAtFirstFile, ResultLines(a, desktop_ / "e1.jww"));
+    QCOMPARE(savedAtFirstFile.size(), size_t(14));
+    QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "e1.jww") +
+                                   QStringList{"[ESC]を押しましたので中断します。"});
+    QVERIFY(!fs::exists(desktop_ / "e2.jww"));
+    QCOMPARE(form->PageControl1->currentIndex(), TForm1::kLogPage);
+    QCOMPARE(form->StatusText(), QString(app::gui::kStatusText));
+    // Escape outside a batch is harmless and the next batch runs in full.
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    QVERIFY(Drop(form.get(), {Q(b)}));
+    WaitForBatch(*form);
+    QCOMPARE(form->LogLines(), ResultLines(b, desktop_ / "e2.jww"));
+  }
+
+  void windowStaysAliveDuringABatchOfLargeDrawings() {
+    jww::TJwwData big = tools::MakeBenchDrawing(300000, 7);
+    big.SetFileOutOption(0);
+    QVERIFY(big.FileOut((src_ / "big1.jww").string(), 700));
+    QStringList files{Q(src_ / "big1.jww")};
+    for (int i = 2; i <= 4; ++i) {
+      fs::path p = src_ / ("big" + std::to_string(i) + ".jww");
+      fs::copy_file(src_ / "big1.jww", p, fs::copy_options::overwrite_existing);
+      files << Q(p);
+    }
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    PaintCounter counter;
+    form->ListBox1->viewport()->installEventFilter(&counter);
+    form->installEventFilter(&counter);
+    // Escape after the first file, while the window waits for its report,
+    // so that the stop falls between the first and the second file.
+    connect(form.get(), &TForm1::fileConverted, this, [&](int done, int) {
+      if (done == 1) QTest::keyClick(form.get(), Qt::Key_Escape);
+    });
+
+    QVERIFY(Drop(form.get(), files));
+    QVERIFY(form->BatchRunning());
+    // Repaints and input while the first drawing converts.
+    const int before = counter.paints;
+    form->update();
+    form->ListBox1->viewport()->update();
+    QTRY_VERIFY(counter.paints > before);
+    QTest::mouseClick(form->RadioButtonFl[2], Qt::LeftButton, {}, QPoint(8, 10));
+    QVERIFY(form->RadioButtonFl[2]->isChecked());
+    QTest::keyClicks(form->ComboBoxSc1, "");  // the list takes focus and keys
+    // Another batch is refused while this one runs.
+    QVERIFY(!Drop(form.get(), {Q(src_ / "big1.jww")}));
+    QVERIFY(!form->OfferFiles({Q(src_ / "big1.jww")}));
+    QTest::mouseClick(form->Label3, Qt::LeftButton);
+    QVERIFY(dialogs_->opens.empty());
+    QVERIFY(form->StatusText() != QString(app::gui::kStatusText));
+    const bool stillRunning = form->BatchRunning();
+    WaitForBatch(*form);
+    QVERIFY2(stillRunning, "the batch ended before the checks were done");
+    const QStringList log = form->LogLines();
+    QCOMPARE(log.back(), QString("[ESC]を押しましたので中断します。"));
+    QCOMPARE(log, ResultLines(src_ / "big1.jww", desktop_ / "big1.jww") + QStringList{log.back()});
+    // The mode chosen during the batch is the one in force now; the batch
+    // itself wrote where it started.
+    QVERIFY(form->RadioButtonFl[2]->isChecked());
+    QCOMPARE(FileLines(SettingsPath()).at(4), std::string("1"));
+  }
+
+  void closingDuringABatchWaitsForTheCurrentFile() {
+    fs::path a = Drawing("c1.jww"), b = Drawing("c2.jww");
+    auto form = MakeForm();
+    form->show();
+    bool closeAsked = false;
+    connect(form.get(), &TForm1::fileConverted, this, [&](int done, int) {
+      if (done == 1 && !closeAsked) {
+        closeAsked = true;
+        QVERIFY(!form->close());  // refused for now
+      }
+    });
+    QVERIFY(Drop(form.get(), {Q(a), Q(b)}));
+    WaitForBatch(*form);
+    QVERIFY(closeAsked);
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(fs::exists(desktop_ / "c1.jww"));
+    QVERIFY(!fs::exists(desktop_ / "c2.jww"));
+  }
+
+  void missingFoldersShowTheMessageAndStartNothing() {
+    fs::path a = Drawing("m.jww");
+    WriteSettings(SettingsLines({"50", "50", "480", "480", "0", "0", "0", "1", "0",
+                                 "2F6E6F77686572652F", "", "", "1", "Windows"}));  // /nowhere/
+    fs::remove(SettingsPath().string() + ".unused");
+    const std::string before = ReadAll(SettingsPath());
+    auto form = MakeForm();
+    form->show();
+    form->ListBox1->addItem("old line");
+    QVERIFY(Drop(form.get(), {Q(a)}));
+    WaitForBatch(*form);
+    QCOMPARE(dialogs_->messages, QStringList{"指定したフォルダが見つかりません。\r\n/nowhere/"});
+    QCOMPARE(form->LogLines(), QStringList{"old line"});
+    QCOMPARE(form->PageControl1->currentIndex(), TForm1::kSettingsPage);
+    QCOMPARE(ReadAll(SettingsPath()), before);  // not saved
+
+    // The desktop of mode 1 missing: said once, naming it.
+    QTest::mouseClick(form->RadioButtonFl[0], Qt::LeftButton, {}, QPoint(8, 10));
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", (root_ / "empty-home").string().c_str());
+    QVERIFY(Drop(form.get(), {Q(a), Q(a)}));
+    WaitForBatch(*form);
+    qputenv("HOME", home);
+    QCOMPARE(dialogs_->messages.size(), 2);
+    QVERIFY(dialogs_->messages[1].contains(Q(root_ / "empty-home" / "Desktop")));
+    QCOMPARE(form->LogLines(), QStringList{"old line"});
+    QCOMPARE(ReadAll(SettingsPath()), before);
+  }
+
+  void unknownStyleFallsBackToWindows() {
+    WriteSettings(SettingsLines(
+        {"50", "50", "480", "480", "1", "0", "0", "0", "0", "", "", "", "1", "NoSuchStyle"}));
+    {
+      auto form = MakeForm();
+      QCOMPARE(form->gstyle(), std::string("Windows"));
+      QCOMPARE(form->ComboBoxSc1->currentText(), QString("Windows"));
+      QCOMPARE(QApplication::style()->name().toLower(), QString("windows"));
+      QStringList items;
+      for (int i = 0; i < form->ComboBoxSc1->count(); ++i) items << form->ComboBoxSc1->itemText(i);
+      QCOMPARE(items, QStyleFactory::keys());
+      // A choice takes effect at the next start.
+      const int fusion = form->ComboBoxSc1->findText("Fusion");
+      if (fusion < 0) QSKIP("this Qt carries no Fusion style");
+      form->ComboBoxSc1Select(fusion);
+      QCOMPARE(form->gstyle(), std::string("Fusion"));
+      QCOMPARE(QApplication::style()->name().toLower(), QString("windows"));
+      form->close();
+    }
+    QCOMPARE(FileLines(SettingsPath()).at(13), std::string("Fusion"));
+    auto form = MakeForm();
+    QCOMPARE(QApplication::style()->name().toLower(), QString("fusion"));
+    QCOMPARE(form->ComboBoxSc1->currentText(), QString("Fusion"));
+  }
+
+  // On a real X server: the pictures the README shows.
+  void screenshots() {
+    const QString out = qEnvironmentVariable("BRINDLE_SCREENSHOTS");
+    if (out.isEmpty()) QSKIP("BRINDLE_SCREENSHOTS is not set (run under xvfb-run)");
+    fs::create_directories(out.toStdString());
+    fs::path a = Drawing("plan.jww");
+    auto form = MakeForm();
+    form->EditFl1->setText("/home/u/図面/変換後/");
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    auto shoot = [&](const QString& name) {
+      QTest::qWait(200);
+      QPixmap shot = form->windowHandle()->screen()->grabWindow(form->winId());
+      if (shot.isNull()) shot = form->grab();
+      QVERIFY(shot.save(out + "/" + name));
+      QCOMPARE(shot.size(), QSize(464, 442) * shot.devicePixelRatio());
+    };
+    shoot("gui-settings.png");
+    QVERIFY(Drop(form.get(), {Q(a)}));
+    WaitForBatch(*form);
+    QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "plan.jww"));
+    shoot("gui-log.png");
+  }
+};
+
+QTEST_MAIN(GuiTest)
+#include "test_gui.moc"
