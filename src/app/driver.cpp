@@ -34,6 +34,11 @@ bool BatchDriver::StandardFolder(const std::string& resolved, std::string& folde
   return true;
 }
 
+void BatchDriver::ClearFList() {
+  FList.clear();
+  FListN = 0;
+}
+
 bool BatchDriver::PickupFile(const std::string& fn) {
   if (fn.empty() || util::LowerFileExt(fn) != ".jww" || !util::FileExistsCheck(fn)) return false;
   FList.push_back(fn);

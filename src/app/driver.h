@@ -56,6 +56,8 @@ class BatchDriver {
   // The pending batch, in the order the names were offered.
   std::vector<std::string> FList;
   int FListN = 0;
+  // Empties the pending batch (each road into a batch starts with it).
+  void ClearFList();
 
   // Keeps `fn` when it names an existing file (not a folder) with the
   // extension ".jww" in any letter case; returns whether it was kept.
