@@ -34,9 +34,8 @@ void BM_Read(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
-void BM_Write(benchmark::State& state) {
-  jww::TJwwData doc = tools::MakeBenchDrawing(static_cast<int>(state.range(0)), 7);
-  const size_t size = FileImage(static_cast<int>(state.range(0))).size();
+// Writes `doc` to /dev/null once per iteration; `size` is its file size.
+void MeasureWrite(benchmark::State& state, jww::TJwwData& doc, size_t size) {
   for (auto _ : state) {
     std::FILE* sink = std::fopen("/dev/null", "wb");
     jww::ByteWriter out(sink);
@@ -45,6 +44,11 @@ void BM_Write(benchmark::State& state) {
     std::fclose(sink);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+void BM_Write(benchmark::State& state) {
+  jww::TJwwData doc = tools::MakeBenchDrawing(static_cast<int>(state.range(0)), 7);
+  MeasureWrite(state, doc, FileImage(static_cast<int>(state.range(0))).size());
 }
 
 // Built record by record: the builders look every new name up among all
@@ -85,21 +89,10 @@ jww::TJwwData ManyDefinitions(int n) {
 
 void BM_WriteDefinitions(benchmark::State& state) {
   jww::TJwwData doc = ManyDefinitions(static_cast<int>(state.range(0)));
-  size_t size = 0;
-  for (auto _ : state) {
-    std::FILE* sink = std::fopen("/dev/null", "wb");
-    jww::ByteWriter out(sink);
-    benchmark::DoNotOptimize(doc.WriteToBuffer(out, 700));
-    out.flush();
-    std::fclose(sink);
-  }
-  {
-    jww::ByteWriter out;
-    doc.WriteToBuffer(out, 700);
-    size = out.buffer().size();
-  }
+  jww::ByteWriter image;
+  doc.WriteToBuffer(image, 700);
+  MeasureWrite(state, doc, image.buffer().size());
   state.SetItemsProcessed(state.iterations() * state.range(0));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 
 }  // namespace

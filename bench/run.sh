@@ -6,7 +6,8 @@
 #
 # Prints, for generated drawings of 10k, 100k and 1M entities: file size,
 # cp time, `brindle rewrite` time and its ratio to cp, read+write throughput,
-# peak RSS and its ratio to the file size; then, for an SXF drawing of 15
+# peak RSS and its ratio to the file size; `brindle info` of the 1M-entity
+# drawing against its rewrite; then, for an SXF drawing of 15
 # figures of 50 members placed 10,000 times: `brindle convert` against
 # `brindle rewrite` of the same input, and copies per second.
 set -euo pipefail
@@ -49,6 +50,16 @@ for n in 10000 100000 1000000; do
 done
 
 echo
+# info of the 1M-entity drawing against rewrite of it, in the same run.
+f="$work/gen/bench-1000000.jww"
+read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+read -r tin min < <(measure "$build/brindle" info "$f")
+read -r tij _ < <(measure "$build/brindle" info --json "$f")
+awk -v r="$trw" -v i="$tin" -v j="$tij" -v m="$min" 'BEGIN{
+  printf "info of 1000000 entities: rewrite %.2f s, info %.2f s (%.2f of rewrite), info --json %.2f s (%.2f), RSS %.1f MB\n",
+    r, i, i/r, j, j/r, m/1024 }'
+
+echo
 "$build/brindle-samples" "$work/gen" --sxf-bench 15 50 10000 >/dev/null
 f="$work/gen/sxf-bench-15-50-10000.jww"
 read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
@@ -74,3 +85,16 @@ t1=$(run_batch 1); t2=$(run_batch 2); t1b=$(run_batch 1); t2b=$(run_batch 2)
 awk -v a="$t1" -v b="$t2" -v c="$t1b" -v d="$t2b" 'BEGIN{
   one=(a<c?a:c); two=(b<d?b:d);
   printf "Batch of 40 drawings: -j 1 %.2f s, -j 2 %.2f s, speed-up %.2fx (nproc %d)\n", one, two, one/two, '"$(nproc)"' }'
+
+echo
+# Pictures: brindle draw of the generated drawings to a 4000-pixel-wide PNG
+# beside brindle rewrite of the same file, in the same run.
+for n in 10000 100000; do
+  f="$work/gen/bench-$n.jww"
+  [ -f "$f" ] || "$build/brindle-samples" "$work/gen" --bench "$n" >/dev/null
+  read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+  read -r tdr mdr < <(measure "$build/brindle" draw "$f" -o "$work/out.png" --width 4000 --force)
+  awk -v n="$n" -v r="$trw" -v d="$tdr" -v m="$mdr" 'BEGIN{
+    printf "draw %d entities to a 4000 px PNG: %.2f s, rewrite %.2f s, ratio %.1f, RSS %.1f MB\n",
+      n, d, r, d/(r>0.01?r:0.01), m/1024 }'
+done

@@ -9,6 +9,7 @@
 #include "fuzz/fuzz_support.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
+#include "jww/sxf_plan.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   jww::TJwwData doc;
   doc.BindImageExr = true;  // image sections are read past, never extracted
   if (!doc.ReadFromBuffer(std::span<const uint8_t>(data, size), "fuzz.jww")) return 0;
-  if (fuzz::CopiesInTree(doc) > fuzz::kMaxFuzzCopies) return 0;
+  if (jww::PlanSxfExplosion(doc).copies > fuzz::kMaxFuzzCopies) return 0;
   doc.GetMinMaxZahyo();
   jww::DataTransJWW(doc);
   Write(doc);

@@ -40,14 +40,29 @@ class MemFile {
 };
 
 // One folder per fuzzing process, emptied by every run that used it, so that
-// a long run cannot fill the disk.
-inline const std::filesystem::path& ScratchFolder() {
-  static const std::filesystem::path folder = [] {
+// a long run cannot fill the disk, and removed when the process ends.
+class Scratch {
+ public:
+  Scratch() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "brindle-fuzz-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) std::abort();
-    return std::filesystem::path(tmpl);
-  }();
-  return folder;
+    path_ = tmpl;
+  }
+  ~Scratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline const std::filesystem::path& ScratchFolder() {
+  static const Scratch scratch;
+  return scratch.path();
 }
 
 inline void EmptyScratchFolder() {
@@ -56,8 +71,9 @@ inline void EmptyScratchFolder() {
     std::filesystem::remove_all(e.path(), ec);
 }
 
-// Copies an explosion would make, counted over the block tree's nodes (one
-// node per placement, nested ones included). The fuzzers skip explosions above
+// Copies the explosion of every block would make, counted over the block
+// tree's nodes (one node per placement, nested ones included); the SXF step
+// has its exact count in PlanSxfExplosion. The fuzzers skip explosions above
 // a few hundred thousand copies: they look for faults, and a drawing that asks
 // for a billion copies only finds the memory limit of the fuzzing machine.
 inline int64_t CopiesInTree(const jww::TJwwData& doc) {

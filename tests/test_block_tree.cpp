@@ -3,32 +3,18 @@
 #include <cmath>
 
 #include "jww/document.h"
+#include "support/block_drawings.h"
 
 using namespace jww;
+using namespace testjww;
 
 namespace {
 
 constexpr double kPiD = 3.14159265358979323846;
 
-TEntJwwBlock Insertion(uint32_t number, double x = 0, double y = 0, double sx = 1, double sy = 1,
-                       double rot = 0) {
-  TEntJwwBlock b;
-  b.nNumber = number;
-  b.DPKijunTen_x = x;
-  b.DPKijunTen_y = y;
-  b.dBairitsuX = sx;
-  b.dBairitsuY = sy;
-  b.radKaitenKaku = rot;
-  return b;
-}
-
-TEntJwwBlockDef& AddDefinition(TJwwData& doc, uint32_t number, std::u16string name) {
-  TEntJwwBlockDef d;
-  d.nNumber = number;
-  d.strName = std::move(name);
-  doc.EntBlockDef.push_back(std::move(d));
-  doc.EntBlockDefN = static_cast<int32_t>(doc.EntBlockDef.size());
-  return doc.EntBlockDef.back();
+// By reference: these tests fill one definition at a time.
+TEntJwwBlockDef& Definition(TJwwData& doc, uint32_t number, std::u16string name) {
+  return doc.EntBlockDef[AddDefinition(doc, number, std::move(name))];
 }
 
 void AddNested(TEntJwwBlockDef& d, const TEntJwwBlock& b) {
@@ -38,18 +24,11 @@ void AddNested(TEntJwwBlockDef& d, const TEntJwwBlock& b) {
   ++d.N;
 }
 
-void AddTopLevel(TJwwData& doc, const TEntJwwBlock& b) {
-  doc.EntBlock.push_back(b);
-  doc.EntNo.push_back({kBlock, doc.EntBlockN});
-  ++doc.EntBlockN;
-  ++doc.Enthd.n1;
-}
-
 }  // namespace
 
 TEST(BlockTree, DrawingWithoutInsertionsUsesNoDefinition) {
   TJwwData doc;
-  AddDefinition(doc, 1, u"A");
+  Definition(doc, 1, u"A");
   doc.MakeBlockTree();
   EXPECT_EQ(doc.EntBlockTreeN, 0);
   EXPECT_EQ(doc.EntBlockNum, 0);
@@ -59,8 +38,8 @@ TEST(BlockTree, DrawingWithoutInsertionsUsesNoDefinition) {
 
 TEST(BlockTree, DefinitionPlacedTwiceIsNumberedOnce) {
   TJwwData doc;
-  AddDefinition(doc, 7, u"unused");
-  AddDefinition(doc, 3, u"A");
+  Definition(doc, 7, u"unused");
+  Definition(doc, 3, u"A");
   AddTopLevel(doc, Insertion(3, 1, 1));
   AddTopLevel(doc, Insertion(3, 5, 5));
   doc.MakeBlockTree();
@@ -78,12 +57,12 @@ TEST(BlockTree, DefinitionPlacedTwiceIsNumberedOnce) {
 
 TEST(BlockTree, NestedNodesComposeTransformsAndCarryTheOuterAttributes) {
   TJwwData doc;
-  TEntJwwBlockDef& outer = AddDefinition(doc, 1, u"outer");
+  TEntJwwBlockDef& outer = Definition(doc, 1, u"outer");
   outer.att.nGLayer = 4;
   outer.att.nPenColor = 6;
   AddNested(outer, Insertion(2, 1, 0));
   AddNested(outer, Insertion(2, 0, 1));
-  AddDefinition(doc, 2, u"inner");
+  Definition(doc, 2, u"inner");
   TEntJwwBlock top = Insertion(1, 10, 20, 2, 3, kPiD / 2);
   top.att.nGLayer = 9;
   AddTopLevel(doc, top);
@@ -116,7 +95,7 @@ TEST(BlockTree, NestedNodesComposeTransformsAndCarryTheOuterAttributes) {
 
 TEST(BlockTree, UnknownNumberGivesALeafThatMarksNothing) {
   TJwwData doc;
-  TEntJwwBlockDef& a = AddDefinition(doc, 1, u"A");
+  TEntJwwBlockDef& a = Definition(doc, 1, u"A");
   AddNested(a, Insertion(42));
   AddTopLevel(doc, Insertion(1));
   doc.MakeBlockTree();
@@ -128,7 +107,7 @@ TEST(BlockTree, UnknownNumberGivesALeafThatMarksNothing) {
 
 TEST(BlockTree, HiddenTopLevelInsertionsStillGetNodes) {
   TJwwData doc;
-  AddDefinition(doc, 1, u"A");
+  Definition(doc, 1, u"A");
   AddTopLevel(doc, Insertion(1));
   doc.EntNo[0] = {kNone, 0};
   doc.MakeBlockTree();
@@ -139,7 +118,7 @@ TEST(BlockTree, HiddenTopLevelInsertionsStillGetNodes) {
 TEST(BlockTree, CyclicDefinitionsTerminateWithTheOffendingNodeAsLeaf) {
   {
     TJwwData doc;  // A places itself
-    TEntJwwBlockDef& a = AddDefinition(doc, 1, u"A");
+    TEntJwwBlockDef& a = Definition(doc, 1, u"A");
     AddNested(a, Insertion(1, 5, 0));
     AddTopLevel(doc, Insertion(1));
     doc.MakeBlockTree();
@@ -150,12 +129,12 @@ TEST(BlockTree, CyclicDefinitionsTerminateWithTheOffendingNodeAsLeaf) {
   }
   {
     TJwwData doc;  // A -> B -> C -> A, and C also places D
-    AddNested(AddDefinition(doc, 1, u"A"), Insertion(2));
-    AddNested(AddDefinition(doc, 2, u"B"), Insertion(3));
-    TEntJwwBlockDef& c = AddDefinition(doc, 3, u"C");
+    AddNested(Definition(doc, 1, u"A"), Insertion(2));
+    AddNested(Definition(doc, 2, u"B"), Insertion(3));
+    TEntJwwBlockDef& c = Definition(doc, 3, u"C");
     AddNested(c, Insertion(1));
     AddNested(c, Insertion(4));
-    AddDefinition(doc, 4, u"D");
+    Definition(doc, 4, u"D");
     AddTopLevel(doc, Insertion(2));
     doc.MakeBlockTree();
     // B, C, then A and D under C, then B under A (B is on the path: a leaf).
@@ -172,13 +151,13 @@ TEST(BlockTree, ExponentialNestingStopsAtTheNodeLimitWithCompleteMarks) {
   TJwwData doc;
   constexpr uint32_t kDepth = 21;
   for (uint32_t i = 1; i <= kDepth; ++i) {
-    TEntJwwBlockDef& d = AddDefinition(doc, i, u"L");
+    TEntJwwBlockDef& d = Definition(doc, i, u"L");
     if (i < kDepth) {
       AddNested(d, Insertion(i + 1, 1, 0));
       AddNested(d, Insertion(i + 1, 0, 1));
     }
   }
-  AddDefinition(doc, 99, u"unused");
+  Definition(doc, 99, u"unused");
   AddTopLevel(doc, Insertion(1));
   doc.MakeBlockTree();
   EXPECT_TRUE(doc.EntBlockTreeCut);
@@ -193,8 +172,8 @@ TEST(BlockTree, ExponentialNestingStopsAtTheNodeLimitWithCompleteMarks) {
 
 TEST(BlockTree, ChangeBlockNoRenumbersOnlyDefinitionsInUse) {
   TJwwData doc;
-  AddDefinition(doc, 5, u"five");
-  AddDefinition(doc, 9, u"nine");
+  Definition(doc, 5, u"five");
+  Definition(doc, 9, u"nine");
   AddTopLevel(doc, Insertion(9));
   doc.MakeBlockTree();
   EXPECT_EQ(doc.ChangeBlockNo(9), 0);
@@ -204,8 +183,8 @@ TEST(BlockTree, ChangeBlockNoRenumbersOnlyDefinitionsInUse) {
 
 TEST(BlockTree, BlockNamesCompareByBaseNameFoundInAnyCase) {
   TJwwData doc;
-  AddDefinition(doc, 1, u"door");
-  AddDefinition(doc, 2, u"win@@SFIG12");
+  Definition(doc, 1, u"door");
+  Definition(doc, 2, u"win@@SFIG12");
   EXPECT_EQ(doc.GetBlkNo(u"door@@sfig12"), 0);
   EXPECT_EQ(doc.GetBlkNo(u"win"), 1);
   EXPECT_EQ(doc.GetBlkNo(u"Door"), -1);
@@ -217,8 +196,8 @@ TEST(BlockTree, BlockNamesCompareByBaseNameFoundInAnyCase) {
 
 TEST(BlockTree, GetBlkNameFindsTheFirstFreeNumberAndKeepsTheSuffix) {
   TJwwData doc;
-  AddDefinition(doc, 1, u"A");
-  AddDefinition(doc, 2, u"A~1@@SFIGORGFLAG@@1");
+  Definition(doc, 1, u"A");
+  Definition(doc, 2, u"A~1@@SFIGORGFLAG@@1");
   EXPECT_EQ(doc.GetBlkName(u"A@@SFIG#x"), u"A~2@@SFIG#x");
   EXPECT_EQ(doc.GetBlkName(u"A@@sfig#x"), u"A~2@@sfig#x");
   EXPECT_EQ(doc.GetBlkName(u"A"), u"A~2");

@@ -2,7 +2,11 @@
 // large to make, and the locale of the machine.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -125,6 +129,190 @@ TEST_F(ConvertFaults, AFullWorkingFolderFailsTheFile) {
   EXPECT_NE(r.error.find("embedded image"), std::string::npos) << r.error;
   EXPECT_TRUE(fs::is_empty(out_));
   EXPECT_TRUE(empty);
+}
+
+// ---- explosions too large to make ----
+
+// `depth` definitions, each placing the next `fanOut` times; the last holds
+// `members` lines. SXF figures unless `sxf` is false. Placed once.
+jww::TJwwData NestedDrawing(int depth, int fanOut, int members, bool sxf = true) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  EXPECT_TRUE(d.AddEntPre());
+  for (int k = 0; k < depth; ++k) {
+    const std::u16string name =
+        (sxf ? u"@@SFIGORGFLAG@@1F" : u"USER") + std::u16string(1, u'a' + k);
+    // The builder marks every name; 4 marks a block that is no SXF figure.
+    EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, sxf ? 1 : 4, name));
+  }
+  for (int k = 0; k < depth; ++k) {
+    if (k + 1 < depth) {
+      for (int i = 0; i < fanOut; ++i)
+        EXPECT_TRUE(d.AddBlkBlock(k, 0, 0, 0, 1, 1, 0, 0, k + 1, i * 10.0, 0, 1, 1, 0));
+    } else {
+      for (int i = 0; i < members; ++i)
+        EXPECT_TRUE(d.AddBlkLine(k, 0, 0, 0, 1, 1, 0, 0, i, 0, i, 10));
+    }
+    d.AddBlkDefPost(k);
+  }
+  EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 1, 1, 0));
+  EXPECT_TRUE(d.AddEntPost());
+  return d;
+}
+
+// One figure of `members` lines placed `placements` times.
+jww::TJwwData FlatDrawing(int members, int placements) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  EXPECT_TRUE(d.AddEntPre());
+  EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"@@SFIGORGFLAG@@1big"));
+  for (int i = 0; i < members; ++i) EXPECT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, i, 0, i, 1));
+  d.AddBlkDefPost(0);
+  for (int i = 0; i < placements; ++i)
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 1, 1, 0, 0, 0, i * 3.0, 0, 1, 1, 0));
+  EXPECT_TRUE(d.AddEntPost());
+  return d;
+}
+
+// Converts in a child process whose address space is limited to 1 GB, so
+// that an explosion that is not refused ends in a failed allocation instead
+// of taking the machine. True when the child reported a refusal naming the
+// limit, with nothing written.
+bool RefusedUnderMemoryLimit(const fs::path& src, const fs::path& out, bool allBlocks,
+                             int64_t maxCopies = app::kDefaultMaxCopies,
+                             const std::string& reason = "limit of 50000000") {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    struct rlimit lim {};
+    lim.rlim_cur = lim.rlim_max = 1ull << 30;
+    ::setrlimit(RLIMIT_AS, &lim);
+    app::ConvertOptions o;
+    o.allBlocks = allBlocks;
+    o.maxCopies = maxCopies;
+    app::ConvertResult r = app::ConvertFile(src.string(), (out / src.filename()).string(), o);
+    const bool refused = !r.ok && r.error.find(reason) != std::string::npos && fs::is_empty(out);
+    if (!refused) std::fprintf(stderr, "ok=%d error=%s\n", r.ok, r.error.c_str());
+    ::_exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(ConvertFaults, HugeExplosionsAreRefusedBeforeTheyStart) {
+  const fs::path nested = src_ / "nested.jww";
+  jww::TJwwData n = NestedDrawing(15, 4, 1);
+  ASSERT_TRUE(n.FileOut(nested.string(), 600)) << n.LastWriteError;
+  EXPECT_LT(fs::file_size(nested), 40000u);
+  EXPECT_GT(n.BlockExplodeCopies(), 50'000'000);
+  const fs::path flat = src_ / "flat.jww";
+  jww::TJwwData f = FlatDrawing(20000, 20000);
+  ASSERT_TRUE(f.FileOut(flat.string(), 600)) << f.LastWriteError;
+  EXPECT_EQ(f.BlockExplodeCopies(), 400'000'000);
+
+  for (bool allBlocks : {false, true}) {
+    EXPECT_TRUE(RefusedUnderMemoryLimit(nested, out_, allBlocks)) << allBlocks;
+    EXPECT_TRUE(RefusedUnderMemoryLimit(flat, out_, allBlocks)) << allBlocks;
+  }
+  // User blocks are counted the same way when --all-blocks flattens them.
+  const fs::path user = src_ / "user.jww";
+  jww::TJwwData u = NestedDrawing(15, 4, 1, /*sxf=*/false);
+  ASSERT_TRUE(u.FileOut(user.string(), 600)) << u.LastWriteError;
+  EXPECT_TRUE(RefusedUnderMemoryLimit(user, out_, true));
+}
+
+// Above the limit chosen, memory runs out first: still a failure, never a
+// drawing with some placements kept as blocks.
+TEST_F(ConvertFaults, RunningOutOfMemoryFailsTheFile) {
+  const fs::path flat = src_ / "flat.jww";
+  jww::TJwwData f = FlatDrawing(2000, 20000);
+  ASSERT_TRUE(f.FileOut(flat.string(), 600)) << f.LastWriteError;
+  for (bool allBlocks : {false, true})
+    EXPECT_TRUE(RefusedUnderMemoryLimit(flat, out_, allBlocks, 1'000'000'000, "memory"));
+}
+
+TEST_F(ConvertFaults, TheLimitIsTheOptionsOwn) {
+  const fs::path small = src_ / "small.jww";
+  jww::TJwwData d = NestedDrawing(3, 2, 5);  // 2 × 2 × 5 = 20 lines
+  ASSERT_TRUE(d.FileOut(small.string(), 600)) << d.LastWriteError;
+  EXPECT_EQ(d.BlockExplodeCopies(), 20);
+  app::ConvertOptions o;
+  o.maxCopies = 19;
+  app::ConvertResult r = app::ConvertFile(small.string(), (out_ / "small.jww").string(), o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("limit of 19"), std::string::npos) << r.error;
+  EXPECT_TRUE(fs::is_empty(out_));
+  o.maxCopies = 100;
+  r = app::ConvertFile(small.string(), (out_ / "small.jww").string(), o);
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+// --all-blocks explodes the SXF figures exactly as without it (groups 1 to
+// 15, the warning past the fifteenth), then flattens every other placement.
+TEST_F(ConvertFaults, AllBlocksKeepsTheFigureGroups) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  for (int k = 0; k < 16; ++k) {
+    ASSERT_TRUE(
+        d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"@@SFIGORGFLAG@@1F" + std::u16string(1, u'a' + k)));
+    ASSERT_TRUE(d.AddBlkLine(k, 0, 3, 2, 1, 1, 0, 0, 0, 0, 10, k));
+    d.AddBlkDefPost(k);
+  }
+  ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 4, u"north arrow"));
+  ASSERT_TRUE(d.AddBlkLine(16, 0, 5, 1, 1, 1, 0, 0, 0, 0, 0, 10));
+  d.AddBlkDefPost(16);
+  for (int k = 0; k <= 16; ++k)
+    ASSERT_TRUE(d.AddEntBlock(0, 0, 0, 1, 1, 0, 0, k, k * 20.0, 0, 1, 1, 0));
+  ASSERT_TRUE(d.AddEntPost());
+  const fs::path src = src_ / "groups.jww";
+  ASSERT_TRUE(d.FileOut(src.string(), 600)) << d.LastWriteError;
+
+  auto groups = [](const fs::path& p) {
+    jww::TJwwData out;
+    EXPECT_TRUE(out.FileIn(p.string()));
+    std::multiset<int> g;
+    for (int32_t i = 0; i < out.EntLineN; ++i) g.insert(out.EntLine[i].att.nGLayer);
+    return std::make_pair(g, out.EntBlockN);
+  };
+  app::ConvertOptions o;
+  app::ConvertResult plain = app::ConvertFile(src.string(), (out_ / "plain.jww").string(), o);
+  ASSERT_TRUE(plain.ok) << plain.error;
+  o.allBlocks = true;
+  app::ConvertResult all = app::ConvertFile(src.string(), (out_ / "all.jww").string(), o);
+  ASSERT_TRUE(all.ok) << all.error;
+  EXPECT_EQ(all.warnings, plain.warnings);
+  ASSERT_FALSE(all.warnings.empty());
+  EXPECT_NE(all.warnings.back().find("16 SXF figures"), std::string::npos) << all.warnings.back();
+
+  const auto [plainGroups, plainBlocks] = groups(out_ / "plain.jww");
+  const auto [allGroups, allBlocks] = groups(out_ / "all.jww");
+  EXPECT_EQ(plainBlocks, 2);  // the sixteenth figure and the user block
+  EXPECT_EQ(allBlocks, 0);
+  std::multiset<int> expected;
+  for (int g = 1; g <= 15; ++g) expected.insert(g);
+  EXPECT_EQ(plainGroups, expected);
+  // The sixteenth figure and the user block go into their placements' group.
+  expected.insert({0, 0});
+  EXPECT_EQ(allGroups, expected);
+  EXPECT_EQ(all.copies, plain.copies + 2);
+}
+
+TEST(BlockExplodeCopies, CountsWhatTheExplosionMakes) {
+  for (bool sxf : {false, true}) {
+    jww::TJwwData d = NestedDrawing(4, 3, 2, sxf);
+    const int64_t counted = d.BlockExplodeCopies();
+    EXPECT_EQ(counted, 3 * 3 * 3 * 2);
+    const int32_t before = d.EntLineN;
+    ASSERT_TRUE(d.BlockExplode());
+    EXPECT_EQ(d.EntLineN - before, counted);
+  }
+  // A definition placed inside itself is not expanded without end.
+  jww::TJwwData c = NestedDrawing(2, 1, 1, false);
+  c.EntBlockDef[1].mBlock.push_back(c.EntBlockDef[0].mBlock[0]);
+  c.EntBlockDef[1].mBlock.back().nNumber = c.EntBlockDef[0].nNumber;
+  c.EntBlockDef[1].mBlockN = 1;
+  EXPECT_LT(c.BlockExplodeCopies(), 10);
 }
 
 }  // namespace

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "app/convert.h"
-#include "app/sample_drawings.h"
 #include "jww/archive.h"
 #include "jww/document.h"
 #include "jww/file_bytes.h"
 #include "support/corpus.h"
 #include "support/jww_bytes.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 #include "util/encoding.h"
 
 namespace fs = std::filesystem;
@@ -48,7 +48,7 @@ Bytes Ascii(const char* s) { return Bytes(s, s + std::strlen(s)); }
 class Drawing {
  public:
   explicit Drawing(int32_t version) : version_(version) {
-    TJwwData doc = app::MakeSamplePlan();
+    TJwwData doc = tools::MakeSamplePlan();
     if (version >= 700) AddImages(doc);
     for (int32_t i = 0; i < doc.EntBlockDefN; ++i)
       if (doc.EntBlockDef[i].ref_flag) names_.push_back(doc.EntBlockDef[i].strName);
@@ -172,7 +172,7 @@ TEST(Damaged, WholeDrawingsOfEveryVersionRead) {
 TEST(Damaged, EveryDrawingTheProjectWritesReadsToItsEnd) {
   TempDir tmp, images;
   std::string error;
-  ASSERT_TRUE(app::WriteSamplePlans(tmp.folder() + "plans", &error)) << error;
+  ASSERT_TRUE(tools::WriteSamplePlans(tmp.folder() + "plans", &error)) << error;
   size_t files = 0;
   for (const auto& e : fs::directory_iterator(tmp.path() / "plans")) {
     TJwwData doc;
@@ -181,7 +181,7 @@ TEST(Damaged, EveryDrawingTheProjectWritesReadsToItsEnd) {
   }
   EXPECT_GE(files, 5u);
   for (int32_t v : kVersions) {
-    TJwwData bench = app::MakeBenchDrawing(3000, 11);
+    TJwwData bench = tools::MakeBenchDrawing(3000, 11);
     ASSERT_TRUE(bench.FileOut(tmp / ("bench-" + std::to_string(v) + ".jww"), v));
     TJwwData doc;
     EXPECT_TRUE(ReadFile(tmp / ("bench-" + std::to_string(v) + ".jww"), images, doc))

@@ -20,6 +20,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 #include <filesystem>
 #include <fstream>
@@ -27,8 +28,9 @@
 
 #include "app/driver.h"
 #include "app/gui/form1.h"
-#include "tools/sample_drawings.h"
+#include "app/gui/preview_page.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 namespace fs = std::filesystem;
 using app::gui::TForm1;
@@ -364,6 +366,21 @@ class GuiTest : public QObject {
              ResultLines(a, desktop_ / "A~1.jww") + ResultLines(b, desktop_ / "B~1.jww"));
   }
 
+  void warningLinesAppearInTheLog() {
+    jww::TJwwData many = tools::MakeSxfBenchDrawing(17, 2, 200, 3);
+    many.SetFileOutOption(0);
+    const fs::path p = src_ / "many.jww";
+    QVERIFY(many.FileOut(p.string(), 700));
+    auto form = MakeForm();
+    QVERIFY(Drop(form.get(), {Q(p)}));
+    WaitForBatch(*form);
+    const QStringList log = form->LogLines();
+    QCOMPARE(log.size(), 4);
+    QCOMPARE(log.mid(0, 2), ResultLines(p, desktop_ / "many.jww").mid(0, 2));
+    QVERIFY2(log[2].startsWith("　※ ") && log[2].contains("17"), qPrintable(log[2]));
+    QCOMPARE(log[3], QString("　…… 変換完了"));
+  }
+
   void openDialogAndCommandLineRoads() {
     fs::path a = Drawing("dialog.jww");
     std::ofstream(src_ / "notes.txt") << "x";
@@ -548,6 +565,53 @@ class GuiTest : public QObject {
     auto form = MakeForm();
     QCOMPARE(QApplication::style()->name().toLower(), QString("fusion"));
     QCOMPARE(form->ComboBoxSc1->currentText(), QString("Fusion"));
+  }
+
+  // The page プレビュー: a Shift drop shows a drawing without converting it,
+  // a log line naming a drawing shows it, the wheel zooms and dragging pans.
+  void previewShowsShiftDropsAndTheLogSelection() {
+    fs::path a = Drawing("preview.jww");
+    auto form = MakeForm();
+    form->AddPreviewPage();
+    form->show();
+    QTabWidget* pages = form->PageControl1;
+    QCOMPARE(pages->count(), 3);
+    QCOMPARE(pages->tabText(2), QString("プレビュー"));
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Q(a))});
+    const QPointF at(form->width() / 2.0, form->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(form.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(pages->currentWidget(), static_cast<QWidget*>(form->Preview));
+    QVERIFY(!form->BatchRunning());
+    QCOMPARE(form->ListBox1->count(), 0);  // shown, not converted
+    app::gui::DrawingView* after = form->Preview->after();
+    QVERIFY(after->viewport().pxPerMm > 0);
+    QVERIFY(form->Preview->before()->viewport().pxPerMm > 0);
+
+    // The wheel zooms in about the mouse; dragging moves the sheet along.
+    const double k = after->viewport().pxPerMm;
+    const QPointF mid(after->width() / 2.0, after->height() / 2.0);
+    QWheelEvent wheel(mid, after->mapToGlobal(mid), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(after, &wheel);
+    QVERIFY(after->viewport().pxPerMm > k * 1.5);
+    const double left = after->viewport().left;
+    QTest::mousePress(after, Qt::LeftButton, Qt::NoModifier, mid.toPoint());
+    QTest::mouseMove(after, mid.toPoint() + QPoint(30, 0));
+    QTest::mouseRelease(after, Qt::LeftButton, Qt::NoModifier, mid.toPoint() + QPoint(30, 0));
+    QVERIFY(after->viewport().left < left);
+
+    // A log line that names a drawing shows that drawing.
+    fs::path b = Drawing("logged.jww");
+    form->ListBox1->addItem(Q(b));
+    form->ListBox1->setCurrentRow(0);
+    QVERIFY(after->viewport().pxPerMm > 0);
+    QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains("logged.jww"));
   }
 
   // On a real X server: the pictures the README shows.

@@ -100,6 +100,8 @@ TEST_F(Install, BashCompletesCommandsOptionsAndDrawings) {
   EXPECT_EQ(complete("--all"), "--all-blocks\n");
   EXPECT_EQ(complete("rewrite --u"), "--utf16\n");
   EXPECT_EQ(complete("dump --f"), "--force\n");
+  EXPECT_EQ(complete("draw --d"), "--dpi\n--dark\n");
+  EXPECT_EQ(complete("info --a"), "--audit\n");
   EXPECT_EQ(complete("rewrite --version 4"), "420\n");
   EXPECT_EQ(complete("-o out p"), "plan.jww\n");
 }

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/sample_drawings.h"
 #include "jww/document.h"
 #include "support/jww_bytes.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 using namespace jww;
 using testjww::JwwBytes;
@@ -55,7 +55,7 @@ const ReadFinding& Only(const TJwwData& d, std::string_view code) {
 }  // namespace
 
 TEST(ReadFindings, ACleanDrawingHasNone) {
-  TJwwData plan = app::MakeSamplePlan();
+  TJwwData plan = tools::MakeSamplePlan();
   ByteWriter out;
   ASSERT_TRUE(plan.WriteToBuffer(out, 700));
   TJwwData d;

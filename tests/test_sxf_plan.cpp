@@ -12,12 +12,12 @@
 #include <map>
 #include <sstream>
 
-#include "tools/sample_drawings.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
 #include "support/block_drawings.h"
 #include "support/corpus.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 using namespace jww;
 using namespace testjww;
@@ -190,7 +190,7 @@ TEST(SxfPlan, MoreThanFifteenFiguresLeaveTheRestAsBlocks) {
   EXPECT_EQ(plan.figures[16].placements, 0);
   EXPECT_TRUE(plan.figures[16].kept);
 
-  const TJwwData generated = app::MakeSxfBenchDrawing(20, 6, 200, 7);
+  const TJwwData generated = tools::MakeSxfBenchDrawing(20, 6, 200, 7);
   ExpectPlanMatchesConversion(generated, "generated, 20 figures");
 }
 
@@ -209,7 +209,7 @@ TEST(SxfPlan, FiguresPlacingThemselvesSettleAsTheExplosionDoes) {
 }
 
 TEST(SxfPlan, SamplePlanAndCorpusDrawings) {
-  ExpectPlanMatchesConversion(app::MakeSamplePlan(), "sample plan");
+  ExpectPlanMatchesConversion(tools::MakeSamplePlan(), "sample plan");
   const auto dir = CorpusDir();
   if (!dir) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
   int drawings = 0;

@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "jww/document.h"
+#include "support/temp_dir.h"
 #include "util/geometry.h"
+#include "util/text.h"
 
 using namespace jww;
 
@@ -326,6 +333,53 @@ TEST(Transform, DimensionValueIsMeasuredAgainAndCentred) {
   EXPECT_EQ(doc.EntSunpo[6].Moji.str, u"123.45");
   ASSERT_TRUE(doc.BlockExplodeSunpo(Dimension(2 | 0x40 | 0x3000), Place(1.5, 0, 0, 1)));
   EXPECT_EQ(doc.EntSunpo[7].Moji.str, u"150");
+}
+
+// Sets LC_ALL (and LOCPATH, where the locale was generated) for one test and
+// puts the environment back afterwards.
+class ScopedLocaleEnv {
+ public:
+  ScopedLocaleEnv(const std::string& locpath, const std::string& name) {
+    for (const char* v : {"LC_ALL", "LOCPATH"}) {
+      const char* old = std::getenv(v);
+      saved_.emplace_back(v, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    ::setenv("LOCPATH", locpath.c_str(), 1);
+    ::setenv("LC_ALL", name.c_str(), 1);
+  }
+  ~ScopedLocaleEnv() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// A re-measured value is the drawing's text: German separators (where "."
+// groups thousands) must not reach it.
+TEST(Transform, DimensionValuesIgnoreTheLocale) {
+  testjww::TempDir locales{"brindle-locales"};
+  const std::string cmd =
+      "localedef -i de_DE -f UTF-8 " + locales.path().string() + "/de_DE.UTF-8 >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 here";
+  ScopedLocaleEnv env(locales.path().string(), "de_DE.UTF-8");
+  // The locale is in force for what the user is shown.
+  if (util::FormatGrouped(1, 1200) != u"1.200,0")
+    GTEST_SKIP() << "the generated de_DE.UTF-8 locale is not used";
+
+  TJwwData doc;
+  ASSERT_TRUE(doc.BlockExplodeSunpo(Dimension(2 | 0x40 | 0x1000), Place(12, 0, 0, 1)));
+  EXPECT_EQ(doc.EntSunpo[0].Moji.str, u"1,200");
+  ASSERT_TRUE(doc.BlockExplodeSunpo(Dimension(2 | 0x80 | 0x1000), Place(0.122, 0, 0, 1)));
+  EXPECT_EQ(doc.EntSunpo[1].Moji.str, u"12.2");
+  ASSERT_TRUE(doc.BlockExplodeSunpo(Dimension(2 | 0x40 | 0x80 | 0x2000), Place(123.4567, 0, 0, 1)));
+  EXPECT_EQ(doc.EntSunpo[2].Moji.str, u"12,345.67");
 }
 
 TEST(Transform, SolidsByLineType) {

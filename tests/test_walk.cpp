@@ -5,16 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <utility>
 #include <vector>
 
-#include "tools/sample_drawings.h"
 #include "jww/dump.h"
 #include "jww/extents.h"
 #include "jww/sxf_explode.h"
 #include "jww/walk.h"
 #include "support/block_drawings.h"
+#include "support/corpus.h"
+#include "tools/sample_drawings.h"
 #include "util/geometry.h"
 
 using namespace jww;
@@ -314,7 +316,7 @@ TEST(Walk, CutTreeIsWalkedAsFarAsItReaches) {
 }
 
 TEST(Walk, SamplePlanMatchesTheExplosionAndTheExtents) {
-  const TJwwData doc = app::MakeSamplePlan();
+  const TJwwData doc = tools::MakeSamplePlan();
   const WalkSummary s = ExpectWalkMatchesExplosion(doc);
   EXPECT_GT(s.placements, 0);
 
@@ -358,4 +360,20 @@ TEST(Walk, PlaceInsertionComposesAsTheTreeDoes) {
   outer.att.nPenStyle = kKeepLayerBit;
   node.att = outer.att;
   EXPECT_TRUE(NodePlacement(node).keepLayer);
+}
+
+TEST(Walk, CorpusDrawingsMatchTheExplosion) {
+  const auto dir = CorpusDir();
+  if (!dir) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  int drawings = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(*dir)) {
+    if (e.path().extension() != ".jww") continue;
+    TJwwData doc;
+    if (!doc.FileCheck(e.path().string()) || !doc.FileIn(e.path().string())) continue;
+    SCOPED_TRACE(e.path().filename().string());
+    const WalkSummary s = ExpectWalkMatchesExplosion(doc);
+    EXPECT_FALSE(s.cut);
+    ++drawings;
+  }
+  EXPECT_GT(drawings, 0);
 }

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -10,12 +11,16 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <set>
 #include <system_error>
 
 #include "app/i18n.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
+#if __has_include("jww/sxf_plan.h")
+#include "jww/sxf_plan.h"
+#endif
 #include "util/path.h"
 
 namespace app {
@@ -25,28 +30,65 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every block placement through the tree, after the layer states are reset
-// as for the SXF figures.
-bool ExplodeAllBlocks(jww::TJwwData& doc, ConvertResult& r) {
-  jww::DataTransJWW1(doc);
-  int before =
-      doc.EntLineN + doc.EntEnkoN + doc.EntTenN + doc.EntMojiN + doc.EntSunpoN + doc.EntSolidN;
-  r.figures = doc.EntBlockNum;
-  if (!doc.BlockExplode()) return false;
-  r.copies = doc.EntLineN + doc.EntEnkoN + doc.EntTenN + doc.EntMojiN + doc.EntSunpoN +
-             doc.EntSolidN - before;
-  return true;
+int EntityCount(const jww::TJwwData& doc) {
+  return doc.EntLineN + doc.EntEnkoN + doc.EntTenN + doc.EntMojiN + doc.EntSunpoN + doc.EntSolidN;
+}
+
+// The copies the SXF explosion would make, counted before anything is made.
+int64_t PlannedSxfCopies(const jww::TJwwData& doc) {
+#if __has_include("jww/sxf_plan.h")
+  return jww::PlanSxfExplosion(doc).copies;
+#else
+  return doc.BlockExplodeCopies();
+#endif
+}
+
+std::string TooManyCopies(int64_t copies, int64_t limit) {
+  return TrFormat(
+      "exploding would make {} copies, more than the limit of {} (see --max-copies); nothing "
+      "was written",
+      {std::to_string(copies), std::to_string(limit)});
+}
+
+// The SXF figures into layer groups 1 to 15, then, with allBlocks, every
+// placement still standing flattened in place. Each step is counted first
+// (WithinLimit for the figures) and refused above the limit; running out of
+// memory fails the file.
+// False (with the reason) when the SXF explosion would exceed the limit. Runs
+// before anything walks the placements: the extents of such a drawing alone
+// take as long as the explosion.
+bool WithinLimit(const jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r) {
+  int64_t planned = PlannedSxfCopies(doc);
+  // Flattening everything makes at least one copy per entity the blocks show.
+  if (options.allBlocks) planned = std::max(planned, doc.BlockExplodeCopies());
+  if (planned <= options.maxCopies) return true;
+  r.error = TooManyCopies(planned, options.maxCopies);
+  return false;
 }
 
 void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r) {
-  if (options.allBlocks) {
-    if (!ExplodeAllBlocks(doc, r)) r.error = "the blocks could not be exploded (out of memory)";
-    return;
-  }
   jww::ExplodeReport report = jww::DataTransJWW(doc);
   r.figures = report.figures;
   r.copies = report.copies;
   r.warnings.insert(r.warnings.end(), report.warnings.begin(), report.warnings.end());
+  if (report.outOfMemory) {
+    r.error = Tr("not enough memory to explode the SXF figures; nothing was written");
+    return;
+  }
+  if (!options.allBlocks) return;
+
+  const int64_t more = doc.BlockExplodeCopies();
+  if (report.copies + more > options.maxCopies) {
+    r.error = TooManyCopies(report.copies + more, options.maxCopies);
+    return;
+  }
+  const int before = EntityCount(doc);
+  r.figures += doc.EntBlockNum;
+  if (!doc.BlockExplode()) {
+    r.error = Tr("not enough memory to explode the blocks; nothing was written");
+    return;
+  }
+  r.copies += EntityCount(doc) - before;
 }
 
 void Convert(const std::string& src, const std::string& dst, const ConvertOptions& options,
@@ -62,6 +104,10 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   // A drawing that could not be read to its end is not written: a shortened
   // copy would pass for a converted drawing.
   if (!ReadDrawing(doc, src, &images, &r.error)) {
+    JwwDataFree(doc);
+    return;
+  }
+  if (!WithinLimit(doc, options, r)) {
     JwwDataFree(doc);
     return;
   }
@@ -93,6 +139,9 @@ ConvertResult ConvertFile(const std::string& src, const std::string& dst,
   ConvertResult r;
   try {
     Convert(src, dst, options, r);
+  } catch (const std::bad_alloc&) {
+    r.ok = false;
+    r.error = Tr("not enough memory to convert the drawing; nothing was written");
   } catch (const std::exception& e) {
     r.ok = false;
     r.error = std::string("internal error: ") + e.what();

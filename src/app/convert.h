@@ -2,6 +2,7 @@
 // Both front ends, the batch driver and the tests go through ConvertFile.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,16 @@
 
 namespace app {
 
+// Copies an explosion may make before a file is refused: far above what real
+// drawings need (their explosions make thousands), far below what exhausts a
+// machine (a few hundred bytes per copy).
+constexpr int64_t kDefaultMaxCopies = 50'000'000;
+
 struct ConvertOptions {
-  // Explode every block placement, not only the SXF figures.
+  // After the SXF figures, explode every other block placement too.
   bool allBlocks = false;
+  // A file whose explosion would make more copies fails, writing nothing.
+  int64_t maxCopies = kDefaultMaxCopies;
   // Where the per-conversion image folder is made (a fresh folder inside it,
   // removed afterwards). Empty: the system's temporary folder.
   std::string imageFolder;

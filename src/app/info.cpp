@@ -11,7 +11,8 @@
 #include "app/json_names.h"
 #include "jww/document.h"
 #include "jww/extents.h"
-#include "jww/walk.h"
+#include "jww/read_findings.h"
+#include "jww/sxf_plan.h"
 #include "util/encoding.h"
 #include "util/text.h"
 
@@ -26,10 +27,26 @@ std::span<const T> Counted(const std::vector<T>& v, int32_t n) {
   return {v.data(), std::min(v.size(), static_cast<size_t>(std::max(n, 0)))};
 }
 
-bool IsSxfName(std::u16string_view name) {
-  const std::u16string up = util::StrUpper(name);
-  return up.find(u"@@SFIGORGFLAG@@1") != std::u16string::npos ||
-         up.find(u"@@SFIGORGFLAG@@2") != std::u16string::npos;
+void DescribePlan(const TJwwData& doc, SxfPlanInfo& plan) {
+  const jww::SxfPlan p = jww::PlanSxfExplosion(doc);
+  for (const jww::SxfFigurePlan& f : p.figures) {
+    if (f.group == 0) {
+      plan.left.push_back(util::ToUtf8(f.name));
+      continue;
+    }
+    plan.figures.push_back({util::ToUtf8(f.name), f.placements, f.group, f.copies, f.kept});
+  }
+  plan.placements = p.placements;
+  plan.copies = p.copies;
+}
+
+void CollectFindings(const jww::ReadFindings& log, DrawingInfo& info) {
+  for (const jww::ReadFinding& f : log) {
+    info.findings.push_back({f.code, std::string(jww::SectionName(f.where.section)),
+                             f.where.definition, f.where.index, f.where.offset, f.detail,
+                             f.amount});
+  }
+  info.findingsOmitted = log.omitted();
 }
 
 std::optional<InfoBox> BoxOf(const jww::MinMaxBox& b) {
@@ -37,18 +54,8 @@ std::optional<InfoBox> BoxOf(const jww::MinMaxBox& b) {
   return InfoBox{b.minX, b.minY, b.maxX, b.maxY};
 }
 
-// Extents per layer group the entities show on, in drawing units.
-std::array<jww::MinMaxBox, jww::kLayerGroups> GroupExtents(const TJwwData& doc) {
-  std::array<jww::MinMaxBox, jww::kLayerGroups> boxes{};
-  jww::WalkPlacedDrawing(doc, [&](const jww::PlacedEntity& e) {
-    if (e.gLayer < jww::kLayerGroups) jww::AddPlacedExtents(boxes[e.gLayer], e);
-  });
-  return boxes;
-}
-
-void DescribeLayers(const TJwwData& doc, DrawingInfo& info) {
+void DescribeLayers(const TJwwData& doc, const jww::GroupExtents& boxes, DrawingInfo& info) {
   const jww::TLayerUse use = jww::GetLayerUse(doc);
-  const auto boxes = GroupExtents(doc);
   for (int32_t g = 0; g < jww::kLayerGroups; ++g) {
     int32_t inGroup = 0;
     for (int32_t l = 0; l < 16; ++l) inGroup += use[g * 16 + l];
@@ -101,7 +108,7 @@ void DescribeBlocks(const TJwwData& doc, DrawingInfo& info) {
     b.name = util::ToUtf8(d.strName);
     b.members = d.N;
     b.placements = placed[i];
-    b.sxf = IsSxfName(d.strName);
+    b.sxf = jww::IsSxfFigureName(d.strName);
     info.blocks.push_back(std::move(b));
   }
 }
@@ -255,12 +262,19 @@ void BlocksText(const DrawingInfo& info, std::string& out) {
 }
 
 void PlanText(const DrawingInfo& info, std::string& out) {
-  TextTable t({false, true, true, true});
-  t.Row({Tr("figure"), Tr("placements"), Tr("layer group"), Tr("copies")});
-  for (const FigurePlanInfo& f : info.plan.figures)
-    t.Row({f.name, Int(f.placements), Int(f.group), Int(f.copies)});
+  TextTable t({false, true, true, true, false});
+  t.Row({Tr("figure"), Tr("placements"), Tr("layer group"), Tr("copies"), ""});
+  for (const FigurePlanInfo& f : info.plan.figures) {
+    t.Row({f.name, Int(f.placements), Int(f.group), Int(f.copies),
+           f.kept ? Tr("definition kept: still placed by a block that stays") : ""});
+  }
   Section(out, "SXF figures and what the conversion does", t);
-  if (t.body() > 0) out += "  " + TrFormat("{} copies in all", {Int(info.plan.copies)}) + "\n";
+  if (t.body() > 0) {
+    out += "  " +
+           TrFormat("{} placements replaced by {} copies",
+                    {Int(info.plan.placements), Int(info.plan.copies)}) +
+           "\n";
+  }
   for (const std::string& name : info.plan.left)
     out += "  " + TrFormat("{} stays a block: only 15 layer groups take figures", {name}) + "\n";
 }
@@ -275,8 +289,14 @@ void ImagesText(const DrawingInfo& info, std::string& out) {
 void FindingsText(const DrawingInfo& info, std::string& out) {
   TextTable t({false, false, false});
   t.Row({Tr("code"), Tr("where"), Tr("detail")});
-  for (const Finding& f : info.findings) t.Row({f.code, f.where, f.detail});
+  for (const Finding& f : info.findings) t.Row({f.code, FindingPlace(f), f.detail});
   Section(out, "Audit", t);
+  if (info.findingsOmitted > 0) {
+    out +=
+        "  " +
+        TrFormat("{} more findings not listed", {Int(static_cast<int64_t>(info.findingsOmitted))}) +
+        "\n";
+  }
 }
 
 // ---------------------------------------------------------------- JSON
@@ -327,21 +347,46 @@ DrawingInfo DescribeDrawing(jww::TJwwData& doc, const std::string& file, bool au
   info.paperCode = doc.Enthd.nZumen;
   info.paper = jww::GetPaperSize(doc);
   info.paperName = jww::PaperName(doc.Enthd.nZumen);
-  info.extents = BoxOf(jww::MeasureExtents(doc));
+  jww::GroupExtents groups{};
+  info.extents = BoxOf(jww::MeasureExtents(doc, &groups));
   info.counts = jww::GetElementNum(doc, -1, -1);
-  DescribeLayers(doc, info);
+  DescribeLayers(doc, groups, info);
   jww::GetFontNames(doc);
   for (const std::u16string& f : Counted(doc.FontNames, doc.FontNameN))
     info.fonts.push_back(util::ToUtf8(f));
   DescribeBlocks(doc, info);
   for (const jww::TBindImageType& img : Counted(doc.BindImage, doc.BindImageN))
     info.images.push_back({util::ToUtf8(img.Fname), img.Fsize});
+  DescribePlan(doc, info.plan);
   info.audited = audit;
+  if (audit) CollectFindings(doc.ReadLog, info);
   return info;
+}
+
+DrawingInfo DescribeUnreadable(const jww::TJwwData& doc, const std::string& file) {
+  DrawingInfo info;
+  info.file = file;
+  info.readable = false;
+  info.audited = true;
+  CollectFindings(doc.ReadLog, info);
+  return info;
+}
+
+std::string FindingPlace(const Finding& f) {
+  std::string place = f.section;
+  if (f.definition >= 0) place += " " + Int(f.definition);
+  if (f.index >= 0) place += ", " + TrFormat("object {}", {Int(f.index)});
+  if (f.offset >= 0) place += ", " + TrFormat("byte {}", {Int(f.offset)});
+  return place;
 }
 
 std::string InfoText(const DrawingInfo& info) {
   std::string out = info.file + "\n";
+  if (!info.readable) {
+    out += "  " + std::string(Tr("the drawing could not be read completely")) + "\n";
+    FindingsText(info, out);
+    return out;
+  }
   SummaryText(info, out);
   CountsText(info, out);
   LayersText(info, out);
@@ -355,9 +400,29 @@ std::string InfoText(const DrawingInfo& info) {
   return out;
 }
 
+Json FindingsJson(const DrawingInfo& info) {
+  Json findings = Json::array();
+  for (const Finding& f : info.findings) {
+    findings.push_back({{"code", f.code},
+                        {"section", f.section},
+                        {"definition", f.definition},
+                        {"index", f.index},
+                        {"offset", f.offset},
+                        {"detail", f.detail},
+                        {"amount", f.amount}});
+  }
+  return findings;
+}
+
 Json InfoJson(const DrawingInfo& info) {
   Json j = Json::object();
   PutJsonName(j, "file", info.file);
+  j["readable"] = info.readable;
+  if (!info.readable) {
+    j["findings"] = FindingsJson(info);
+    j["findingsOmitted"] = info.findingsOmitted;
+    return j;
+  }
   j["version"] = info.version;
   j["encoding"] = info.utf16 ? "utf-16" : "cp932";
   j["memo"] = info.memo;
@@ -408,19 +473,19 @@ Json InfoJson(const DrawingInfo& info) {
     figures.push_back({{"name", f.name},
                        {"placements", f.placements},
                        {"layerGroup", f.group},
-                       {"copies", f.copies}});
+                       {"copies", f.copies},
+                       {"definitionKept", f.kept}});
   }
   j["sxfPlan"] = {{"figures", std::move(figures)},
+                  {"placements", info.plan.placements},
                   {"copies", info.plan.copies},
                   {"figuresLeft", info.plan.left}};
   Json images = Json::array();
   for (const ImageInfo& i : info.images) images.push_back({{"name", i.name}, {"size", i.size}});
   j["images"] = std::move(images);
   if (info.audited) {
-    Json findings = Json::array();
-    for (const Finding& f : info.findings)
-      findings.push_back({{"code", f.code}, {"where", f.where}, {"detail", f.detail}});
-    j["findings"] = std::move(findings);
+    j["findings"] = FindingsJson(info);
+    j["findingsOmitted"] = info.findingsOmitted;
   }
   return j;
 }

@@ -59,15 +59,18 @@ struct BlockInfo {
 
 struct FigurePlanInfo {
   std::string name;
-  int32_t placements = 0;
-  int32_t group = 0;  // target layer group, 0 when the figure stays
-  int32_t copies = 0;
+  int64_t placements = 0;  // top-level placements the conversion replaces
+  int32_t group = 0;       // layer group of the copies
+  int64_t copies = 0;
+  bool kept = false;  // the definition stays: a block that is not exploded still places it
 };
 
+// What the conversion will do with the SXF figures (jww::PlanSxfExplosion).
 struct SxfPlanInfo {
-  std::vector<FigurePlanInfo> figures;  // exploded, in the conversion's order
+  std::vector<FigurePlanInfo> figures;  // given a layer group, in the conversion's order
   std::vector<std::string> left;        // SXF figures past the fifteenth, kept as blocks
-  int32_t copies = 0;
+  int64_t placements = 0;
+  int64_t copies = 0;
 };
 
 struct ImageInfo {
@@ -75,11 +78,16 @@ struct ImageInfo {
   int32_t size = 0;
 };
 
-// One thing the audit found: a stable code, where it is, and what it is.
+// One thing the audit found: the reader's stable code, where it is, and
+// what it is.
 struct Finding {
   std::string code;
-  std::string where;
+  std::string section;  // jww::SectionName
+  int32_t definition = -1;
+  int64_t index = -1;
+  int64_t offset = -1;
   std::string detail;
+  int64_t amount = 0;
 };
 
 struct DrawingInfo {
@@ -100,11 +108,17 @@ struct DrawingInfo {
   std::vector<ImageInfo> images;
   bool audited = false;
   std::vector<Finding> findings;
+  size_t findingsOmitted = 0;  // more findings than the reader keeps
+  bool readable = true;        // false: only the findings describe the file
 };
 
 // Describes a document that was read completely (block tree built). Fills
 // the document's font list; changes nothing else.
 DrawingInfo DescribeDrawing(jww::TJwwData& doc, const std::string& file, bool audit);
+// For a file that could not be read: what the reader found before it broke.
+DrawingInfo DescribeUnreadable(const jww::TJwwData& doc, const std::string& file);
+// "block-members 2, object 5, byte 1234"
+std::string FindingPlace(const Finding& f);
 
 // Aligned text for a terminal: wide East Asian characters take two columns.
 std::string InfoText(const DrawingInfo& info);

@@ -192,6 +192,11 @@ class TJwwData {
 
   // ---- whole-drawing explosion (explode.cpp) ----
   bool BlockExplode();
+  // The entities BlockExplode would append, counted through the definitions
+  // without making the tree or any copy (saturating; a definition placed
+  // inside itself counts its own members once), so that an explosion too
+  // large to make can be refused before it starts.
+  int64_t BlockExplodeCopies() const;
   void GetMinMaxZahyo();  // extents.cpp: bounding box into myMinWx … myMaxWy
 
   // ---- default tables (defaults.cpp) ----

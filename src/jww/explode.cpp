@@ -2,6 +2,10 @@
 // afterwards the drawing holds no insertions and no definitions.
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <unordered_map>
+#include <vector>
 
 #include "jww/document.h"
 #include "jww/entity_append.h"
@@ -50,7 +54,90 @@ bool ExplodeMembers(TJwwData& doc, const TEntJwwBlockDef& d, const TPlacement& t
   return true;
 }
 
+constexpr int64_t kSaturated = std::numeric_limits<int64_t>::max() / 4;
+int64_t SaturatingAdd(int64_t a, int64_t b) { return a > kSaturated - b ? kSaturated : a + b; }
+
+// Copies one placement of each definition makes, nested placements included,
+// memoised per definition.
+class CopyCounter {
+ public:
+  explicit CopyCounter(const TJwwData& doc)
+      : doc_(doc), state_(doc.EntBlockDefN, kUnknown), copies_(doc.EntBlockDefN, 0) {
+    for (int32_t i = 0; i < doc.EntBlockDefN; ++i)
+      first_.try_emplace(doc.EntBlockDef[i].nNumber, i);
+  }
+
+  int64_t OfNumber(uint32_t number) {
+    auto it = first_.find(number);
+    return it == first_.end() ? 0 : Of(it->second);
+  }
+
+ private:
+  static constexpr int8_t kUnknown = 0, kOnPath = 1, kKnown = 2;
+
+  int64_t Of(int32_t d) {
+    if (state_[d] == kKnown) return copies_[d];
+    const TEntJwwBlockDef& def = doc_.EntBlockDef[d];
+    if (state_[d] == kOnPath) return Direct(def);  // placed inside itself: not expanded
+    state_[d] = kOnPath;
+    int64_t n = Direct(def);
+    const int32_t nested = std::min<int32_t>(def.mBlockN, static_cast<int32_t>(def.mBlock.size()));
+    for (int32_t b = 0; b < nested; ++b) n = SaturatingAdd(n, OfNumber(def.mBlock[b].nNumber));
+    state_[d] = kKnown;
+    copies_[d] = n;
+    return n;
+  }
+
+  static int64_t Direct(const TEntJwwBlockDef& d) {
+    const int32_t members = std::min<int32_t>(d.N, static_cast<int32_t>(d.mNo.size()));
+    int64_t n = 0;
+    for (int32_t k = 0; k < members; ++k) {
+      const TEntJwwNo e = d.mNo[k];
+      bool valid = false;
+      switch (e.EntType) {
+        case kLine:
+          valid = Member(d.mLine, d.mLineN, e.EntNo) != nullptr;
+          break;
+        case kEnko:
+          valid = Member(d.mEnko, d.mEnkoN, e.EntNo) != nullptr;
+          break;
+        case kTen:
+          valid = Member(d.mTen, d.mTenN, e.EntNo) != nullptr;
+          break;
+        case kMoji:
+          valid = Member(d.mMoji, d.mMojiN, e.EntNo) != nullptr;
+          break;
+        case kSunpo:
+          valid = Member(d.mSunpo, d.mSunpoN, e.EntNo) != nullptr;
+          break;
+        case kSolid:
+          valid = Member(d.mSolid, d.mSolidN, e.EntNo) != nullptr;
+          break;
+        default:
+          break;
+      }
+      n += valid ? 1 : 0;
+    }
+    return n;
+  }
+
+  const TJwwData& doc_;
+  std::unordered_map<uint32_t, int32_t> first_;
+  std::vector<int8_t> state_;
+  std::vector<int64_t> copies_;
+};
+
 }  // namespace
+
+int64_t TJwwData::BlockExplodeCopies() const {
+  const std::vector<bool> visible = ShownInsertions(*this);
+  CopyCounter counter(*this);
+  int64_t total = 0;
+  const int32_t n = std::min<int32_t>(EntBlockN, static_cast<int32_t>(EntBlock.size()));
+  for (int32_t j = 0; j < n; ++j)
+    if (visible[j]) total = SaturatingAdd(total, counter.OfNumber(EntBlock[j].nNumber));
+  return total;
+}
 
 bool TJwwData::BlockExplode() {
   if (EntBlockTreeN == 0) return true;

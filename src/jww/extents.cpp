@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <type_traits>
-#include <variant>
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "jww/walk.h"
 #include "util/text.h"
 
@@ -40,16 +39,12 @@ constexpr int kImageValues = 9;
 
 bool InRange(double v) { return v >= -kRangeLimit && v <= kRangeLimit; }
 
-// Both ends are kept inside the clamp: a box whose only points lie beyond
-// +1e8 must not end up with its minimum above its maximum.
-void Clamp(MinMaxBox& b) {
-  b.minX = std::clamp(b.minX, -kClamp, kClamp);
-  b.minY = std::clamp(b.minY, -kClamp, kClamp);
-  b.maxX = std::clamp(b.maxX, -kClamp, kClamp);
-  b.maxY = std::clamp(b.maxY, -kClamp, kClamp);
-}
-
+// The point is clamped rather than the box: the box's values are inside the
+// clamp already, so the result is the same, and a box whose only points lie
+// beyond +1e8 still keeps its minimum at or below its maximum.
 void Widen(MinMaxBox& b, double x, double y) {
+  x = std::clamp(x, -kClamp, kClamp);
+  y = std::clamp(y, -kClamp, kClamp);
   if (!b.seeded) {
     b = {x, y, x, y, true};
   } else {
@@ -58,7 +53,6 @@ void Widen(MinMaxBox& b, double x, double y) {
     b.maxX = std::max(b.maxX, x);
     b.maxY = std::max(b.maxY, y);
   }
-  Clamp(b);
 }
 
 // Turns points of an ellipse's own axes by its tilt about the origin and
@@ -102,50 +96,21 @@ bool IsImageText(std::u16string_view s) { return s.starts_with(kImagePrefix); }
 
 bool IsArcSolid(const TEntJwwSolid& s) { return s.att.nPenStyle >= 101; }
 
-// The entity lists of the drawing or of one block definition, cut to their
-// counts (a count beyond its array is never trusted).
-struct EntityLists {
-  std::span<const TEntJwwLine> lines;
-  std::span<const TEntJwwEnko> arcs;
-  std::span<const TEntJwwTen> points;
-  std::span<const TEntJwwMoji> texts;
-  std::span<const TEntJwwSunpo> dims;
-  std::span<const TEntJwwSolid> solids;
-};
-
-template <typename T>
-std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
-  size_t n = count <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(count));
-  return {v.data(), n};
-}
-
-EntityLists ListsOf(const TJwwData& d) {
-  return {Counted(d.EntLine, d.EntLineN),   Counted(d.EntEnko, d.EntEnkoN),
-          Counted(d.EntTen, d.EntTenN),     Counted(d.EntMoji, d.EntMojiN),
-          Counted(d.EntSunpo, d.EntSunpoN), Counted(d.EntSolid, d.EntSolidN)};
-}
-
-EntityLists ListsOf(const TEntJwwBlockDef& d) {
-  return {Counted(d.mLine, d.mLineN), Counted(d.mEnko, d.mEnkoN),   Counted(d.mTen, d.mTenN),
-          Counted(d.mMoji, d.mMojiN), Counted(d.mSunpo, d.mSunpoN), Counted(d.mSolid, d.mSolidN)};
-}
-
 // The first point the box is built from. The order of the kinds, and that
 // an arc gives its centre and an insertion its reference point, are the
 // format's own rule; texts decide by the first one only.
-std::optional<DPoint> SeedPoint(const TJwwData& doc, const EntityLists& e) {
-  if (!e.lines.empty()) return DPoint{e.lines[0].start_x, e.lines[0].start_y};
-  if (!e.arcs.empty()) return DPoint{e.arcs[0].start_x, e.arcs[0].start_y};
-  if (!e.points.empty()) return DPoint{e.points[0].start_x, e.points[0].start_y};
-  if (e.texts.empty()) return std::nullopt;
+std::optional<DPoint> SeedPoint(const EntitySpans& e) {
+  if (!e.line.empty()) return DPoint{e.line[0].start_x, e.line[0].start_y};
+  if (!e.enko.empty()) return DPoint{e.enko[0].start_x, e.enko[0].start_y};
+  if (!e.ten.empty()) return DPoint{e.ten[0].start_x, e.ten[0].start_y};
+  if (e.moji.empty()) return std::nullopt;
 
-  const TEntJwwMoji& first = e.texts[0];
+  const TEntJwwMoji& first = e.moji[0];
   if (SamePoint(first.start_x, first.start_y, first.end_x, first.end_y)) return std::nullopt;
   if (!IsPlaceholderText(first)) return DPoint{first.start_x, first.start_y};
-  if (!e.dims.empty()) return DPoint{e.dims[0].Sen.start_x, e.dims[0].Sen.start_y};
-  if (!e.solids.empty()) return DPoint{e.solids[0].start_x, e.solids[0].start_y};
-  auto insertions = Counted(doc.EntBlock, doc.EntBlockN);
-  if (!insertions.empty()) return DPoint{insertions[0].DPKijunTen_x, insertions[0].DPKijunTen_y};
+  if (!e.sunpo.empty()) return DPoint{e.sunpo[0].Sen.start_x, e.sunpo[0].Sen.start_y};
+  if (!e.solid.empty()) return DPoint{e.solid[0].start_x, e.solid[0].start_y};
+  if (!e.block.empty()) return DPoint{e.block[0].DPKijunTen_x, e.block[0].DPKijunTen_y};
   return std::nullopt;
 }
 
@@ -155,38 +120,50 @@ class ExtentsWalker {
  public:
   ExtentsWalker(MinMaxBox& box, const util::Affine* placement) : box_(box), placement_(placement) {}
 
-  // One entity of the walk; an insertion adds nothing (its members come
-  // under placements of their own).
-  void AddOne(const PlacedEntity& e) {
-    std::visit(
-        [&](const auto* r) {
-          using T = std::remove_cvref_t<decltype(*r)>;
-          if constexpr (std::is_same_v<T, TEntJwwLine>) AddLine(*r);
-          if constexpr (std::is_same_v<T, TEntJwwEnko>) AddEnko(*r);
-          if constexpr (std::is_same_v<T, TEntJwwTen>) Add(r->start_x, r->start_y);
-          if constexpr (std::is_same_v<T, TEntJwwMoji>) AddMoji(*r);
-          if constexpr (std::is_same_v<T, TEntJwwSunpo>) AddSunpo(*r);
-          if constexpr (std::is_same_v<T, TEntJwwSolid>) AddSolid(*r);
-        },
-        e.record);
+  void AddAll(const EntitySpans& e) {
+    AddAll(e, [](const TEntJwwAttr&) -> MinMaxBox* { return nullptr; });
   }
 
-  void AddAll(const EntityLists& e) {
-    for (const TEntJwwLine& l : e.lines) AddLine(l);
-    for (const TEntJwwEnko& a : e.arcs) AddEnko(a);
-    for (const TEntJwwTen& p : e.points) Add(p.start_x, p.start_y);
-    for (const TEntJwwMoji& m : e.texts) AddMoji(m);
-    for (const TEntJwwSunpo& d : e.dims) AddSunpo(d);
-    for (const TEntJwwSolid& s : e.solids) AddSolid(s);
+  // `alsoFor(att)` names a second box each entity's points widen too (a
+  // layer group's), or null.
+  template <typename AlsoFor>
+  void AddAll(const EntitySpans& e, const AlsoFor& alsoFor) {
+    for (const TEntJwwLine& l : e.line) {
+      also_ = alsoFor(l.att);
+      AddLine(l);
+    }
+    for (const TEntJwwEnko& a : e.enko) {
+      also_ = alsoFor(a.att);
+      AddEnko(a);
+    }
+    for (const TEntJwwTen& p : e.ten) {
+      also_ = alsoFor(p.att);
+      Add(p.start_x, p.start_y);
+    }
+    for (const TEntJwwMoji& m : e.moji) {
+      also_ = alsoFor(m.att);
+      AddMoji(m);
+    }
+    for (const TEntJwwSunpo& d : e.sunpo) {
+      also_ = alsoFor(d.att);
+      AddSunpo(d);
+    }
+    for (const TEntJwwSolid& s : e.solid) {
+      also_ = alsoFor(s.att);
+      AddSolid(s);
+    }
+    also_ = nullptr;
   }
 
  private:
   void Add(double x, double y) {
     if (placement_ == nullptr) {
       MinMaxAdd(box_, x, y);
+      if (also_ != nullptr) MinMaxAdd(*also_, x, y);
     } else {
       const util::Affine& t = *placement_;
       MinMaxAddTrans(box_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
+      if (also_ != nullptr) MinMaxAddTrans(*also_, x, y, t.tx, t.ty, t.m11, t.m12, t.m21, t.m22);
     }
   }
   void Add(DPoint p) { Add(p.x, p.y); }
@@ -266,6 +243,7 @@ class ExtentsWalker {
 
   MinMaxBox& box_;
   const util::Affine* placement_;
+  MinMaxBox* also_ = nullptr;
 };
 
 // Values 1 to 6 are reals, 7 to 9 integers.
@@ -371,17 +349,27 @@ std::optional<DPoint> GetLineCross(double x1, double y1, double x2, double y2, d
   return DPoint{x, b1 + m1 * x};
 }
 
-MinMaxBox MeasureExtents(const TJwwData& doc) {
+MinMaxBox MeasureExtents(const TJwwData& doc) { return MeasureExtents(doc, nullptr); }
+
+MinMaxBox MeasureExtents(const TJwwData& doc, GroupExtents* groups) {
   MinMaxBox box;
-  const EntityLists own = ListsOf(doc);
-  if (std::optional<DPoint> seed = SeedPoint(doc, own)) MinMaxInit(box, seed->x, seed->y);
-  ExtentsWalker(box, nullptr).AddAll(own);
+  const EntitySpans own = SpansOf(doc);
+  if (std::optional<DPoint> seed = SeedPoint(own)) MinMaxInit(box, seed->x, seed->y);
+  auto groupOf = [&](const TEntJwwAttr& a) -> MinMaxBox* {
+    return groups != nullptr && a.nGLayer < groups->size() ? &(*groups)[a.nGLayer] : nullptr;
+  };
+  ExtentsWalker(box, nullptr).AddAll(own, groupOf);
 
   // Every placement, nested ones included, with its composed transform; a
   // definition's own insertions are therefore not followed. Hidden ones
   // count too: the box describes the drawing as read, before any explosion.
   ForEachPlacement(doc, true, [&](const PlacementVisit& p) {
-    ExtentsWalker(box, &p.placement).AddAll(ListsOf(*p.definition));
+    const TPlacement& t = p.placement;
+    ExtentsWalker(box, &t).AddAll(SpansOf(*p.definition), [&](const TEntJwwAttr& a) {
+      TEntJwwAttr shown = a;
+      if (!t.keepLayer) shown.nGLayer = t.gLayer;
+      return groupOf(shown);
+    });
   });
 
   if (box.seeded && SamePoint(box.minX, box.minY, box.maxX, box.maxY)) {
@@ -391,10 +379,6 @@ MinMaxBox MeasureExtents(const TJwwData& doc) {
     box.maxY += kDegenerateMargin;
   }
   return box;
-}
-
-void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e) {
-  ExtentsWalker(box, e.TopLevel() ? nullptr : e.placement).AddOne(e);
 }
 
 void TJwwData::GetMinMaxZahyo() {

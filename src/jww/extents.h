@@ -8,6 +8,7 @@
 // box never reaches beyond ±1e8.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,7 +19,6 @@
 namespace jww {
 
 class TJwwData;
-struct PlacedEntity;  // walk.h
 
 // The running extents of one computation. Nothing is shared between
 // computations: a box starts unseeded, and its first accepted point makes
@@ -81,9 +81,11 @@ std::optional<util::DPoint> GetLineCross(double x1, double y1, double x2, double
 // tree must be current (the reader builds it).
 MinMaxBox MeasureExtents(const TJwwData& doc);
 
-// Widens `box` by the points MeasureExtents takes of one entity of the walk
-// of the placed drawing, placed by its transform; an insertion adds nothing.
-// For boxes of parts of a drawing (a layer group, say): no seed, no margin.
-void AddPlacedExtents(MinMaxBox& box, const PlacedEntity& e);
+// The same, and with `groups` the box of each layer group's points: an
+// entity counts in the group it shows on (inside a placement the placing
+// node's, unless the node keeps the members' own). A group box has no seed
+// and no margin; it stays unseeded when nothing of the group is measured.
+using GroupExtents = std::array<MinMaxBox, 16>;
+MinMaxBox MeasureExtents(const TJwwData& doc, GroupExtents* groups);
 
 }  // namespace jww

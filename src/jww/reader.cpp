@@ -5,6 +5,9 @@
 // Everything a file declares is untrusted: counts are capped by what the
 // remaining bytes could hold, class references must name a declared class,
 // and image names must be plain file names before anything is written.
+// A drawing is read only when it is whole: a read past the end anywhere, or
+// bytes left after the last list, fail the read (a damaged count shows as
+// one or the other). What was repaired or noticed goes into ReadLog.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -32,7 +35,8 @@ constexpr size_t kMinObjectBytes = 2;
 constexpr size_t kMinBlockDefBytes = 2 + 25 + 1 + 2;
 
 // The fixed part of a body, fetched with one bounds check. Where the data
-// ends, the missing bytes read as zero and got() tells how many were there.
+// ends, the missing bytes read as zero and the reader goes short; the caller
+// then drops the whole object.
 class FixedPart {
  public:
   static constexpr size_t kMaxSize = 160;
@@ -40,16 +44,13 @@ class FixedPart {
   FixedPart(ByteReader& in, size_t n) {
     if (in.remaining() >= n) {
       p_ = in.take(n).data();
-      got_ = n;
     } else {
-      got_ = in.read(buf_, n);
+      in.read(buf_, n);
       p_ = buf_;
     }
   }
   FixedPart(const FixedPart&) = delete;
   FixedPart& operator=(const FixedPart&) = delete;
-
-  size_t got() const { return got_; }
 
   template <typename T>
   T get() {
@@ -64,7 +65,6 @@ class FixedPart {
  private:
   uint8_t buf_[kMaxSize];
   const uint8_t* p_ = nullptr;
-  size_t got_ = 0;
   size_t off_ = 0;
 };
 

@@ -51,7 +51,7 @@ TPlacement FigurePlacement(const TEntJwwBlock& p, int32_t gLayerNo) {
   if (std::fabs(drawn.dBairitsuY) < 1e-8) drawn.dBairitsuY = 1.0;
   TPlacement t;
   static_cast<util::Affine&>(t) = InsertionTransform(drawn);
-  t.keepLayer = (p.att.nPenStyle & 0x40) != 0;
+  t.keepLayer = (p.att.nPenStyle & kKeepLayerBit) != 0;
   t.layer = p.att.nLayer;
   t.gLayer = static_cast<uint16_t>(gLayerNo);
   return t;
@@ -226,6 +226,7 @@ bool ExplodeFigure(TJwwData& doc, int32_t gLayerNo, int32_t d, ExplodeState& st)
     }
     r.copies += copies;
     if (failed) {
+      r.outOfMemory = true;
       AddWarning(r, "SXF figure " + figureName +
                         ": out of memory; a placement and the ones after it were kept as blocks");
       break;

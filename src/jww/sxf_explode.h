@@ -17,6 +17,7 @@ struct ExplodeReport {
   int placements = 0;                 // placements replaced by copies
   int copies = 0;                     // entities appended (re-placed nested insertions included)
   int figuresLeft = 0;                // SXF figure definitions beyond the 15 layer groups
+  bool outOfMemory = false;           // an array could not grow: placements were kept
   std::vector<std::string> warnings;  // UTF-8
 };
 

@@ -4,6 +4,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "jww/entity_lists.h"
 #include "jww/walk.h"
 #include "util/text.h"
 
@@ -21,11 +22,6 @@ int64_t Mul(int64_t a, int64_t b) {
   return a > kSaturated / b ? kSaturated : a * b;
 }
 
-template <typename T>
-bool Valid(const std::vector<T>& a, int32_t count, int32_t index) {
-  return index >= 0 && index < count && static_cast<size_t>(index) < a.size();
-}
-
 // What exploding one placement of a definition appends: the members the
 // explosion can copy, and the numbers of the nested insertions it re-places
 // at the top level.
@@ -36,37 +32,11 @@ struct FigureShape {
 
 FigureShape ShapeOf(const TEntJwwBlockDef& d) {
   FigureShape s;
-  const int32_t members = std::min<int32_t>(d.N, static_cast<int32_t>(d.mNo.size()));
-  for (int32_t k = 0; k < members; ++k) {
-    const TEntJwwNo e = d.mNo[k];
-    bool ok = false;
-    switch (e.EntType) {
-      case kLine:
-        ok = Valid(d.mLine, d.mLineN, e.EntNo);
-        break;
-      case kEnko:
-        ok = Valid(d.mEnko, d.mEnkoN, e.EntNo);
-        break;
-      case kTen:
-        ok = Valid(d.mTen, d.mTenN, e.EntNo);
-        break;
-      case kMoji:
-        ok = Valid(d.mMoji, d.mMojiN, e.EntNo);
-        break;
-      case kSunpo:
-        ok = Valid(d.mSunpo, d.mSunpoN, e.EntNo);
-        break;
-      case kSolid:
-        ok = Valid(d.mSolid, d.mSolidN, e.EntNo);
-        break;
-      case kBlock:
-        ok = Valid(d.mBlock, d.mBlockN, e.EntNo);
-        if (ok) s.nested.push_back(d.mBlock[e.EntNo].nNumber);
-        break;
-      default:
-        break;
-    }
-    if (ok) ++s.copies;
+  const EntitySpans m = SpansOf(d);
+  for (const TEntJwwNo e : m.order) {
+    if (!m.Has(e)) continue;
+    ++s.copies;
+    if (e.EntType == kBlock) s.nested.push_back(m.block[e.EntNo].nNumber);
   }
   return s;
 }

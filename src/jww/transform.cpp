@@ -323,16 +323,18 @@ std::u16string SunpoValueText(double length, double scale, uint16_t flags, uint1
   const bool roundUp = (flags & 0x200) && !(flags & 0x100);
   v = util::RoundDigits(digits, truncate ? 0 : roundUp ? 1 : 2, v);
 
+  // The separators Jw_cad writes, whatever the locale of this machine: the
+  // text is the drawing's, not the user's, and the trim below relies on ".".
   std::u16string text;
   if (flags & 0x40) {
-    text = util::FormatGrouped(digits, v);
+    text = util::FormatGrouped(digits, v, u".", u",");
     if (!(flags & 0x80) && text.find(u'.') != std::u16string::npos) {
       while (!text.empty() && text.back() == u'0') text.pop_back();
       // "1,200." reads as a typing error: a bare decimal point goes as well.
       if (!text.empty() && text.back() == u'.') text.pop_back();
     }
   } else if (flags & 0x80) {
-    text = util::FormatFixed(digits, v);
+    text = util::FormatFixed(digits, v, u".");
   } else {
     text = util::FormatShortest(v);
   }

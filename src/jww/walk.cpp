@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "jww/entity_lists.h"
+
 namespace jww {
 
 namespace {
@@ -25,8 +27,47 @@ bool Valid(const std::vector<T>& a, int32_t count, int32_t index) {
   return index >= 0 && index < count && static_cast<size_t>(index) < a.size();
 }
 
-// Insertions that stand in the draw order; the others (an exploded SXF
-// figure placement keeps its record) are not shown.
+
+// The entity at (kind, index) of one list, or nothing when the entry is empty
+// or points past its array.
+bool Resolve(const EntitySpans& l, TEntJwwNo e, PlacedEntity& out) {
+  if (!l.Has(e)) return false;
+  out.kind = e.EntType;
+  out.index = e.EntNo;
+  switch (e.EntType) {
+    case kLine:
+      out.record = &l.line[e.EntNo];
+      break;
+    case kEnko:
+      out.record = &l.enko[e.EntNo];
+      break;
+    case kTen:
+      out.record = &l.ten[e.EntNo];
+      break;
+    case kMoji:
+      out.record = &l.moji[e.EntNo];
+      break;
+    case kSunpo:
+      out.record = &l.sunpo[e.EntNo];
+      break;
+    case kSolid:
+      out.record = &l.solid[e.EntNo];
+      break;
+    default:
+      out.record = &l.block[e.EntNo];
+      break;
+  }
+  return true;
+}
+
+void ShowOn(PlacedEntity& e, const TPlacement& p) {
+  const TEntJwwAttr& att = e.Attr();
+  e.gLayer = p.keepLayer ? att.nGLayer : p.gLayer;
+  e.layer = p.keepLayer ? att.nLayer : p.layer;
+}
+
+}  // namespace
+
 std::vector<bool> ShownInsertions(const TJwwData& doc) {
   std::vector<bool> shown(std::max<int32_t>(doc.EntBlockN, 0), false);
   const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
@@ -36,83 +77,6 @@ std::vector<bool> ShownInsertions(const TJwwData& doc) {
   }
   return shown;
 }
-
-// The entity at (kind, index) of one list, or nothing when the entry is empty
-// or points past its array.
-template <typename Lists>
-bool Resolve(const Lists& l, TEntJwwNo e, PlacedEntity& out) {
-  auto take = [&](const auto& arr, int32_t count) {
-    if (!Valid(arr, count, e.EntNo)) return false;
-    out.record = &arr[e.EntNo];
-    return true;
-  };
-  out.kind = e.EntType;
-  out.index = e.EntNo;
-  switch (e.EntType) {
-    case kLine:
-      return take(l.line, l.lineN);
-    case kEnko:
-      return take(l.enko, l.enkoN);
-    case kTen:
-      return take(l.ten, l.tenN);
-    case kMoji:
-      return take(l.moji, l.mojiN);
-    case kSunpo:
-      return take(l.sunpo, l.sunpoN);
-    case kSolid:
-      return take(l.solid, l.solidN);
-    case kBlock:
-      return take(l.block, l.blockN);
-    default:
-      return false;
-  }
-}
-
-// Read-only views of the drawing's and a definition's lists, by the names
-// Resolve uses.
-struct DrawingView {
-  const TJwwData& d;
-  const std::vector<TEntJwwLine>& line = d.EntLine;
-  int32_t lineN = d.EntLineN;
-  const std::vector<TEntJwwEnko>& enko = d.EntEnko;
-  int32_t enkoN = d.EntEnkoN;
-  const std::vector<TEntJwwTen>& ten = d.EntTen;
-  int32_t tenN = d.EntTenN;
-  const std::vector<TEntJwwMoji>& moji = d.EntMoji;
-  int32_t mojiN = d.EntMojiN;
-  const std::vector<TEntJwwSunpo>& sunpo = d.EntSunpo;
-  int32_t sunpoN = d.EntSunpoN;
-  const std::vector<TEntJwwSolid>& solid = d.EntSolid;
-  int32_t solidN = d.EntSolidN;
-  const std::vector<TEntJwwBlock>& block = d.EntBlock;
-  int32_t blockN = d.EntBlockN;
-};
-
-struct DefinitionView {
-  const TEntJwwBlockDef& d;
-  const std::vector<TEntJwwLine>& line = d.mLine;
-  int32_t lineN = d.mLineN;
-  const std::vector<TEntJwwEnko>& enko = d.mEnko;
-  int32_t enkoN = d.mEnkoN;
-  const std::vector<TEntJwwTen>& ten = d.mTen;
-  int32_t tenN = d.mTenN;
-  const std::vector<TEntJwwMoji>& moji = d.mMoji;
-  int32_t mojiN = d.mMojiN;
-  const std::vector<TEntJwwSunpo>& sunpo = d.mSunpo;
-  int32_t sunpoN = d.mSunpoN;
-  const std::vector<TEntJwwSolid>& solid = d.mSolid;
-  int32_t solidN = d.mSolidN;
-  const std::vector<TEntJwwBlock>& block = d.mBlock;
-  int32_t blockN = d.mBlockN;
-};
-
-void ShowOn(PlacedEntity& e, const TPlacement& p) {
-  const TEntJwwAttr& att = e.Attr();
-  e.gLayer = p.keepLayer ? att.nGLayer : p.gLayer;
-  e.layer = p.keepLayer ? att.nLayer : p.layer;
-}
-
-}  // namespace
 
 // ---- the placement transform ----
 
@@ -206,11 +170,10 @@ WalkSummary WalkPlacedDrawing(const TJwwData& doc, EntityVisitor& v) {
   top.keepLayer = true;  // the drawing's own entities show on their own layers
   int64_t entities = 0;
 
-  const DrawingView drawing{doc};
-  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
-  for (int32_t i = 0; i < n; ++i) {
+  const EntitySpans drawing = SpansOf(doc);
+  for (const TEntJwwNo entry : drawing.order) {
     PlacedEntity e;
-    if (!Resolve(drawing, doc.EntNo[i], e)) continue;
+    if (!Resolve(drawing, entry, e)) continue;
     e.placement = &top;
     ShowOn(e, top);
     ++entities;
@@ -218,14 +181,12 @@ WalkSummary WalkPlacedDrawing(const TJwwData& doc, EntityVisitor& v) {
   }
 
   WalkSummary s = ForEachPlacement(doc, false, [&](const PlacementVisit& p) {
-    const TEntJwwBlockDef& def = *p.definition;
-    const DefinitionView members{def};
-    const int32_t count = std::min<int32_t>(def.N, static_cast<int32_t>(def.mNo.size()));
-    for (int32_t k = 0; k < count; ++k) {
+    const EntitySpans members = SpansOf(*p.definition);
+    for (const TEntJwwNo entry : members.order) {
       PlacedEntity e;
-      if (!Resolve(members, def.mNo[k], e)) continue;
+      if (!Resolve(members, entry, e)) continue;
       e.placement = &p.placement;
-      e.definition = &def;
+      e.definition = p.definition;
       e.chain = p.chain;
       ShowOn(e, p.placement);
       ++entities;

@@ -32,6 +32,10 @@ namespace jww {
 // The transform of insertion `ins` placed under `outer`: outer ∘ (rotation by
 // radKaitenKaku after scaling by dBairitsuX, dBairitsuY), scales as stored.
 // The trigonometry and the products are carried out in extended precision.
+// Top-level insertions that stand in the draw order, by index into EntBlock;
+// the others (an exploded SXF figure placement keeps its record) are not shown.
+std::vector<bool> ShownInsertions(const TJwwData& doc);
+
 util::Affine PlaceInsertion(const util::Affine& outer, const TEntJwwBlock& ins);
 // The insertion's own transform (PlaceInsertion under the identity).
 util::Affine InsertionTransform(const TEntJwwBlock& ins);

@@ -26,6 +26,7 @@
 
 #include "jww/block_numbers.h"
 #include "jww/document.h"
+#include "jww/entity_lists.h"
 #include "jww/image_name.h"
 #include "jww/output_file.h"
 #include "jww/format_version.h"
@@ -45,60 +46,6 @@ constexpr std::array<std::string_view, 9> kClassName = {"",           "CDataSen"
 constexpr int32_t kSplitDimensionObjects = 7;
 
 std::string ErrnoText(const std::string& what, int err) { return what + ": " + std::strerror(err); }
-
-template <typename T>
-std::span<const T> Counted(const std::vector<T>& v, int32_t count) {
-  size_t n = count <= 0 ? 0 : std::min(static_cast<size_t>(count), v.size());
-  return {v.data(), n};
-}
-
-// One draw-order list with the arrays its entries index: the drawing's own
-// list or the member list of a block definition. Counts are authoritative,
-// but an array shorter than its count must never be read past its end.
-struct EntityList {
-  std::span<const TEntJwwNo> order;
-  std::span<const TEntJwwLine> line;
-  std::span<const TEntJwwEnko> enko;
-  std::span<const TEntJwwTen> ten;
-  std::span<const TEntJwwMoji> moji;
-  std::span<const TEntJwwSunpo> sunpo;
-  std::span<const TEntJwwSolid> solid;
-  std::span<const TEntJwwBlock> block;
-
-  size_t SizeOf(int32_t kind) const {
-    switch (kind) {
-      case kLine:
-        return line.size();
-      case kEnko:
-        return enko.size();
-      case kTen:
-        return ten.size();
-      case kMoji:
-        return moji.size();
-      case kSunpo:
-        return sunpo.size();
-      case kSolid:
-        return solid.size();
-      case kBlock:
-        return block.size();
-      default:
-        return 0;
-    }
-  }
-};
-
-EntityList DrawingList(const TJwwData& d) {
-  return {Counted(d.EntNo, d.Enthd.n1),     Counted(d.EntLine, d.EntLineN),
-          Counted(d.EntEnko, d.EntEnkoN),   Counted(d.EntTen, d.EntTenN),
-          Counted(d.EntMoji, d.EntMojiN),   Counted(d.EntSunpo, d.EntSunpoN),
-          Counted(d.EntSolid, d.EntSolidN), Counted(d.EntBlock, d.EntBlockN)};
-}
-
-EntityList MemberList(const TEntJwwBlockDef& b) {
-  return {Counted(b.mNo, b.N),          Counted(b.mLine, b.mLineN),  Counted(b.mEnko, b.mEnkoN),
-          Counted(b.mTen, b.mTenN),     Counted(b.mMoji, b.mMojiN),  Counted(b.mSunpo, b.mSunpoN),
-          Counted(b.mSolid, b.mSolidN), Counted(b.mBlock, b.mBlockN)};
-}
 
 double ClampTextSize(double v) {
   v = std::fabs(v);
@@ -258,7 +205,7 @@ bool SplitsDimension(const TEntJwwSunpo& s, int32_t version, int32_t readVersion
 
 // The one validity rule: how many objects a draw-order entry stands for in
 // the written list — 0 (left out), 1, or 7 for a dimension that is split.
-int32_t ObjectsInFile(const EntityList& list, const TEntJwwNo& e, int32_t version,
+int32_t ObjectsInFile(const EntitySpans& list, const TEntJwwNo& e, int32_t version,
                       int32_t readVersion) {
   if (e.EntType < kLine || e.EntType > kBlock) return 0;
   if (e.EntNo < 0 || static_cast<size_t>(e.EntNo) >= list.SizeOf(e.EntType)) return 0;
@@ -283,13 +230,13 @@ class BodyWriter {
 
   const std::string& error() const { return error_; }
 
-  int32_t ObjectsFor(const EntityList& list, const TEntJwwNo& e) const {
+  int32_t ObjectsFor(const EntitySpans& list, const TEntJwwNo& e) const {
     return ObjectsInFile(list, e, version_, doc_.Enthd.jwVer);
   }
 
   // Count, then the objects. A block definition's own class-map index comes
   // between its member count and its members (`definitionStep`).
-  bool WriteList(const EntityList& list, bool definitionStep = false) {
+  bool WriteList(const EntitySpans& list, bool definitionStep = false) {
     uint64_t total = 0;
     for (const TEntJwwNo& e : list.order) total += ObjectsFor(list, e);
     if (total > 0x7FFFFFFF) return Fail("too many objects in one list");
@@ -320,7 +267,7 @@ class BodyWriter {
       if (b.dtime >= 0x80000000u) fixed_.put(uint64_t{0});
       fixed_.writeTo(out_);
       if (!PutCleanString(b.strName, "block name")) return false;
-      if (!WriteList(MemberList(b), /*definitionStep=*/true)) return false;
+      if (!WriteList(SpansOf(b), /*definitionStep=*/true)) return false;
       if (!out_.ok()) return Fail("write error");
     }
     return true;
@@ -396,7 +343,7 @@ class BodyWriter {
     }
   }
 
-  bool WriteObject(const EntityList& list, const TEntJwwNo& e, bool split) {
+  bool WriteObject(const EntitySpans& list, const TEntJwwNo& e, bool split) {
     const size_t i = static_cast<size_t>(e.EntNo);
     Tag(e.EntType);
     switch (e.EntType) {
@@ -553,7 +500,7 @@ class BodyWriter {
         }
       }
     };
-    EntityList top = DrawingList(doc_);
+    EntitySpans top = SpansOf(doc_);
     for (const TEntJwwNo& e : top.order)
       if (e.EntType == kMoji && e.EntNo >= 0 && static_cast<size_t>(e.EntNo) < top.moji.size())
         mark(top.moji[e.EntNo]);
@@ -590,7 +537,7 @@ bool TJwwData::WriteToBuffer(ByteWriter& out, int32_t version) {
       return false;
     }
     BodyWriter body(*this, out, version);
-    bool ok = body.WriteList(DrawingList(*this)) && body.WriteBlockDefinitions() &&
+    bool ok = body.WriteList(SpansOf(*this)) && body.WriteBlockDefinitions() &&
               (version < 700 || body.WriteImageSection());
     if (!ok) {
       LastWriteError = body.error();
@@ -638,7 +585,7 @@ bool TJwwData::FileOutNew(const std::string& fileName, int32_t version) {
 }
 
 int32_t TJwwData::WrittenObjectCount(int32_t version) const {
-  const EntityList list = DrawingList(*this);
+  const EntitySpans list = SpansOf(*this);
   int64_t total = 0;
   for (const TEntJwwNo& e : list.order) total += ObjectsInFile(list, e, version, Enthd.jwVer);
   return static_cast<int32_t>(std::min<int64_t>(total, 0x7FFFFFFF));

@@ -6,12 +6,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
-#include "jww/output_file.h"
 #include "render/painter_backend.h"
 
 namespace render {
@@ -114,27 +111,6 @@ QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, F
   }
   if (stats != nullptr) *stats = s;
   return bytes;
-}
-
-bool WritePictureFile(const QByteArray& bytes, const std::string& path, bool replace,
-                      std::string* error) {
-  std::filesystem::path target(path);
-  std::string folder = target.parent_path().string();
-  if (folder.empty()) folder = ".";
-  jww::OutputFile file(folder, !replace);
-  if (!file.Open(error)) return false;
-  if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file.stream()) !=
-          static_cast<size_t>(bytes.size()) ||
-      !file.Flush()) {
-    if (error) *error = std::strerror(errno);
-    return false;
-  }
-  const int rc = replace ? file.Replace(path) : file.Claim(path);
-  if (rc != 0) {
-    if (error) *error = std::strerror(rc);
-    return false;
-  }
-  return file.Close();
 }
 
 }  // namespace render

@@ -37,9 +37,4 @@ QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const
 QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
                        const PictureSize& size, PaintStats* stats = nullptr);
 
-// Writes `bytes` as `path`: complete or not at all, and an existing file is
-// kept unless `replace`. False with `error` set on failure.
-bool WritePictureFile(const QByteArray& bytes, const std::string& path, bool replace,
-                      std::string* error);
-
 }  // namespace render

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTransform>
 #include <QVector>
+#include <algorithm>
+#include <cmath>
 
 namespace render {
 
@@ -14,6 +16,24 @@ namespace {
 constexpr int kEmPx = 64;
 
 QColor ColorOf(uint32_t argb) { return QColor::fromRgba(argb); }
+
+constexpr double kSmoothExtentPx = 160;
+
+// Antialiasing switched for one stroke and back.
+class SmoothStrokes {
+ public:
+  SmoothStrokes(QPainter& p, bool on) : p_(p), was_(p.testRenderHint(QPainter::Antialiasing)) {
+    if (on != was_) p_.setRenderHint(QPainter::Antialiasing, on);
+  }
+  ~SmoothStrokes() {
+    if (p_.testRenderHint(QPainter::Antialiasing) != was_)
+      p_.setRenderHint(QPainter::Antialiasing, was_);
+  }
+
+ private:
+  QPainter& p_;
+  bool was_;
+};
 
 }  // namespace
 
@@ -34,27 +54,88 @@ void PainterBackend::Fill(std::span<const DPoint> points) {
 
 void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const Stroke& s) {
   if (points.size() < 2) return;
-  Fill(points);
   QPen pen(ColorOf(s.argb));
-  pen.setWidthF(s.widthPx);
+  // A hairline goes through Qt's cosmetic stroker, many times faster than
+  // the general one; at one pixel the two look the same.
+  if (s.widthPx <= 1.0) {
+    pen.setWidthF(0);
+    pen.setCosmetic(true);
+  } else {
+    pen.setWidthF(s.widthPx);
+  }
   pen.setJoinStyle(Qt::RoundJoin);
+  p_.setBrush(Qt::NoBrush);
+  // Qt's antialiasing rasteriser costs about the area a stroke spans: a line
+  // across a 4000-pixel picture takes a hundred times as long as without it.
+  // Long strokes are drawn sharp, short ones (arcs, texts' neighbours,
+  // details) smooth; at these lengths the eye cannot tell.
+  double x0 = points[0].x, x1 = x0, y0 = points[0].y, y1 = y0;
+  for (const DPoint& q : points) {
+    x0 = std::min(x0, q.x);
+    x1 = std::max(x1, q.x);
+    y0 = std::min(y0, q.y);
+    y1 = std::max(y1, q.y);
+  }
+  const bool smooth = x1 - x0 < kSmoothExtentPx && y1 - y0 < kSmoothExtentPx;
+  SmoothStrokes smoothing(p_, smooth);
   if (s.dashPx.empty()) {
     pen.setCapStyle(Qt::RoundCap);
-  } else {
-    // Qt measures dashes in pen widths; flat ends keep the gaps exact.
-    pen.setCapStyle(Qt::FlatCap);
-    QVector<qreal> pattern;
-    pattern.reserve(static_cast<qsizetype>(s.dashPx.size()));
-    for (double d : s.dashPx) pattern.push_back(d / s.widthPx);
-    pen.setDashPattern(pattern);
-    pen.setDashOffset(s.dashOffsetPx / s.widthPx);
+    p_.setPen(pen);
+    Fill(points);
+    if (closed)
+      p_.drawPolygon(poly_);
+    else
+      p_.drawPolyline(poly_);
+    return;
   }
+  // Dashes are cut here and drawn as plain segments: Qt's own dashing builds
+  // and fills an outline per dash, which is a hundred times slower. Flat
+  // ends keep the gaps exact.
+  pen.setCapStyle(Qt::FlatCap);
   p_.setPen(pen);
-  p_.setBrush(Qt::NoBrush);
-  if (closed)
-    p_.drawPolygon(poly_);
-  else
-    p_.drawPolyline(poly_);
+  DashSegments(points, closed, s);
+  p_.drawLines(dashes_);
+}
+
+void PainterBackend::DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s) {
+  dashes_.clear();
+  double period = 0;
+  for (double d : s.dashPx) period += d;
+  if (!(period > 0)) return;
+  // Where in the pattern the line is: run index and what is left of it.
+  size_t run = 0;
+  double left = s.dashPx[0];
+  double skip = std::fmod(s.dashOffsetPx, period);
+  while (skip > 0) {
+    if (skip < left) {
+      left -= skip;
+      break;
+    }
+    skip -= left;
+    run = (run + 1) % s.dashPx.size();
+    left = s.dashPx[run];
+  }
+  const size_t n = points.size() + (closed ? 1 : 0);
+  for (size_t i = 1; i < n; ++i) {
+    const DPoint a = points[i - 1], b = points[i % points.size()];
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    if (!(len > 0)) continue;
+    double at = 0;
+    while (at < len) {
+      const double step = std::min(left, len - at);
+      if (run % 2 == 0) {
+        const double t0 = at / len, t1 = (at + step) / len;
+        dashes_.push_back(QLineF(a.x + t0 * (b.x - a.x), a.y + t0 * (b.y - a.y),
+                                 a.x + t1 * (b.x - a.x), a.y + t1 * (b.y - a.y)));
+      }
+      at += step;
+      left -= step;
+      if (left <= 1e-9) {
+        run = (run + 1) % s.dashPx.size();
+        left = s.dashPx[run];
+      }
+    }
+  }
 }
 
 void PainterBackend::FillPolygon(std::span<const DPoint> points, uint32_t argb) {

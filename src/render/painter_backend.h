@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QLineF>
 #include <QPolygonF>
+#include <QVector>
 #include <map>
 #include <string>
 
@@ -34,9 +36,12 @@ class PainterBackend final : public Backend {
   };
   const FontFace& Face(std::string_view family);
   void Fill(std::span<const DPoint> points);
+  // The drawn pieces of a dashed polyline, into dashes_.
+  void DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s);
 
   QPainter& p_;
   QPolygonF poly_;
+  QVector<QLineF> dashes_;
   std::map<std::string, FontFace, std::less<>> faces_;
   std::map<std::string, QImage> images_;  // a null image: not readable
 };

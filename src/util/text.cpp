@@ -384,13 +384,16 @@ double ValFloat(std::u16string_view s) {
 }
 
 std::u16string FormatFixed(int digits, double v) {
+  return FormatFixed(digits, v, CurrentSeparators().decimal);
+}
+
+std::u16string FormatFixed(int digits, double v, std::u16string_view decimal) {
   std::string ascii = FixedAscii(digits, v);
-  const NumericSeparators& sep = CurrentSeparators();
   std::u16string out;
-  out.reserve(ascii.size() + sep.decimal.size());
+  out.reserve(ascii.size() + decimal.size());
   for (char c : ascii) {
     if (c == '.')
-      out += sep.decimal;
+      out += decimal;
     else
       out.push_back(static_cast<char16_t>(c));
   }

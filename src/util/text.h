@@ -74,6 +74,9 @@ double ValFloat(std::u16string_view s);
 // `digits` decimals with the locale's decimal separator (LC_NUMERIC from the
 // environment, "." when the locale cannot be loaded).
 std::u16string FormatFixed(int digits, double v);
+// The same with a given decimal separator, for text that belongs to a drawing
+// rather than to the user.
+std::u16string FormatFixed(int digits, double v, std::u16string_view decimal);
 // The same with the locale's thousands separator ("," as fallback).
 std::u16string FormatGrouped(int digits, double v);
 // The same with given separators and groups of three digits, for callers

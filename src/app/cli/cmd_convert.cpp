@@ -31,6 +31,7 @@ struct ConvertArgs {
   bool save = false;
   int jobs = 1;
   bool allBlocks = false;
+  int64_t maxCopies = kDefaultMaxCopies;
   bool json = false;
   bool quiet = false;
   bool dryRun = false;
@@ -73,6 +74,11 @@ void AddOptions(CLI::App& app, ConvertArgs& a) {
       ->check(CLI::Range(0, 1024));
   app.add_flag("--all-blocks", a.allBlocks,
                Tr("explode every block placement, not only SXF figures"));
+  app.add_option("--max-copies", a.maxCopies,
+                 TrFormat("refuse a file whose explosion would make more copies than this "
+                          "(default {})",
+                          {std::to_string(kDefaultMaxCopies)}))
+      ->check(CLI::PositiveNumber);
   app.add_flag("--json", a.json, Tr("one JSON object per file instead of the log lines"));
   app.add_flag("-q,--quiet", a.quiet, Tr("log only the files that failed"));
   app.add_flag("-n,--dry-run", a.dryRun,
@@ -190,6 +196,7 @@ int RunConvert(int argc, char** argv) {
   driver.SetJobs(jobs);
   ConvertOptions co;
   co.allBlocks = a.allBlocks;
+  co.maxCopies = a.maxCopies;
   driver.SetConvertOptions(co);
   driver.SetNoteNoFigures(true);
 

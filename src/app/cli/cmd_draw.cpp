@@ -12,6 +12,7 @@
 #include "app/cli/files.h"
 #include "app/convert.h"
 #include "app/i18n.h"
+#include "app/steps.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "render/output.h"
@@ -69,12 +70,7 @@ int RunDraw(int argc, char** argv) {
 
   jww::TJwwData doc;
   ScopedImageFolder images;
-  if (!images.ok()) {
-    std::cerr << "brindle: " << Tr("cannot make a working folder for the drawing's images") << "\n";
-    return kExitFailed;
-  }
-  images.Attach(doc, true);
-  if (!ReadDrawing(doc, in)) {
+  if (!ReadDrawing(doc, in, &images)) {
     JwwDataFree(doc);
     return kExitFailed;
   }
@@ -99,7 +95,8 @@ int RunDraw(int argc, char** argv) {
     return kExitFailed;
   }
   std::string error;
-  if (!render::WritePictureFile(bytes, out, force, &error)) {
+  if (SaveText(out, bytes.toStdString(), force ? NameRule::kReplace : NameRule::kExact, &error)
+          .empty()) {
     std::cerr << "brindle: " << out << ": " << error << "\n";
     return kExitFailed;
   }

@@ -57,13 +57,15 @@ int RunInfo(int argc, char** argv) {
   bool first = true;
   for (const std::string& file : a.files) {
     jww::TJwwData doc;
-    ScopedImageFolder images;
-    images.Attach(doc, false);
-    if (!ReadDrawing(doc, file)) {
+    DrawingInfo info;
+    if (ReadDrawing(doc, file)) {
+      info = DescribeDrawing(doc, file, a.audit);
+    } else {
       rc = kExitFailed;
-      continue;
+      // The audit still says where the reading broke off.
+      if (!a.audit || doc.ReadLog.empty()) continue;
+      info = DescribeUnreadable(doc, file);
     }
-    const DrawingInfo info = DescribeDrawing(doc, file, a.audit);
     JwwDataFree(doc);
     std::string text;
     if (a.json) {

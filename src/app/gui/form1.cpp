@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/gui/preview_page.h"
 #include "app/i18n.h"
 #include "util/path.h"
 
@@ -245,6 +246,18 @@ int TForm1::AddPage(QWidget* page, const QString& caption) {
   return PageControl1->addTab(page, caption);
 }
 
+void TForm1::AddPreviewPage() {
+  if (Preview != nullptr) return;
+  Preview = new PreviewPage;
+  AddPage(Preview, "プレビュー");
+  // A log line that names a drawing (its source or its output) shows it.
+  connect(ListBox1, &QListWidget::currentTextChanged, this, [this](const QString& line) {
+    const QString path = line.trimmed();
+    if (path.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(path).isFile())
+      Preview->ShowFile(path);
+  });
+}
+
 // ------------------------------------------------------- start and shut-down
 
 void TForm1::FormCreate() {
@@ -401,6 +414,18 @@ void TForm1::dropEvent(QDropEvent* event) {
   QStringList paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths << url.toLocalFile();
+  // With Shift held a drawing is only shown, not converted.
+  if (Preview != nullptr && (event->modifiers() & Qt::ShiftModifier)) {
+    for (const QString& p : paths) {
+      if (p.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(p).isFile()) {
+        PageControl1->setCurrentWidget(Preview);
+        Preview->ShowFile(p);
+        event->acceptProposedAction();
+        return;
+      }
+    }
+    return;
+  }
   if (OfferFiles(paths)) event->acceptProposedAction();
 }
 

@@ -29,6 +29,8 @@ class QTabWidget;
 
 namespace app::gui {
 
+class PreviewPage;  // preview_page.h
+
 // Window texts, exactly as the user sees them.
 inline constexpr const char* kCaption = "Brindle Ver.1.10";
 inline constexpr const char* kStatusText =
@@ -75,6 +77,9 @@ class TForm1 : public QMainWindow {
 
   // Adds a page to PageControl1 after the settings and log pages.
   int AddPage(QWidget* page, const QString& caption);
+  // Adds the page "プレビュー": the drawing selected in the log, or dropped
+  // with Shift held (shown, not converted), before and after conversion.
+  void AddPreviewPage();
   static constexpr int kSettingsPage = 0;
   static constexpr int kLogPage = 1;
 
@@ -102,6 +107,7 @@ class TForm1 : public QMainWindow {
   QLabel* Label8 = nullptr;
   QLabel* Label4 = nullptr;
   QListWidget* ListBox1 = nullptr;
+  PreviewPage* Preview = nullptr;  // the page "プレビュー", once added
   QStatusBar* StatusBar1 = nullptr;
   QAction* BrowseForFolder1 = nullptr;
   QAction* BrowseForFolder2 = nullptr;

@@ -12,6 +12,11 @@
 #include "app/xdg.h"
 
 int main(int argc, char** argv) {
+  // The window is laid out in pixels at 96 dpi and is not scaled, unless
+  // the user asks Qt for scaling.
+  if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING") &&
+      qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR"))
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication application(argc, argv);
   // Qt takes the whole locale from the environment; numbers the program
   // computes with stay those of "C", as they are in brindle.
@@ -48,6 +53,7 @@ int main(int argc, char** argv) {
   options.imageFolder = (fs::path(options.settingsPath).parent_path() / "TEMP").string() + "/";
 
   app::gui::TForm1 form(options);
+  form.AddPreviewPage();
   form.show();
   return QApplication::exec();
 }

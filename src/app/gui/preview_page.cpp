@@ -1,0 +1,146 @@
+#include "app/gui/preview_page.h"
+
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "app/i18n.h"
+#include "app/steps.h"
+#include "jww/sxf_explode.h"
+#include "render/painter_backend.h"
+
+namespace app::gui {
+
+namespace {
+
+// One notch of the wheel zooms by this factor.
+constexpr double kZoomPerNotch = 1.25;
+
+}  // namespace
+
+DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
+  setMinimumSize(80, 60);
+  setMouseTracking(false);
+  setCursor(Qt::OpenHandCursor);
+}
+
+DrawingView::~DrawingView() = default;
+
+void DrawingView::SetDrawing(std::shared_ptr<const jww::TJwwData> doc) {
+  frontend_.reset();
+  doc_ = std::move(doc);
+  if (doc_) frontend_.emplace(*doc_, render::RenderOptions{});
+  fitted_ = false;
+  Fit();
+  update();
+}
+
+void DrawingView::Fit() {
+  if (!doc_ || width() <= 0 || height() <= 0) return;
+  render::RenderOptions options;
+  options.fitToContents = true;
+  const render::SheetBox box = render::DrawingBox(*doc_, options);
+  const double k = std::min(width() / box.width(), height() / box.height());
+  view_ = render::Viewport::Covering(box, k);
+  // Centre the box in the view.
+  view_.left -= (width() / k - box.width()) / 2;
+  view_.top += (height() / k - box.height()) / 2;
+  view_.width = width();
+  view_.height = height();
+  fitted_ = true;
+}
+
+void DrawingView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (!frontend_) {
+    painter.fillRect(rect(), palette().window());
+    return;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  render::PainterBackend backend(painter);
+  frontend_->Paint(backend, view_);
+  lastPaintMs_ = timer.nsecsElapsed() / 1e6;
+}
+
+void DrawingView::resizeEvent(QResizeEvent*) {
+  if (!fitted_) {
+    Fit();
+  } else {
+    view_.width = width();
+    view_.height = height();
+  }
+}
+
+void DrawingView::wheelEvent(QWheelEvent* event) {
+  const double notches = event->angleDelta().y() / 120.0;
+  if (notches == 0 || !doc_) return;
+  const QPointF at = event->position();
+  view_.ZoomAt({at.x(), at.y()}, std::pow(kZoomPerNotch, notches));
+  update();
+  event->accept();
+}
+
+void DrawingView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragFrom_ = event->position().toPoint();
+  setCursor(Qt::ClosedHandCursor);
+}
+
+void DrawingView::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragFrom_) return;
+  const QPoint now = event->position().toPoint();
+  view_.PanBy(now.x() - dragFrom_->x(), now.y() - dragFrom_->y());
+  dragFrom_ = now;
+  update();
+}
+
+void DrawingView::mouseReleaseEvent(QMouseEvent*) {
+  dragFrom_.reset();
+  setCursor(Qt::OpenHandCursor);
+}
+
+PreviewPage::PreviewPage(QWidget* parent) : QWidget(parent) {
+  setObjectName("TabSheetPreview");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  caption_ = new QLabel(Tr("Select a file in the log, or drop one with Shift held."), this);
+  caption_->setObjectName("LabelPreview");
+  layout->addWidget(caption_);
+  auto* row = new QHBoxLayout;
+  before_ = new DrawingView(this);
+  before_->setObjectName("PreviewBefore");
+  after_ = new DrawingView(this);
+  after_->setObjectName("PreviewAfter");
+  row->addWidget(before_);
+  row->addWidget(after_);
+  layout->addLayout(row, 1);
+}
+
+PreviewPage::~PreviewPage() = default;
+
+bool PreviewPage::ShowFile(const QString& path) {
+  const std::string file = path.toStdString();
+  auto images = std::make_unique<ScopedImageFolder>();
+  auto doc = std::make_shared<jww::TJwwData>();
+  std::string error;
+  if (!ReadDrawing(*doc, file, images.get(), &error)) {
+    caption_->setText(QString::fromStdString(file + ": " + error));
+    return false;
+  }
+  doc->BindImageExplode();
+  auto converted = std::make_shared<jww::TJwwData>(*doc);
+  jww::DataTransJWW(*converted);
+  before_->SetDrawing(doc);
+  after_->SetDrawing(converted);
+  images_ = std::move(images);  // the pictures of both stay until the next file
+  caption_->setText(TrFormat("{} — before and after conversion", {file}).c_str());
+  return true;
+}
+
+}  // namespace app::gui

@@ -1,0 +1,532 @@
+// Pictures of drawings: pixels where the geometry puts them (through the walk
+// and the world-to-device mapping), the drawing's own line types, layer
+// states, mirrored placements and Japanese glyphs; SVG, PDF and PNG output
+// read back by other programs; brindle draw's refusal to replace files.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "app/steps.h"
+#include "jww/attr_store.h"
+#include "jww/document.h"
+#include "jww/sxf_explode.h"
+#include "jww/walk.h"
+#include "render/output.h"
+#include "render/painter_backend.h"
+#include "support/corpus.h"
+#include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
+#include "util/geometry.h"
+
+namespace fs = std::filesystem;
+using jww::TJwwData;
+using render::DPoint;
+using render::RenderOptions;
+using render::Viewport;
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// Fonts need a GUI application: one for the whole test program, made before
+// the first test and gone before the program's static objects are.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[12] = "test_render";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QGuiApplication> app_;
+};
+// gtest owns the environment.
+[[maybe_unused]] ::testing::Environment* const kQt =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+TJwwData Fresh() {
+  TJwwData d;
+  d.DataDefaultSet();
+  EXPECT_TRUE(d.AddEntPre());
+  return d;
+}
+
+void Finish(TJwwData& d) { ASSERT_TRUE(d.AddEntPost()); }
+
+// A 100 × 100 mm window on the sheet around the origin, 4 px per mm.
+Viewport View(double pxPerMm = 4) { return Viewport::Covering({-50, -50, 50, 50}, pxPerMm); }
+
+RenderOptions Plain() {
+  RenderOptions o;
+  o.sheetFrame = false;
+  return o;
+}
+
+QImage Draw(const TJwwData& d, const Viewport& v = View(), RenderOptions o = Plain()) {
+  return render::RenderImage(d, o, v);
+}
+
+bool IsInk(const QImage& img, int x, int y) {
+  if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) return false;
+  return (img.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+}
+
+// Any non-background pixel within `r` pixels of `p`.
+bool InkNear(const QImage& img, DPoint p, int r = 1) {
+  for (int dy = -r; dy <= r; ++dy)
+    for (int dx = -r; dx <= r; ++dx)
+      if (IsInk(img, static_cast<int>(std::floor(p.x)) + dx,
+                static_cast<int>(std::floor(p.y)) + dy))
+        return true;
+  return false;
+}
+
+int InkCount(const QImage& img) {
+  int n = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) n += IsInk(img, x, y);
+  return n;
+}
+
+// Where the walk puts a definition point, in device pixels: the placement's
+// composed transform, then the viewport (layer-group scale 1).
+DPoint PlacedOnDevice(const TJwwData& d, const Viewport& v, double u, double w) {
+  util::Affine t;
+  jww::WalkPlacedDrawing(d, [&](const jww::PlacedEntity& e) {
+    if (!e.TopLevel() && e.placement != nullptr) t = *e.placement;
+  });
+  return v.ToDevice(util::TransPoint(t, u, w));
+}
+
+// Saves picture bytes through the programs' own save step.
+bool Save(const QByteArray& bytes, const std::string& path, bool replace, std::string* error) {
+  return !app::SaveText(path, bytes.toStdString(),
+                        replace ? app::NameRule::kReplace : app::NameRule::kExact, error)
+              .empty();
+}
+
+}  // namespace
+
+// ---- geometry to pixels ----
+
+TEST(RenderPixels, LineColoursItsImageAndNothingFarFromIt) {
+  TJwwData d = Fresh();
+  const DPoint a{-30, -20}, b{35, 25};
+  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 1, 0, 0, a.x, a.y, b.x, b.y));
+  Finish(d);
+  const Viewport v = View();
+  const QImage img = Draw(d, v);
+  const DPoint da = v.ToDevice(a), db = v.ToDevice(b);
+  for (double t = 0.02; t < 1; t += 0.04) {
+    const DPoint p{da.x + t * (db.x - da.x), da.y + t * (db.y - da.y)};
+    EXPECT_TRUE(InkNear(img, p)) << "t=" << t;
+  }
+  // Every ink pixel lies within a few pixels of the segment's image.
+  const double len = std::hypot(db.x - da.x, db.y - da.y);
+  for (int y = 0; y < img.height(); ++y) {
+    for (int x = 0; x < img.width(); ++x) {
+      if (!IsInk(img, x, y)) continue;
+      const double dist =
+          std::fabs((db.x - da.x) * (da.y - y - 0.5) - (da.x - x - 0.5) * (db.y - da.y)) / len;
+      ASSERT_LT(dist, 3.0) << x << "," << y;
+    }
+  }
+}
+
+TEST(RenderPixels, CircleAtItsRadiusAndNotInside) {
+  TJwwData d = Fresh();
+  ASSERT_TRUE(d.AddEntArc(0, 0, 0, 2, 1, 0, 8, 5, -5, 30, 1, 0, 360, 0));
+  Finish(d);
+  const Viewport v = View();
+  const QImage img = Draw(d, v);
+  for (int i = 0; i < 36; ++i) {
+    const double th = i * kPi / 18;
+    EXPECT_TRUE(InkNear(img, v.ToDevice({5 + 30 * std::cos(th), -5 + 30 * std::sin(th)})))
+        << "angle " << i * 10;
+    EXPECT_FALSE(InkNear(img, v.ToDevice({5 + 26 * std::cos(th), -5 + 26 * std::sin(th)}), 2));
+    EXPECT_FALSE(InkNear(img, v.ToDevice({5 + 34 * std::cos(th), -5 + 34 * std::sin(th)}), 2));
+  }
+  EXPECT_FALSE(InkNear(img, v.ToDevice({5, -5}), 10));
+}
+
+TEST(RenderPixels, SolidsAreFilledWithTheirColour) {
+  TJwwData d = Fresh();
+  // Colour 10: the solid's own RGB (0x00BBGGRR), here pure red.
+  ASSERT_TRUE(
+      d.AddEntSolid(0, 0, 0, 10, 1, 0, 0, 0x0000FF, -40, -40, -10, -40, -10, -10, -40, -10));
+  // A whole disc (an arc solid) in pen 2, black.
+  ASSERT_TRUE(d.AddEntSolidA(0, 0, 0, 2, 0, 0, 0, 20, 20, 10, 1, 0));
+  Finish(d);
+  const Viewport v = View();
+  const QImage img = Draw(d, v);
+  const DPoint inside = v.ToDevice({-25, -25});
+  EXPECT_EQ(img.pixel(inside.x, inside.y) & 0xFFFFFF, 0xFF0000u);
+  const DPoint disc = v.ToDevice({20 + 7, 20});
+  EXPECT_EQ(img.pixel(disc.x, disc.y) & 0xFFFFFF, 0x000000u);
+  EXPECT_FALSE(InkNear(img, v.ToDevice({20 + 12, 20}), 2));
+  EXPECT_FALSE(InkNear(img, v.ToDevice({-5, -25}), 2));
+}
+
+TEST(RenderPixels, HiddenLayersAndGroupsLeaveNothingUnlessAllAreAskedFor) {
+  TJwwData d = Fresh();
+  ASSERT_TRUE(d.AddEntLine(0, 1, 0, 2, 1, 0, 0, -30, 0, 30, 0));  // group 1
+  ASSERT_TRUE(d.AddEntLine(0, 2, 4, 2, 1, 0, 0, 0, -30, 0, 30));  // group 2, layer 4
+  ASSERT_TRUE(d.AddEntArc(0, 1, 3, 2, 1, 0, 8, 0, 0, 20, 1, 0, 360, 0));
+  Finish(d);
+  d.EntLgrp[1].anGLay = 0;          // group 1 hidden
+  d.EntLay[2 * 16 + 4].aanLay = 0;  // layer 4 of group 2 hidden
+  EXPECT_EQ(InkCount(Draw(d)), 0);
+
+  RenderOptions all = Plain();
+  all.allGroups = true;
+  const QImage shown = Draw(d, View(), all);
+  EXPECT_TRUE(InkNear(shown, View().ToDevice({25, 0})));
+  EXPECT_TRUE(InkNear(shown, View().ToDevice({0, 25})));
+  EXPECT_TRUE(InkNear(shown, View().ToDevice({20, 0})));
+
+  d.EntLgrp[1].anGLay = 2;
+  const QImage one = Draw(d);
+  EXPECT_TRUE(InkNear(one, View().ToDevice({25, 0})));
+  EXPECT_FALSE(InkNear(one, View().ToDevice({0, 25}), 2));
+}
+
+TEST(RenderPixels, MirroredPlacementDrawsItsArcMirrored) {
+  TJwwData d = Fresh();
+  ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 2, 1, 0, 0, 1, u"quarter"));
+  const int32_t def = d.EntBlockDefN - 1;
+  // A quarter arc from (10, 0) to (0, 10) about the definition's origin.
+  ASSERT_TRUE(d.AddBlkArc(def, 0, 0, 0, 2, 1, 0, 0, 0, 0, 10, 1, 0, 90, 0));
+  d.AddBlkDefPost(def);
+  // Placed at (5, 5), mirrored in x and doubled.
+  ASSERT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, def, 5, 5, -2, 2, 0));
+  Finish(d);
+  const Viewport v = View();
+  const QImage img = Draw(d, v);
+  const double c = std::cos(kPi / 4) * 10, s = std::sin(kPi / 4) * 10;
+  const DPoint mirrored = PlacedOnDevice(d, v, c, s);
+  EXPECT_NEAR(mirrored.x, v.ToDevice({5 - 2 * c, 0}).x, 1e-9);  // the walk mirrors it
+  EXPECT_TRUE(InkNear(img, mirrored));
+  EXPECT_TRUE(InkNear(img, PlacedOnDevice(d, v, 10, 0)));
+  EXPECT_TRUE(InkNear(img, PlacedOnDevice(d, v, 0, 10)));
+  // Nothing where the unmirrored arc would be, nor in the arc's missing quarters.
+  EXPECT_FALSE(InkNear(img, v.ToDevice({5 + 2 * c, 5 + 2 * s}), 3));
+  EXPECT_FALSE(InkNear(img, PlacedOnDevice(d, v, -c, -s), 3));
+  EXPECT_FALSE(InkNear(img, PlacedOnDevice(d, v, c, -s), 3));
+}
+
+TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
+  TJwwData d = Fresh();
+  // Line type 3: pattern 0xC3C3C3C3, on 2, off 4, on 2 bits, repeating.
+  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 3, 0, 0, -45, 0, 45, 0));
+  Finish(d);
+  jww::DrawAttrStore print;
+  print.setLineTypeMode(jww::DrawAttrStore::OutputMode::kPrinter);
+  d.FileLtypeSet(print);
+  const std::vector<double> dashes = print.lineType(2).segments;  // line type 3 is slot 2
+  ASSERT_EQ(dashes.size(), 3u);
+  double period = 0;
+  for (double s : dashes) period += std::fabs(s);
+
+  const Viewport v = View(20);
+  const QImage img = Draw(d, v);
+  const DPoint start = v.ToDevice({-45, 0});
+  // Whether the dash list draws at distance `mm` from the start, and how far
+  // the nearest change of state is.
+  auto drawnAt = [&](double mm, double& margin) {
+    double pos = std::fmod(mm, period), acc = 0;
+    for (double s : dashes) {
+      const double len = std::fabs(s);
+      if (pos < acc + len) {
+        margin = std::min(pos - acc, acc + len - pos);
+        return s > 0;
+      }
+      acc += len;
+    }
+    margin = 0;
+    return false;
+  };
+  int drawn = 0, gaps = 0;
+  for (double mm = 0.05; mm < 89.9; mm += 0.05) {
+    double margin;
+    const bool on = drawnAt(mm, margin);
+    if (margin * v.pxPerMm < 3) continue;  // stay clear of the dash ends
+    const DPoint p{start.x + mm * v.pxPerMm, start.y};
+    EXPECT_EQ(InkNear(img, p, 0), on) << "at " << mm << " mm";
+    (on ? drawn : gaps)++;
+  }
+  EXPECT_GT(drawn, 100);
+  EXPECT_GT(gaps, 100);
+}
+
+TEST(RenderPixels, TextLiesInTheCellsMojiWidthGivesIt) {
+  TJwwData d = Fresh();
+  // "ＡｂＣ": full, half, full width; size 6 × 8 mm, spacing 1 mm, at (-40, 0).
+  const std::u16string text = u"Ａb Ｃ";
+  ASSERT_TRUE(d.AddEntMoji(0, 0, 0, 2, 1, 0, 0, 0, -40, 0, 0, 0, 6, 8, 1, 0, u"", text));
+  Finish(d);
+  const Viewport v = View(10);
+  const QImage img = Draw(d, v);
+  const std::vector<util::MojiCell> cells = util::MojiLayout(text, 6, 1);
+  ASSERT_EQ(cells.size(), 4u);
+  const double end = cells.back().offset + cells.back().width;
+  EXPECT_DOUBLE_EQ(end, util::MojiWidth(text, 6, 1));
+  // Each visible character leaves ink inside its cell; none beyond the line's
+  // end, below its baseline or above its height.
+  for (size_t i : {0u, 1u, 3u}) {
+    int ink = 0;
+    for (double x = cells[i].offset; x < cells[i].offset + cells[i].width; x += 0.1)
+      for (double y = 0; y < 8; y += 0.1) {
+        const DPoint p = v.ToDevice({-40 + x, y});
+        ink += IsInk(img, static_cast<int>(p.x), static_cast<int>(p.y));
+      }
+    EXPECT_GT(ink, 20) << "cell " << i;
+  }
+  for (int y = 0; y < img.height(); ++y) {
+    for (int x = 0; x < img.width(); ++x) {
+      if (!IsInk(img, x, y)) continue;
+      const DPoint s = v.ToSheet({x + 0.5, y + 0.5});
+      ASSERT_GE(s.x, -40 - 0.3);
+      ASSERT_LE(s.x, -40 + end + 0.3);
+      ASSERT_GE(s.y, -0.3);
+      ASSERT_LE(s.y, 8.3);
+    }
+  }
+}
+
+TEST(RenderPixels, JapaneseTextDrawsGlyphsNotMissingGlyphBoxes) {
+  // Each character alone at the same place: the pictures of 日, 本 and 語 all
+  // differ from each other and from a character no font has.
+  auto picture = [](const std::u16string& s) {
+    TJwwData d = Fresh();
+    EXPECT_TRUE(
+        d.AddEntMoji(0, 0, 0, 2, 1, 0, 0, 0, -20, -20, 0, 0, 40, 40, 0, 0, u"ＭＳ ゴシック", s));
+    Finish(d);
+    return Draw(d, View(4));
+  };
+  const QImage missing = picture(u"\U000F0000");  // private use plane: no glyph anywhere
+  std::vector<QImage> glyphs{picture(u"日"), picture(u"本"), picture(u"語")};
+  auto differing = [](const QImage& a, const QImage& b) {
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) n += IsInk(a, x, y) != IsInk(b, x, y);
+    return n;
+  };
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    EXPECT_GT(InkCount(glyphs[i]), 300) << i;
+    EXPECT_GT(differing(glyphs[i], missing), 300) << i;
+    for (size_t j = i + 1; j < glyphs.size(); ++j)
+      EXPECT_GT(differing(glyphs[i], glyphs[j]), 300) << i << " " << j;
+  }
+}
+
+// ---- the view ----
+
+TEST(RenderView, ZoomKeepsThePointUnderTheMouseAndPanMovesBySheetLength) {
+  Viewport v = Viewport::Covering({-100, -50, 100, 50}, 3);
+  EXPECT_EQ(v.width, 600);
+  EXPECT_EQ(v.height, 300);
+  const DPoint at{123, 77};
+  const DPoint before = v.ToSheet(at);
+  v.ZoomAt(at, 2.5);
+  const DPoint after = v.ToSheet(at);
+  EXPECT_NEAR(before.x, after.x, 1e-9);
+  EXPECT_NEAR(before.y, after.y, 1e-9);
+  EXPECT_DOUBLE_EQ(v.pxPerMm, 7.5);
+  v.PanBy(15, -30);
+  EXPECT_NEAR(v.ToSheet({at.x + 15, at.y - 30}).x, after.x, 1e-9);
+  EXPECT_NEAR(v.ToSheet({at.x + 15, at.y - 30}).y, after.y, 1e-9);
+}
+
+TEST(RenderView, ViewsCullWhatTheyDoNotShow) {
+  TJwwData d = Fresh();
+  for (int i = 0; i < 100; ++i)
+    ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 1, 0, 0, i * 10, 0, i * 10 + 5, 5));
+  Finish(d);
+  QImage img(100, 100, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&img);
+  render::PainterBackend backend(painter);
+  Viewport v = Viewport::Covering({0, 0, 50, 50}, 2);
+  const render::PaintStats stats = render::Frontend(d, Plain()).Paint(backend, v);
+  painter.end();
+  EXPECT_LE(stats.primitives, 6);
+  EXPECT_GE(stats.culled, 94);
+}
+
+// ---- files ----
+
+class RenderFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { plan_ = tools::MakeSamplePlan(); }
+  TJwwData plan_;
+  testjww::TempDir dir_{"brindle-render"};
+};
+
+TEST_F(RenderFiles, SvgIsXmlThatAnotherReaderParses) {
+  const QByteArray svg = render::RenderBytes(plan_, {}, render::Format::kSvg, {800, 0});
+  ASSERT_FALSE(svg.isEmpty());
+  const std::string path = dir_ / "plan.svg";
+  std::string error;
+  ASSERT_TRUE(Save(svg, path, false, &error)) << error;
+  const std::string cmd =
+      "python3 -c \"import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
+      "sys.exit(0 if r.tag.endswith('svg') and len(list(r.iter())) > 100 else 1)\" " +
+      path;
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  if (std::system("command -v rsvg-convert > /dev/null 2>&1") == 0) {
+    EXPECT_EQ(std::system(("rsvg-convert -o " + (dir_ / "svg.png") + " " + path).c_str()), 0);
+    EXPECT_FALSE(QImage(QString::fromStdString(dir_ / "svg.png")).isNull());
+  }
+}
+
+TEST_F(RenderFiles, PdfReadBackMatchesThePng) {
+  if (std::system("command -v pdftoppm > /dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  RenderOptions o;
+  o.fitToContents = true;
+  const double dpi = 60;
+  const QByteArray pdf = render::RenderBytes(plan_, o, render::Format::kPdf, {0, dpi});
+  const QByteArray png = render::RenderBytes(plan_, o, render::Format::kPng, {0, dpi});
+  ASSERT_FALSE(pdf.isEmpty());
+  ASSERT_FALSE(png.isEmpty());
+  std::string error;
+  ASSERT_TRUE(Save(pdf, dir_ / "plan.pdf", false, &error)) << error;
+  ASSERT_EQ(
+      std::system(("pdftoppm -r 60 -png -singlefile " + (dir_ / "plan.pdf") + " " + (dir_ / "back"))
+                      .c_str()),
+      0);
+  const QImage fromPdf =
+      QImage(QString::fromStdString(dir_ / "back.png")).convertToFormat(QImage::Format_RGB32);
+  const QImage direct = QImage::fromData(png).convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(fromPdf.isNull());
+  EXPECT_NEAR(fromPdf.width(), direct.width(), 2);
+  EXPECT_NEAR(fromPdf.height(), direct.height(), 2);
+  // Grey levels blurred over 4 × 4 blocks agree within a tolerance: the
+  // same things in the same places, rasterised by two different programs.
+  const int w = std::min(fromPdf.width(), direct.width()) / 4;
+  const int h = std::min(fromPdf.height(), direct.height()) / 4;
+  double diff = 0;
+  int inked = 0;
+  for (int by = 0; by < h; ++by) {
+    for (int bx = 0; bx < w; ++bx) {
+      double a = 0, b = 0;
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+          a += qGray(fromPdf.pixel(bx * 4 + x, by * 4 + y));
+          b += qGray(direct.pixel(bx * 4 + x, by * 4 + y));
+        }
+      diff += std::fabs(a - b) / 16;
+      inked += b < 16 * 250;
+    }
+  }
+  EXPECT_GT(inked, 200);
+  EXPECT_LT(diff / (w * h), 6.0);  // mean grey difference per block, of 255
+}
+
+// The pictures of the README, made here so that they always show the
+// renderer as it is.
+TEST_F(RenderFiles, SamplePlanBeforeAndAfterForTheReadme) {
+  RenderOptions o;
+  o.fitToContents = true;
+  TJwwData after = plan_;
+  jww::DataTransJWW(after);
+  const QByteArray before = render::RenderBytes(plan_, o, render::Format::kPng, {1200, 0});
+  const QByteArray converted = render::RenderBytes(after, o, render::Format::kPng, {1200, 0});
+  ASSERT_FALSE(before.isEmpty());
+  ASSERT_FALSE(converted.isEmpty());
+  const QImage b = QImage::fromData(before), a = QImage::fromData(converted);
+  EXPECT_EQ(b.width(), 1200);
+  EXPECT_GT(InkCount(b), 20000);
+  EXPECT_GT(InkCount(a), 20000);
+  const char* source = std::getenv("BRINDLE_SOURCE_DIR");
+  if (source == nullptr) return;
+  const fs::path images = fs::path(source) / "docs" / "images";
+  std::error_code ec;
+  fs::create_directories(images, ec);
+  std::string error;
+  EXPECT_TRUE(Save(before, (images / "plan-before.png").string(), true, &error)) << error;
+  EXPECT_TRUE(Save(converted, (images / "plan-after.png").string(), true, &error)) << error;
+}
+
+TEST_F(RenderFiles, EveryCorpusDrawingDrawsSomething) {
+  std::optional<fs::path> corpus = CorpusDir();
+  if (!corpus) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  int drawn = 0;
+  for (const fs::directory_entry& e : fs::directory_iterator(*corpus)) {
+    if (e.path().extension() != ".jww") continue;
+    TJwwData d;
+    d.BindImageFolder = dir_.folder();
+    d.BindImageExp = true;
+    d.BindImageExr = true;
+    if (!d.FileIn(e.path().string())) continue;
+    d.BindImageExplode();
+    RenderOptions o;
+    o.fitToContents = true;
+    const QByteArray png = render::RenderBytes(d, o, render::Format::kPng, {600, 0});
+    ASSERT_FALSE(png.isEmpty()) << e.path();
+    EXPECT_GT(InkCount(QImage::fromData(png)), 50) << e.path();
+    ++drawn;
+  }
+  EXPECT_GT(drawn, 5);
+}
+
+// ---- brindle draw ----
+
+class DrawCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("BRINDLE_BIN_DIR");
+    if (bin == nullptr) GTEST_SKIP() << "BRINDLE_BIN_DIR is not set";
+    brindle_ = (fs::path(bin) / "brindle").string();
+    plan_ = dir_ / "plan.jww";
+    TJwwData doc = tools::MakeSamplePlan();
+    ASSERT_TRUE(doc.FileOut(plan_, 700));
+  }
+  int Run(const std::string& args) {
+    return std::system((brindle_ + " draw " + args + " 2> " + (dir_ / "err.txt")).c_str());
+  }
+  std::string brindle_, plan_;
+  testjww::TempDir dir_{"brindle-draw"};
+};
+
+TEST_F(DrawCommand, WritesTheFormatOfTheNameAndNeverReplacesWithoutForce) {
+  const std::string png = dir_ / "p.png";
+  ASSERT_EQ(Run(plan_ + " -o " + png + " --width 300"), 0);
+  EXPECT_EQ(QImage(QString::fromStdString(png)).width(), 300);
+  const auto size = fs::file_size(png);
+  // An existing picture is kept…
+  EXPECT_NE(Run(plan_ + " -o " + png + " --width 200"), 0);
+  EXPECT_EQ(fs::file_size(png), size);
+  // …unless --force says otherwise.
+  EXPECT_EQ(Run(plan_ + " -o " + png + " --width 200 --force"), 0);
+  EXPECT_EQ(QImage(QString::fromStdString(png)).width(), 200);
+
+  EXPECT_EQ(Run(plan_ + " --after --dark -o " + (dir_ / "a.svg") + " --dpi 20"), 0);
+  std::ifstream svg(dir_ / "a.svg");
+  std::string head(200, '\0');
+  svg.read(head.data(), 200);
+  EXPECT_NE(head.find("<svg"), std::string::npos);
+  EXPECT_EQ(Run(plan_ + " -o " + (dir_ / "a.pdf") + " --dpi 20 --all-groups"), 0);
+  std::ifstream pdf(dir_ / "a.pdf");
+  std::string magic(5, '\0');
+  pdf.read(magic.data(), 5);
+  EXPECT_EQ(magic, "%PDF-");
+
+  // A name without a known picture extension, or both sizes: usage errors.
+  EXPECT_EQ(WEXITSTATUS(Run(plan_ + " -o " + (dir_ / "x.bmp"))), 2);
+  EXPECT_EQ(WEXITSTATUS(Run(plan_ + " -o " + (dir_ / "y.png") + " --width 10 --dpi 10")), 2);
+  EXPECT_FALSE(fs::exists(dir_ / "x.bmp"));
+  EXPECT_FALSE(fs::exists(dir_ / "y.png"));
+}
