@@ -14,6 +14,7 @@ packages=(
   man-db
   bsdextrautils
   locales
+  gettext
   fonts-ipafont-gothic
   qt6-svg-dev
   fonts-ipafont-mincho
@@ -29,4 +30,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The Japanese messages are tested under ja_JP.UTF-8.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || echo "install-deps: ja_JP.UTF-8 could not be generated" >&2
 fi

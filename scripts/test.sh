@@ -10,12 +10,17 @@ jobs=$(nproc)
 
 case "$mode" in
   "")
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_WERROR=ON >/dev/null
     ninja -C build -j"$jobs"
     ctest --test-dir build --output-on-failure -j"$jobs"
     ;;
+  --release)
+    cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRINDLE_WERROR=ON >/dev/null
+    ninja -C build-release -j"$jobs"
+    ctest --test-dir build-release --output-on-failure -j"$jobs"
+    ;;
   --sanitize)
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_SANITIZE=ON \
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_SANITIZE=ON -DBRINDLE_WERROR=ON \
       -DBRINDLE_BENCH=OFF -DBRINDLE_GUI=OFF >/dev/null
     ninja -C build-asan -j"$jobs"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -23,7 +28,7 @@ case "$mode" in
     ;;
   --fuzz)
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DBRINDLE_FUZZ=ON -DBRINDLE_BENCH=OFF -DBRINDLE_GUI=OFF >/dev/null
+      -DBRINDLE_FUZZ=ON -DBRINDLE_WERROR=ON -DBRINDLE_BENCH=OFF -DBRINDLE_GUI=OFF >/dev/null
     targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
     # shellcheck disable=SC2086
     ninja -C build-fuzz -j"$jobs" $targets brindle-fuzz-seeds
@@ -56,7 +61,7 @@ case "$mode" in
     done
     ;;
   *)
-    echo "usage: scripts/test.sh [--sanitize|--fuzz]" >&2
+    echo "usage: scripts/test.sh [--release|--sanitize|--fuzz]" >&2
     exit 2
     ;;
 esac

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,16 @@ void WriteFigureDrawing(const fs::path& p, int version = 700) {
   ASSERT_TRUE(d.FileOut(p.string(), version)) << d.LastWriteError;
 }
 
+// One line and no block at all.
+void WritePlainDrawing(const fs::path& p) {
+  jww::TJwwData d;
+  d.DataDefaultSet();
+  ASSERT_TRUE(d.AddEntPre());
+  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 1, 1, 0, 0, 0, 0, 1000, 0));
+  ASSERT_TRUE(d.AddEntPost());
+  ASSERT_TRUE(d.FileOut(p.string(), 700)) << d.LastWriteError;
+}
+
 struct Outcome {
   int rc = -1;
   std::string out, err;
@@ -69,11 +80,14 @@ struct Outcome {
 class Process {
  public:
   // Starts `brindle args…` with `env` and stdout/stderr into files in `dir`.
+  // `stdoutTo`, when given, receives standard output instead (e.g. /dev/full).
   Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
-          const fs::path& dir, bool pipeStdin, const fs::path& cwd = {}) {
+          const fs::path& dir, bool pipeStdin, const fs::path& cwd = {},
+          const fs::path& stdoutTo = {}) {
     static int counter = 0;
     int id = counter++;
     outPath_ = dir / ("out" + std::to_string(id));
+    stdoutTo_ = stdoutTo;
     errPath_ = dir / ("err" + std::to_string(id));
     std::string bin = (fs::path(std::getenv("BRINDLE_BIN_DIR")) / "brindle").string();
     std::vector<std::string> argv{bin};
@@ -82,7 +96,8 @@ class Process {
     if (pipeStdin && ::pipe(in) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
-      int o = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int o = ::open((stdoutTo_.empty() ? outPath_ : stdoutTo_).c_str(),
+                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int e = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int i = pipeStdin ? in[0] : ::open("/dev/null", O_RDONLY);
       ::dup2(o, 1);
@@ -141,7 +156,7 @@ class Process {
   pid_t pid_ = -1;
   int stdin_ = -1;
   bool waited_ = false;
-  fs::path outPath_, errPath_;
+  fs::path outPath_, errPath_, stdoutTo_;
 };
 
 class Cli : public ::testing::Test {
@@ -233,12 +248,13 @@ TEST_F(Cli, ConvertsToTheXdgDesktopByDefault) {
 
 TEST_F(Cli, RelativeNamesAreShownAsFullPaths) {
   WriteFigureDrawing(src_ / "a.jww");
-  Process p({"--settings", settings_, "--beside", "a.jww", "./a.jww"}, Env(), root_ / "run", false,
-            src_);
+  WriteFigureDrawing(src_ / "b.jww");
+  Process p({"--settings", settings_, "--beside", "a.jww", "./sub/../b.jww"}, Env(), root_ / "run",
+            false, src_);
   Outcome o = p.Wait();
   EXPECT_EQ(o.rc, 0) << o.err;
   EXPECT_EQ(o.out, S(src_ / "a.jww") + "\n→ " + S(src_ / "a~1.jww") + "\n" + kDone + "\n" +
-                       S(src_ / "a.jww") + "\n→ " + S(src_ / "a~2.jww") + "\n" + kDone + "\n");
+                       S(src_ / "b.jww") + "\n→ " + S(src_ / "b~1.jww") + "\n" + kDone + "\n");
 }
 
 TEST_F(Cli, RefusedArgumentsFailTheRunButTheRestIsConverted) {
@@ -261,13 +277,18 @@ TEST_F(Cli, BadDrawingIsReportedOnStderrAndFails) {
 
 TEST_F(Cli, MissingOutputFolderIsAMessageWithoutCarriageReturn) {
   WriteFigureDrawing(src_ / "a.jww");
-  Outcome o = Run({"-o", S(root_ / "nowhere"), S(src_ / "a.jww")});
+  // A fixed folder saved earlier that has gone away keeps the window's message.
+  fs::create_directories(root_ / "nowhere");
+  ASSERT_EQ(Run({"-o", S(root_ / "nowhere"), "--save"}).rc, 0);
+  fs::remove(root_ / "nowhere");
+  Outcome o = Run({S(src_ / "a.jww")});
   EXPECT_EQ(o.rc, 1);
   EXPECT_EQ(o.out, "");
   EXPECT_NE(o.err.find("指定したフォルダが見つかりません。\n" + S(root_ / "nowhere")),
             std::string::npos)
       << o.err;
   EXPECT_EQ(o.err.find('\r'), std::string::npos);
+  EXPECT_FALSE(fs::exists(root_ / "nowhere"));
 }
 
 TEST_F(Cli, SaveKeepsTheModeForLaterRuns) {
@@ -393,12 +414,15 @@ TEST_F(Cli, RewriteChangesVersionAndEncodingButNeverTheInput) {
   EXPECT_FALSE(fs::exists(out_ / "c.jww"));
 }
 
-// Many workers and a second process convert the same file into the same
-// folder: every name they log is distinct and exists, nothing is lost.
+// Many workers and a second process convert files of the same name into the
+// same folder: every name they log is distinct and exists, nothing is lost.
 TEST_F(Cli, RaceForTheSameNamesLosesNothing) {
-  WriteFigureDrawing(src_ / "same.jww");
   std::vector<std::string> args{"--settings", settings_, "-j", "8", "-o", S(out_)};
-  for (int i = 0; i < 24; ++i) args.push_back(S(src_ / "same.jww"));
+  for (int i = 0; i < 24; ++i) {
+    fs::create_directories(src_ / std::to_string(i));
+    WriteFigureDrawing(src_ / std::to_string(i) / "same.jww");
+    args.push_back(S(src_ / std::to_string(i) / "same.jww"));
+  }
   Process a(args, Env(), root_ / "run", false);
   Process b(args, Env(), root_ / "run", false);
   Outcome oa = a.Wait();
@@ -427,34 +451,18 @@ TEST_F(Cli, RaceForTheSameNamesLosesNothing) {
   EXPECT_EQ(files, 48u);
 }
 
-TEST_F(Cli, FirstCtrlCStopsTheBatchSecondStopsAtOnce) {
+TEST_F(Cli, CtrlCAtTheFolderQuestionStopsAtOnce) {
   WriteFigureDrawing(src_ / "a.jww");
   WriteFigureDrawing(src_ / "b.jww");
-  {
-    // The program waits for the folder; Ctrl-C meanwhile stops the batch
-    // before its first file.
-    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww"), S(src_ / "b.jww")}, Env(),
-              root_ / "run", true);
-    ASSERT_TRUE(p.WaitForErr("]: "));
-    p.Signal(SIGINT);
-    ASSERT_TRUE(p.WaitForErr("Ctrl-C again"));
-    p.Send(S(out_) + "\n");
-    Outcome o = p.Wait();
-    EXPECT_EQ(o.rc, 130);
-    EXPECT_EQ(o.out, "[ESC]を押しましたので中断します。\n");
-    EXPECT_TRUE(fs::is_empty(out_));
-  }
-  {
-    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
-    ASSERT_TRUE(p.WaitForErr("]: "));
-    p.Signal(SIGINT);
-    ASSERT_TRUE(p.WaitForErr("Ctrl-C again"));
-    p.Signal(SIGINT);
-    Outcome o = p.Wait();
-    EXPECT_EQ(o.rc, 130);
-    EXPECT_EQ(o.out, "");
-    EXPECT_TRUE(fs::is_empty(out_));
-  }
+  Process p({"--settings", settings_, "--ask", S(src_ / "a.jww"), S(src_ / "b.jww")}, Env(),
+            root_ / "run", true);
+  ASSERT_TRUE(p.WaitForErr("]: "));
+  p.Signal(SIGINT);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 130);
+  EXPECT_EQ(o.out, "[ESC]を押しましたので中断します。\n");
+  EXPECT_EQ(o.err.find("Ctrl-C again"), std::string::npos) << o.err;
+  EXPECT_TRUE(fs::is_empty(out_));
 }
 
 TEST_F(Cli, CorpusDrawingsConvertInParallel) {
@@ -474,6 +482,225 @@ TEST_F(Cli, CorpusDrawingsConvertInParallel) {
   for (const auto& e : fs::directory_iterator(out_)) {
     jww::TJwwData d;
     EXPECT_TRUE(d.FileIn(e.path().string())) << e.path();
+  }
+}
+
+TEST_F(Cli, FailedWritesToStandardOutputFailTheCommand) {
+  WriteFigureDrawing(src_ / "a.jww");
+  const std::vector<std::vector<std::string>> commands{
+      {"dump", S(src_ / "a.jww")},
+      {"--settings", settings_, "-o", S(out_), S(src_ / "a.jww")},
+      {"--settings", settings_, "--json", "-o", S(out_), S(src_ / "a.jww")},
+      {"--settings", settings_, "--dry-run", "-o", S(out_), S(src_ / "a.jww")}};
+  for (const auto& args : commands) {
+    Process p(args, Env(), root_ / "run", false, {}, "/dev/full");
+    Outcome o = p.Wait();
+    EXPECT_EQ(o.rc, 1) << args[0] << " " << args[2];
+    EXPECT_NE(o.err.find("standard output could not be written: No space left on device"),
+              std::string::npos)
+        << o.err;
+  }
+}
+
+TEST_F(Cli, EveryArgumentIsAccountedFor) {
+  WriteFigureDrawing(src_ / "a.jww");
+  WriteFigureDrawing(src_ / "b.jww");
+  fs::create_directories(src_ / "folder.jww");
+  Outcome o = Run({"--json", "-o", S(out_), S(src_ / "a.jww"), S(src_ / "folder.jww"),
+                   S(src_ / "." / "a.jww"), S(src_ / "gone.jww"), S(src_ / "b.jww")});
+  EXPECT_EQ(o.rc, 1);
+  std::vector<std::string> lines = Lines(o.out);
+  ASSERT_EQ(lines.size(), 5u) << o.out;
+  EXPECT_EQ(lines[0].rfind("{\"source\":\"" + S(src_ / "a.jww") + "\"", 0), 0u) << lines[0];
+  EXPECT_NE(lines[1].find("\"result\":\"skipped\""), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("is a folder"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("the same file as " + S(src_ / "a.jww")), std::string::npos);
+  EXPECT_NE(lines[3].find("no such file"), std::string::npos) << lines[3];
+  EXPECT_NE(lines[4].find("\"ok\":true"), std::string::npos) << lines[4];
+  // The same drawing twice is converted once.
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 2);
+  EXPECT_NE(o.err.find("brindle: 2 converted, 0 failed, 3 skipped; 2 figures exploded into 8 "
+                       "copies"),
+            std::string::npos)
+      << o.err;
+}
+
+TEST_F(Cli, JsonCarriesTheExactBytesOfNamesThatAreNotUtf8) {
+  const std::string sjis = "\x83\x76\x83\x89\x83\x93";  // プラン in code page 932
+  WriteFigureDrawing(src_ / (sjis + ".jww"));
+  Outcome o = Run({"--json", "-o", S(out_), S(src_ / (sjis + ".jww"))});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  std::string hex;
+  for (unsigned char c : S(src_ / (sjis + ".jww"))) {
+    char b[3];
+    std::snprintf(b, sizeof b, "%02x", c);
+    hex += b;
+  }
+  EXPECT_NE(o.out.find("\"sourceBytes\":\"" + hex + "\""), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\\\\x83"), std::string::npos) << o.out;  // the text shows "\x83"
+  EXPECT_EQ(o.out.find(sjis), std::string::npos);
+}
+
+TEST_F(Cli, LogSaysWhenNoFigureWasFoundAndQuietKeepsOnlyFailures) {
+  WritePlainDrawing(src_ / "plain.jww");
+  WriteAll(src_ / "bad.jww", "JwwData.garbage");
+  Outcome o = Run({"-o", S(out_), S(src_ / "plain.jww")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(Lines(o.out).at(2),
+            "　※ no SXF figure found: written again with the layer states reset");
+  EXPECT_EQ(Lines(o.out).at(3), kDone);
+  EXPECT_NE(o.err.find("1 converted, 0 failed, 0 skipped"), std::string::npos) << o.err;
+
+  o = Run({"--quiet", "-o", S(out_), S(src_ / "plain.jww"), S(src_ / "bad.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(o.out, S(src_ / "bad.jww") + "\n→ " + S(out_ / "bad.jww") + "\n" + kFailed + "\n");
+  EXPECT_NE(o.err.find("bad.jww"), std::string::npos);
+  EXPECT_EQ(o.err.find("converted,"), std::string::npos) << o.err;
+}
+
+TEST_F(Cli, SmallTrapsOfTheOptions) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Outcome o = Run({"--settings", S(config_), S(src_ / "a.jww")}, false);
+  EXPECT_EQ(o.rc, 2);
+  EXPECT_NE(o.err.find("is a folder"), std::string::npos) << o.err;
+
+  o = Run({"--save", S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_NE(o.err.find("nothing to save"), std::string::npos) << o.err;
+  EXPECT_FALSE(fs::exists(settings_));
+  EXPECT_EQ(Run({"--save"}).rc, 2);
+
+  // -o names the folder the user wants: it is made.
+  o = Run({"-o", S(root_ / "new" / "sub"), S(src_ / "a.jww")});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_TRUE(fs::exists(root_ / "new" / "sub" / "a.jww"));
+
+  o = Run({"dump", "--version"});
+  EXPECT_EQ(o.rc, 0);
+  EXPECT_NE(o.out.find("brindle 1.10.0"), std::string::npos) << o.out;
+}
+
+TEST_F(Cli, RewriteTakesTheVersionsJwCadWritesAndSaysWhatItRounds) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Outcome o = Run({"rewrite", S(src_ / "a.jww"), S(out_ / "b.jww"), "--version", "351"});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  o = Run({"rewrite", S(src_ / "a.jww"), S(out_ / "c.jww"), "--version", "450"});
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_NE(o.err.find("no Jw_cad writes version 450; writing version 420"), std::string::npos)
+      << o.err;
+  jww::TJwwData d;
+  ASSERT_TRUE(d.FileIn(S(out_ / "c.jww")));
+  EXPECT_EQ(d.Enthd.jwVer, 420);
+}
+
+TEST_F(Cli, MissingDesktopIsSaidOnceWithTheWayOut) {
+  WriteFigureDrawing(src_ / "a.jww");
+  WriteFigureDrawing(src_ / "b.jww");
+  fs::remove(home_ / "机");
+  Outcome o = Run({S(src_ / "a.jww"), S(src_ / "b.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(o.out, "");
+  const std::string folder = S(home_ / "机");
+  size_t at = o.err.find(folder);
+  ASSERT_NE(at, std::string::npos) << o.err;
+  EXPECT_EQ(o.err.find(folder, at + 1), std::string::npos) << o.err;  // said once
+  EXPECT_NE(o.err.find("-o DIR"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("--beside"), std::string::npos) << o.err;
+  EXPECT_FALSE(fs::exists(home_ / "机"));
+}
+
+TEST_F(Cli, AskRefusesAFolderThatDoesNotExist) {
+  WriteFigureDrawing(src_ / "a.jww");
+  Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+  p.Send(S(root_ / "nowhere") + "\n" + S(out_) + "\n");
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_NE(o.err.find(S(root_ / "nowhere") + ": no such folder"), std::string::npos) << o.err;
+  EXPECT_EQ(Lines(o.out).at(1), "→ " + S(out_ / "a.jww"));
+  // A remembered folder that has gone away is not offered again.
+  fs::remove(out_ / "a.jww");
+  fs::remove(out_);
+  Process q({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+  ASSERT_TRUE(q.WaitForErr("して下さい: "));
+  EXPECT_EQ(q.Err().find("["), std::string::npos) << q.Err();
+  q.CloseStdin();
+  EXPECT_EQ(q.Wait().rc, 1);
+}
+
+TEST_F(Cli, DryRunWritesNothingAtAll) {
+  WriteFigureDrawing(src_ / "a.jww");
+  WriteAll(src_ / "bad.jww", "nope");
+  fs::create_directories(root_ / "tmp");
+  std::vector<std::string> env = Env();
+  env.push_back("TMPDIR=" + S(root_ / "tmp"));
+  Process p({"--settings", settings_, "--dry-run", "--save", "-o", S(root_ / "new"),
+             S(src_ / "a.jww"), S(src_ / "bad.jww")},
+            env, root_ / "run", false);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 1) << o.err;
+  std::vector<std::string> lines = Lines(o.out);
+  ASSERT_GE(lines.size(), 6u) << o.out;
+  EXPECT_EQ(lines[0], S(src_ / "a.jww"));
+  EXPECT_EQ(lines[1], "→ " + S(root_ / "new" / "a.jww"));
+  EXPECT_NE(lines[2].find("DOOR"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find(": 2 placements → layer group 1, 4 copies"), std::string::npos)
+      << lines[2];
+  EXPECT_NE(o.out.find("would fail"), std::string::npos) << o.out;
+  EXPECT_FALSE(fs::exists(root_ / "new"));
+  EXPECT_FALSE(fs::exists(settings_));
+  EXPECT_TRUE(fs::is_empty(root_ / "tmp"));
+}
+
+bool HasLocale(const char* name) {
+  std::string previous = std::setlocale(LC_MESSAGES, nullptr);
+  const bool ok = std::setlocale(LC_MESSAGES, name) != nullptr;
+  std::setlocale(LC_MESSAGES, previous.c_str());
+  return ok;
+}
+
+TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
+  if (!HasLocale("ja_JP.UTF-8")) GTEST_SKIP() << "ja_JP.UTF-8 is not generated (localedef)";
+  ASSERT_TRUE(fs::exists(fs::path(std::getenv("BRINDLE_BIN_DIR")) / "locale" / "ja" /
+                         "LC_MESSAGES" / "brindle.mo"));
+  WritePlainDrawing(src_ / "a.jww");
+  std::vector<std::string> env = Env();
+  env[2] = "LANG=ja_JP.UTF-8";
+  Process p({"--settings", settings_, "-o", S(out_), S(src_ / "a.jww"), S(src_ / "b.txt")}, env,
+            root_ / "run", false);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_EQ(Lines(o.out).at(2), "　※ SXF図形はありません: レイヤの状態を戻して書き直しました");
+  EXPECT_EQ(Lines(o.out).at(3), kDone);
+  EXPECT_NE(o.err.find("そのようなファイルはありません"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("変換 1、失敗 0、飛ばした 1"), std::string::npos) << o.err;
+  Process q({"dumb"}, env, root_ / "run", false);
+  EXPECT_NE(q.Wait().err.find("はコマンドでも既にあるファイルでもありません"), std::string::npos);
+}
+
+// Every message the sources pass through Tr has its Japanese translation.
+TEST(Catalogue, JapaneseIsComplete) {
+  const fs::path source = std::getenv("BRINDLE_SOURCE_DIR");
+  const std::string po = ReadAll(source / "po" / "ja.po");
+  ASSERT_FALSE(po.empty());
+  EXPECT_EQ(po.find("#, fuzzy"), std::string::npos);
+  EXPECT_EQ(po.find("msgstr \"\"\n\n"), std::string::npos) << "an untranslated message";
+  if (std::system("xgettext --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xgettext is not installed";
+  testjww::TempDir tmp{"brindle-pot"};
+  const std::string pot = (tmp.path() / "all.pot").string();
+  const std::string cmd = "cd '" + source.string() +
+                          "' && xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
+                          "--keyword=TrNoop --no-wrap -o '" +
+                          pot + "' $(find src/app tools -name '*.cpp' -o -name '*.h' | sort)";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const std::string extracted = ReadAll(pot);
+  for (size_t at = 0; (at = extracted.find("\nmsgid \"", at)) != std::string::npos;) {
+    at += 7;
+    const size_t end = extracted.find("\"\nmsgstr", at);
+    const std::string id = extracted.substr(at, end - at + 1);
+    if (id == "\"\"") continue;  // the header, or a message over several lines
+    EXPECT_NE(po.find("msgid " + id + "\nmsgstr"), std::string::npos) << "msgid " << id;
   }
 }
 

@@ -963,7 +963,10 @@ TEST_F(Conversion, RealDrawingsConvertAndChangeOnlyTheLayerStates) {
   }
   const RunOutcome r = Brindle(args);
   EXPECT_EQ(r.rc, 0) << r.err;
-  const std::vector<std::string> log = Lines(r.out);
+  // The three lines of each file; the note of a drawing without SXF figures aside.
+  std::vector<std::string> log;
+  for (const std::string& line : Lines(r.out))
+    if (line.rfind("　※ no SXF figure found", 0) != 0) log.push_back(line);
   ASSERT_EQ(log.size(), 3 * drawings.size()) << r.out;
   for (size_t i = 0; i < drawings.size(); ++i) {
     EXPECT_EQ(log[3 * i], drawings[i].string());

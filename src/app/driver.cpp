@@ -59,7 +59,8 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
       // An empty folder text would name the root of the file system; that is
       // never the folder a user meant, so it counts as not found.
       std::error_code ec;
-      if (settings_.EditFl1.empty() || !fs::is_directory(settings_.EditFl1, ec)) {
+      if (settings_.EditFl1.empty() ||
+          (!fs::is_directory(settings_.EditFl1, ec) && !fixedFolderWillBeMade_)) {
         platform_.MessageBox(MissingFolderMessage(settings_.EditFl1));
         return false;
       }
@@ -103,16 +104,16 @@ void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
   platform_.Log(rec.source);
   platform_.Log(kLogArrow + rec.target);
   for (const std::string& w : rec.result.warnings) platform_.Log(kLogWarningPrefix + w);
+  if (noteNoFigures_ && rec.result.ok && rec.result.figures == 0 && !options_.allBlocks)
+    platform_.Log(
+        kLogWarningPrefix +
+        std::string(Tr("no SXF figure found: written again with the layer states reset")));
   platform_.Log(std::string(kLogResultPrefix) + (rec.result.ok ? kLogDone : kLogFailed));
   if (rec.result.ok)
     ++outcome.converted;
   else
     ++outcome.failed;
   platform_.FileDone(rec);
-}
-
-std::string BatchDriver::RunProc1(const std::string& src, const std::string& dst) {
-  return ConvertFile(src, dst, options_).ok ? kLogDone : kLogFailed;
 }
 
 bool BatchDriver::RunSequential(const std::string& folder, BatchOutcome& outcome) {
@@ -190,6 +191,26 @@ bool BatchDriver::RunParallel(const std::string& folder, BatchOutcome& outcome) 
   }
   for (std::thread& t : threads) t.join();
   return stopped;
+}
+
+BatchStatus BatchDriver::PlanProc(std::vector<FileRecord>& planned, bool fixedFolderWillBeMade) {
+  planned.clear();
+  if (FListN == 0 || FList.empty()) return BatchStatus::kNoFiles;
+  std::string folder;
+  fixedFolderWillBeMade_ = fixedFolderWillBeMade;
+  const bool resolved = ResolveOutputFolder(folder);
+  fixedFolderWillBeMade_ = false;
+  if (!resolved) return BatchStatus::kNotStarted;
+  for (size_t i = 0; i < FList.size(); ++i) {
+    FileRecord rec;
+    rec.index = i;
+    rec.source = FList[i];
+    const std::string wanted = WantedTarget(rec.source, folder);
+    std::optional<std::string> free = util::MakeBranchFileName(wanted);
+    rec.target = free ? *free : wanted;
+    planned.push_back(std::move(rec));
+  }
+  return BatchStatus::kCompleted;
 }
 
 BatchOutcome BatchDriver::RunProc() {

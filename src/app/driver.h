@@ -11,10 +11,6 @@
 #include "app/platform.h"
 #include "app/settings.h"
 
-namespace jww {
-class TJwwData;
-}
-
 namespace app {
 
 // Log texts, exactly as the user sees them.
@@ -53,10 +49,14 @@ class BatchDriver {
 
   void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
   void SetConvertOptions(const ConvertOptions& options) { options_ = options; }
+  // Adds a log line to each conversion that found no SXF figure (it still
+  // writes a new drawing, with the layer states reset).
+  void SetNoteNoFigures(bool note) { noteNoFigures_ = note; }
 
   // The pending batch, in the order the names were offered.
   std::vector<std::string> FList;
   int FListN = 0;
+  // Empties the pending batch (each road into a batch starts with it).
   void ClearFList();
 
   // Keeps `fn` when it names an existing file (not a folder) with the
@@ -66,11 +66,13 @@ class BatchDriver {
   // Runs the pending batch.
   BatchOutcome RunProc();
 
-  // Converts one file and returns the log text: "変換完了" or "変換失敗".
-  std::string RunProc1(const std::string& src, const std::string& dst);
-
-  // Empties a document after a conversion and deletes its extracted images.
-  static void JwwDataFree(jww::TJwwData& doc) { app::JwwDataFree(doc); }
+  // The batch as RunProc would run it, writing nothing: the output folder is
+  // resolved (the question of mode 5 is asked) but no settings are saved,
+  // and `planned` gets each file's source and the name its output would
+  // have now. kNotStarted when the folder could not be resolved.
+  // `fixedFolderWillBeMade`: a missing fixed folder is one the front end
+  // makes before the batch (the command line's -o DIR).
+  BatchStatus PlanProc(std::vector<FileRecord>& planned, bool fixedFolderWillBeMade = false);
 
  private:
   // The output folder with its separator; empty in the beside-the-source
@@ -87,6 +89,8 @@ class BatchDriver {
   Settings& settings_;
   ConvertOptions options_;
   int jobs_ = 1;
+  bool noteNoFigures_ = false;
+  bool fixedFolderWillBeMade_ = false;
 };
 
 // Text of the message shown when the fixed folder does not exist.

@@ -16,6 +16,7 @@
 
 #include "app/i18n.h"
 #include "jww/document.h"
+#include "jww/format_version.h"
 #include "jww/image_name.h"
 #include "util/encoding.h"
 
@@ -149,7 +150,7 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder*
   std::error_code cause;
   if (!doc.FileCheck(file, cause)) {
     *error = cause ? TrFormat("cannot be opened: {}", {cause.message()})
-                   : std::string(Tr("not a Jw_cad drawing of version 220 to 700"));
+                   : TrFormat("not a Jw_cad drawing of version {}", {jww::VersionRangeText()});
     return false;
   }
   // First without extracting: most drawings carry no images, and those need

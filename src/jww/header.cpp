@@ -12,6 +12,7 @@
 #include "jww/document.h"
 #include "jww/file_bytes.h"
 #include "jww/header_layout.h"
+#include "jww/format_version.h"
 #include "util/encoding.h"
 
 namespace jww {
@@ -19,14 +20,10 @@ namespace {
 
 constexpr char16_t kSignature[] = u"JwwData.";
 constexpr size_t kSignatureBytes = 8;
-constexpr int32_t kOldestVersion = 220;
-constexpr int32_t kNewestVersion = 700;
 
 constexpr char kHeaderError[] = "JWW-Header Error";
 constexpr char kVersionError[] = "JWW-Version Error";
 constexpr char kIoError[] = "File I/O Error";
-
-bool IsKnownVersion(int32_t v) { return v >= kOldestVersion && v <= kNewestVersion; }
 
 bool IsSignature(std::span<const uint8_t> bytes) {
   return util::AnsiBytesToStr(bytes) == kSignature;

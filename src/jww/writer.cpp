@@ -29,14 +29,12 @@
 #include "jww/entity_lists.h"
 #include "jww/image_name.h"
 #include "jww/output_file.h"
+#include "jww/format_version.h"
 #include "util/encoding.h"
 #include "util/text.h"
 
 namespace jww {
 namespace {
-
-constexpr int32_t kMinVersion = 220;
-constexpr int32_t kMaxVersion = 700;
 
 // Class names by entity kind; index 8 is the block definition.
 constexpr std::array<std::string_view, 9> kClassName = {"",           "CDataSen",   "CDataEnko",
@@ -527,8 +525,9 @@ class BodyWriter {
 
 bool TJwwData::WriteToBuffer(ByteWriter& out, int32_t version) {
   LastWriteError.clear();
-  if (version < kMinVersion || version > kMaxVersion) {
-    LastWriteError = "version " + std::to_string(version) + " cannot be written (220 to 700)";
+  if (!IsKnownVersion(version)) {
+    LastWriteError =
+        "version " + std::to_string(version) + " cannot be written (" + VersionRangeText() + ")";
     return false;
   }
   try {

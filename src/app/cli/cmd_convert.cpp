@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/cli/dry_run.h"
+#include "app/cli/output.h"
 #include "app/cli/terminal.h"
 #include "app/convert.h"
 #include "app/driver.h"
@@ -31,7 +33,13 @@ struct ConvertArgs {
   bool allBlocks = false;
   int64_t maxCopies = kDefaultMaxCopies;
   bool json = false;
+  bool quiet = false;
+  bool dryRun = false;
   std::string settingsFile;
+
+  bool AnyFolderOption() const {
+    return desktop || documents || beside || ask || !outputDir.empty();
+  }
 };
 
 void ApplyModeOptions(const ConvertArgs& a, Settings& s) {
@@ -49,59 +57,137 @@ void ApplyModeOptions(const ConvertArgs& a, Settings& s) {
   if (a.ask) s.SetMode(OutputMode::kAsk);
 }
 
-}  // namespace
-
-int RunConvert(int argc, char** argv) {
-  CLI::App app{"Explodes the SXF figure blocks of Jw_cad drawings (.jww) into new files.",
-               "brindle"};
-  app.set_version_flag("--version", std::string("brindle ") + Version());
-  app.footer(CommandList() +
-             Tr("Exit status: 0 all converted, 1 a file failed or was refused, 2 usage error,\n"
-                "130 interrupted."));
-  ConvertArgs a;
-  app.add_option("FILE", a.files, "drawings to convert (.jww)");
-  auto* desktop = app.add_flag("--desktop", a.desktop, "write to the desktop folder");
-  auto* documents = app.add_flag("--documents", a.documents, "write to the documents folder");
-  auto* beside = app.add_flag("--beside", a.beside, "write beside each source file");
-  auto* outdir = app.add_option("-o,--output-dir", a.outputDir, "write into this existing folder");
-  auto* ask = app.add_flag("--ask", a.ask, "ask for the output folder on the terminal");
+void AddOptions(CLI::App& app, ConvertArgs& a) {
+  app.add_option("FILE", a.files, Tr("drawings to convert (.jww)"));
+  auto* desktop = app.add_flag("--desktop", a.desktop, Tr("write to the desktop folder"));
+  auto* documents = app.add_flag("--documents", a.documents, Tr("write to the documents folder"));
+  auto* beside = app.add_flag("--beside", a.beside, Tr("write beside each source file"));
+  auto* outdir = app.add_option("-o,--output-dir", a.outputDir,
+                                Tr("write into this folder (made when it does not exist)"));
+  auto* ask = app.add_flag("--ask", a.ask, Tr("ask for the output folder on the terminal"));
   std::vector<CLI::Option*> modes{desktop, documents, beside, outdir, ask};
   for (CLI::Option* m : modes)
     for (CLI::Option* other : modes)
       if (m != other) m->excludes(other);
-  app.add_flag("--save", a.save, "store the output folder chosen here in the settings");
-  app.add_option("-j,--jobs", a.jobs, "files converted at once (0: one per processor)")
+  app.add_flag("--save", a.save, Tr("store the output folder chosen here in the settings"));
+  app.add_option("-j,--jobs", a.jobs, Tr("files converted at once (0: one per processor)"))
       ->check(CLI::Range(0, 1024));
-  app.add_flag("--all-blocks", a.allBlocks, "explode every block placement, not only SXF figures");
+  app.add_flag("--all-blocks", a.allBlocks,
+               Tr("explode every block placement, not only SXF figures"));
   app.add_option("--max-copies", a.maxCopies,
                  TrFormat("refuse a file whose explosion would make more copies than this "
                           "(default {})",
                           {std::to_string(kDefaultMaxCopies)}))
       ->check(CLI::PositiveNumber);
-  app.add_flag("--json", a.json, "one JSON object per file instead of the log lines");
-  app.add_option("--settings", a.settingsFile, "settings file to use");
+  app.add_flag("--json", a.json, Tr("one JSON object per file instead of the log lines"));
+  app.add_flag("-q,--quiet", a.quiet, Tr("log only the files that failed"));
+  app.add_flag("-n,--dry-run", a.dryRun,
+               Tr("show each file's output name and explosion plan; write nothing"));
+  app.add_option("--settings", a.settingsFile, Tr("settings file to use"));
+}
+
+// The arguments as the batch takes them: full paths of existing drawings,
+// each file once. The rest is said on stderr and kept for the JSON records.
+void PickFiles(const ConvertArgs& a, BatchDriver& driver, std::vector<size_t>& positions,
+               std::vector<SkippedInput>& skipped) {
+  for (size_t i = 0; i < a.files.size(); ++i) {
+    const std::string& f = a.files[i];
+    // The batch works with full paths, as a drop or the open dialog gives them.
+    std::error_code ec;
+    const fs::path full = f.empty() ? fs::path() : fs::absolute(f, ec).lexically_normal();
+    std::string reason;
+    if (f.empty() || ec || !fs::exists(full, ec)) {
+      reason = Tr("no such file");
+    } else if (fs::is_directory(full, ec)) {
+      reason = Tr("is a folder, not a drawing");
+    } else {
+      for (const std::string& taken : driver.FList) {
+        if (fs::equivalent(taken, full, ec)) {
+          reason = TrFormat("the same file as {}, which is converted once", {taken});
+          break;
+        }
+      }
+      if (reason.empty() && !driver.PickupFile(full.string())) reason = Tr("not a .jww file");
+    }
+    if (reason.empty()) {
+      positions.push_back(i);
+      continue;
+    }
+    Error(TrFormat("skipped {}: {}", {f, reason}));
+    skipped.push_back({i, f, reason});
+  }
+}
+
+// -o DIR names the folder the user wants: it is made when missing.
+bool MakeOutputFolder(const ConvertArgs& a, const Settings& s) {
+  if (a.outputDir.empty() || a.dryRun) return true;
+  std::error_code ec;
+  if (fs::is_directory(s.EditFl1, ec)) return true;
+  if (fs::create_directories(s.EditFl1, ec) || fs::is_directory(s.EditFl1, ec)) return true;
+  Error(TrFormat("the folder {} could not be made: {}", {s.EditFl1, ec.message()}));
+  return false;
+}
+
+int ExitStatus(const BatchOutcome& outcome, const TerminalPlatform& platform, bool skippedAny) {
+  // A stop during the last file still ends as interrupted.
+  if (outcome.status == BatchStatus::kStopped || InterruptRequested()) return kExitInterrupted;
+  if (outcome.status != BatchStatus::kCompleted) return kExitFailed;
+  return platform.Failed() > 0 || skippedAny ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
+int RunConvert(int argc, char** argv) {
+  CLI::App app{Tr("Explodes the SXF figure blocks of Jw_cad drawings (.jww) into new files."),
+               "brindle"};
+  TranslateParser(app);
+  app.set_version_flag("--version", std::string("brindle ") + Version(),
+                       Tr("print the program's version and exit"));
+  app.footer(CommandList() +
+             Tr("Exit status: 0 all converted, 1 a file failed or was refused, 2 usage error,\n"
+                "130 interrupted."));
+  ConvertArgs a;
+  AddOptions(app, a);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return ParseFailure(app, e);
   }
 
+  std::error_code ec;
+  if (!a.settingsFile.empty() && fs::is_directory(a.settingsFile, ec)) {
+    Error(TrFormat("--settings {}: is a folder; name a settings file", {a.settingsFile}));
+    return kExitUsage;
+  }
   std::string settingsPath = SettingsFilePath(ExecutablePath(), a.settingsFile);
   Settings loaded;
   if (!OpenDatFile(loaded, settingsPath, ProgramFolder()))
-    std::cerr << "brindle: the settings file " << settingsPath << " could not be read\n";
+    Error(TrFormat("the settings file {} could not be read", {settingsPath}));
   Settings current = loaded;
   ApplyModeOptions(a, current);
 
+  if (a.save && !a.AnyFolderOption()) {
+    Error(
+        Tr("--save: no output folder option (--desktop, --documents, --beside, -o DIR, --ask) "
+           "was given, so there is nothing to save"));
+    a.save = false;
+    if (a.files.empty()) return kExitUsage;
+  }
   if (a.files.empty()) {
-    if (a.save) return SaveDatFile(current, settingsPath) ? kExitOk : kExitFailed;
-    std::cerr << "brindle: no drawing given\n" << app.help();
+    if (a.save) {
+      if (a.dryRun) return kExitOk;
+      return SaveDatFile(current, settingsPath) ? kExitOk : kExitFailed;
+    }
+    Error(Tr("no drawing given"));
+    std::cerr << app.help();
     return kExitUsage;
   }
 
   TerminalPlatform::Options po;
   po.json = a.json;
+  po.quiet = a.quiet;
   po.saveMode = a.save;
+  po.dryRun = a.dryRun;
   po.settingsPath = settingsPath;
   TerminalPlatform platform(po, current, loaded);
   BatchDriver driver(platform, current);
@@ -112,33 +198,26 @@ int RunConvert(int argc, char** argv) {
   co.allBlocks = a.allBlocks;
   co.maxCopies = a.maxCopies;
   driver.SetConvertOptions(co);
+  driver.SetNoteNoFigures(true);
 
-  int refused = 0;
-  for (const std::string& f : a.files) {
-    // The batch works with full paths, as a drop or the open dialog gives them.
-    std::error_code ec;
-    fs::path full = f.empty() ? fs::path() : fs::absolute(f, ec).lexically_normal();
-    if (!ec && driver.PickupFile(full.string())) continue;
-    std::cerr << "brindle: skipped " << f << ": not an existing .jww file\n";
-    ++refused;
+  std::vector<size_t> positions;
+  std::vector<SkippedInput> skipped;
+  PickFiles(a, driver, positions, skipped);
+  const bool skippedAny = !skipped.empty();
+  platform.SetInputs(driver.FList, std::move(positions), std::move(skipped));
+  if (driver.FListN == 0) {
+    platform.FinishBatch();
+    return FinishOut(kExitFailed);
   }
-  if (driver.FListN == 0) return kExitFailed;
+  if (a.dryRun) return FinishOut(DryRun(driver, platform, a.json, !a.outputDir.empty()));
+  if (!MakeOutputFolder(a, current)) return kExitFailed;
 
-  platform.SetBatchSize(driver.FList.size(), ::isatty(STDERR_FILENO) && driver.FListN > 1);
-
+  platform.SetProgress(::isatty(STDERR_FILENO) && driver.FListN > 1);
   BatchOutcome outcome = driver.RunProc();
-  platform.FinishProgress();
-  std::fflush(stdout);
-  switch (outcome.status) {
-    case BatchStatus::kNoFiles:
-    case BatchStatus::kNotStarted:
-      return kExitFailed;
-    case BatchStatus::kStopped:
-      return kExitInterrupted;
-    case BatchStatus::kCompleted:
-      break;
-  }
-  return outcome.failed > 0 || refused > 0 ? kExitFailed : kExitOk;
+  if (outcome.status == BatchStatus::kNotStarted && InterruptRequested())
+    platform.Log(kLogStopped);  // stopped at the folder question
+  if (outcome.status != BatchStatus::kNotStarted || InterruptRequested()) platform.FinishBatch();
+  return FinishOut(ExitStatus(outcome, platform, skippedAny));
 }
 
 }  // namespace app::cli

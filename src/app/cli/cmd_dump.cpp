@@ -1,25 +1,28 @@
 // brindle dump: a drawing as text.
 #include <CLI/CLI.hpp>
-#include <cstdio>
-#include <iostream>
-#include <optional>
 #include <string>
 
 #include "app/cli/commands.h"
 #include "app/cli/files.h"
+#include "app/cli/output.h"
 #include "app/convert.h"
+#include "app/i18n.h"
+#include "app/version.h"
 #include "jww/document.h"
 #include "jww/dump.h"
 
 namespace app::cli {
 
 int RunDump(int argc, char** argv) {
-  CLI::App app{"Prints a drawing as it was read.", "brindle dump"};
+  CLI::App app{Tr("Prints a drawing as it was read."), "brindle dump"};
+  TranslateParser(app);
+  app.set_version_flag("--version", std::string("brindle ") + Version(),
+                       Tr("print the program's version and exit"));
   std::string file, out;
   bool force = false;
-  app.add_option("FILE", file, "drawing to read")->required();
-  app.add_option("-o,--output", out, "write the text into this file instead of stdout");
-  app.add_flag("--force", force, "replace an existing output file");
+  app.add_option("FILE", file, Tr("drawing to read"))->required();
+  app.add_option("-o,--output", out, Tr("write the text into this file instead of stdout"));
+  app.add_flag("--force", force, Tr("replace an existing output file"));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -32,11 +35,11 @@ int RunDump(int argc, char** argv) {
   std::string text = jww::DumpDocument(doc);
   JwwDataFree(doc);
   if (out.empty()) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    WriteOut(text);
+    return FinishOut(kExitOk);
   }
-  if (!WriteText(out, text, force)) {
-    std::cerr << "brindle: " << out << ": could not be written\n";
+  if (std::string why = WriteText(out, text, force); !why.empty()) {
+    Error(TrFormat("{}: could not be written: {}", {out, why}));
     return kExitFailed;
   }
   return kExitOk;

@@ -1,33 +1,50 @@
 // brindle rewrite: a drawing read and written again, nothing exploded.
 #include <CLI/CLI.hpp>
-#include <cstdio>
-#include <iostream>
 #include <optional>
 #include <string>
 
 #include "app/cli/commands.h"
 #include "app/cli/files.h"
+#include "app/cli/output.h"
 #include "app/convert.h"
 #include "app/i18n.h"
 #include "jww/document.h"
-#include "jww/dump.h"
+#include "jww/format_version.h"
 
 namespace app::cli {
+namespace {
+
+// The version to write for --version `asked`: a version some Jw_cad writes
+// is taken as it is; any other number is rounded down to the release whose
+// layout it has, and the user is told.
+int VersionToWrite(int asked) {
+  const int release = jww::ReleaseVersionFor(asked);
+  if (release != asked)
+    Error(TrFormat("no Jw_cad writes version {}; writing version {}, whose layout it has",
+                   {std::to_string(asked), std::to_string(release)}));
+  return release;
+}
+
+}  // namespace
 
 int RunRewrite(int argc, char** argv) {
-  CLI::App app{"Reads a drawing and writes it again without exploding anything.",
+  CLI::App app{Tr("Reads a drawing and writes it again without exploding anything."),
                "brindle rewrite"};
+  TranslateParser(app);
   std::string in, out;
   std::optional<int> version;
   bool utf16 = false, cp932 = false, force = false, strict = false;
-  app.add_option("IN", in, "drawing to read")->required();
-  app.add_option("OUT", out, "file to write")->required();
-  app.add_option("--version", version, "format version to write (220 to 700)")
-      ->check(CLI::Range(220, 700));
-  auto* u = app.add_flag("--utf16", utf16, "write every string as UTF-16");
-  auto* c = app.add_flag("--cp932", cp932, "write every string in code page 932");
+  app.add_option("IN", in, Tr("drawing to read"))->required();
+  app.add_option("OUT", out, Tr("file to write"))->required();
+  app.add_option("--version", version,
+                 TrFormat("format version to write ({}; Jw_cad writes 230, 300, 351, 420, 500, "
+                          "600 and 700)",
+                          {jww::VersionRangeText()}))
+      ->check(CLI::Range(jww::kOldestVersion, jww::kNewestVersion));
+  auto* u = app.add_flag("--utf16", utf16, Tr("write every string as UTF-16"));
+  auto* c = app.add_flag("--cp932", cp932, Tr("write every string in code page 932"));
   u->excludes(c);
-  app.add_flag("--force", force, "replace an existing output file");
+  app.add_flag("--force", force, Tr("replace an existing output file"));
   app.add_flag("--strict", strict,
                Tr("fail, writing nothing, when a character cannot be written in code page 932"));
   try {
@@ -36,6 +53,7 @@ int RunRewrite(int argc, char** argv) {
     return ParseFailure(app, e);
   }
   if (RefuseExisting(in, out, force)) return kExitFailed;
+  const int asked = version ? VersionToWrite(*version) : 0;
 
   jww::TJwwData doc;
   ScopedImageFolder images;
@@ -45,12 +63,12 @@ int RunRewrite(int argc, char** argv) {
   }
   KeepSourceEncoding(doc);
   if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
-  const int target = version.value_or(doc.Enthd.jwVer);
+  const int target = asked != 0 ? asked : doc.Enthd.jwVer;
   const RewriteNotes notes = CheckRewrite(doc, target);
   for (const std::string& w : RewriteWarnings(notes))
-    std::cerr << "brindle: " << out << ": " << w << "\n";
+    Error(out + ": " + w);
   if (strict && notes.lostCharacters > 0) {
-    std::cerr << "brindle: " << out << ": " << Tr("not written (--strict)") << "\n";
+    Error(out + ": " + Tr("not written (--strict)"));
     JwwDataFree(doc);
     return kExitFailed;
   }
@@ -59,7 +77,7 @@ int RunRewrite(int argc, char** argv) {
       WriteDocument(doc, out, target, force ? NameRule::kReplace : NameRule::kExact, &error);
   JwwDataFree(doc);
   if (written.empty()) {
-    std::cerr << "brindle: " << out << ": " << error << "\n";
+    Error(out + ": " + error);
     return kExitFailed;
   }
   return kExitOk;

@@ -74,6 +74,16 @@ const Command* ChooseCommand(int argc, char** argv, int& skip) {
   return nullptr;
 }
 
+void TranslateParser(CLI::App& app) {
+  // Options made from here on are listed under the translated group name.
+  app.option_defaults()->group(Tr("Options"));
+  app.set_help_flag("-h,--help", Tr("print this help and exit"));
+  auto fmt = app.get_formatter();
+  for (const char* label : {TrNoop("Usage"), TrNoop("OPTIONS"), TrNoop("Positionals"),
+                            TrNoop("Excludes"), TrNoop("REQUIRED")})
+    fmt->label(label, Tr(label));
+}
+
 int ParseFailure(CLI::App& app, const CLI::ParseError& e) {
   int rc = app.exit(e);
   return rc == 0 ? kExitOk : kExitUsage;

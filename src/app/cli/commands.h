@@ -48,6 +48,9 @@ std::string CommandList();
 // is none of these (a usage error).
 const Command* ChooseCommand(int argc, char** argv, int& skip);
 
+// A parser for one command with its texts in the user's language.
+void TranslateParser(CLI::App& app);
+
 // CLI11's own handling of --help and parse errors, mapped to our statuses.
 int ParseFailure(CLI::App& app, const CLI::ParseError& e);
 

@@ -1,8 +1,9 @@
 #include "app/cli/files.h"
 
 #include <filesystem>
-#include <iostream>
 
+#include "app/cli/output.h"
+#include "app/i18n.h"
 #include "app/steps.h"
 #include "jww/document.h"
 
@@ -24,27 +25,34 @@ bool ExistsAnyKind(const std::string& path) {
 }  // namespace
 
 bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images) {
+  std::error_code ec;
+  if (fs::is_directory(file, ec)) {
+    Error(TrFormat("{}: is a folder, not a drawing", {file}));
+    return false;
+  }
   std::string error;
   if (app::ReadDrawing(doc, file, images, &error)) return true;
-  std::cerr << "brindle: " << file << ": " << error << "\n";
+  Error(file + ": " + error);
   return false;
 }
 
 bool RefuseExisting(const std::string& in, const std::string& out, bool force) {
   if (SameFile(in, out)) {
-    std::cerr << "brindle: " << out << " is the input file; it is never written\n";
+    Error(TrFormat("{} is the input file; it is never written", {out}));
     return true;
   }
   if (!force && ExistsAnyKind(out)) {
-    std::cerr << "brindle: " << out << " exists (use --force to replace it)\n";
+    Error(TrFormat("{} exists (use --force to replace it)", {out}));
     return true;
   }
   return false;
 }
 
-bool WriteText(const std::string& path, const std::string& text, bool force) {
+std::string WriteText(const std::string& path, const std::string& text, bool force) {
   std::string error;
-  return !SaveText(path, text, force ? NameRule::kReplace : NameRule::kExact, &error).empty();
+  if (!SaveText(path, text, force ? NameRule::kReplace : NameRule::kExact, &error).empty())
+    return {};
+  return error.empty() ? std::string(Tr("the file could not be written")) : error;
 }
 
 }  // namespace app::cli

@@ -23,7 +23,7 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder*
 bool RefuseExisting(const std::string& in, const std::string& out, bool force);
 
 // Saves `text` as the whole file `path`; never replaces an existing file
-// unless `force`.
-bool WriteText(const std::string& path, const std::string& text, bool force);
+// unless `force`. Returns why not, or an empty text.
+std::string WriteText(const std::string& path, const std::string& text, bool force);
 
 }  // namespace app::cli

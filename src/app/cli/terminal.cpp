@@ -1,14 +1,19 @@
 #include "app/cli/terminal.h"
 
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
+#include "app/cli/json.h"
+#include "app/cli/output.h"
 #include "app/convert.h"
+#include "app/i18n.h"
 #include "app/xdg.h"
 #include "util/path.h"
 
@@ -16,6 +21,8 @@ namespace app::cli {
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
+// The folder question is on the terminal: Ctrl-C ends it at once.
+std::atomic<bool> g_asking{false};
 
 void WriteStderr(const char* text) {
   size_t len = 0;
@@ -30,55 +37,52 @@ void WriteStderr(const char* text) {
   ::_exit(sig == SIGINT ? 130 : 128 + sig);
 }
 
-void WatchSignals(sigset_t set, bool gentle) {
+void WatchSignals(sigset_t set, bool gentle, std::string stopping) {
   for (;;) {
     int sig = 0;
     if (::sigwait(&set, &sig) != 0) continue;
     if (sig == SIGINT && gentle && !g_stopRequested.exchange(true)) {
-      WriteStderr("\nbrindle: stopping after the current file (Ctrl-C again to stop now)\n");
+      WriteStderr(g_asking ? "\n" : stopping.c_str());
       continue;
     }
     HardStop(sig);
   }
 }
 
-std::string Escaped(const std::string& s) {
-  std::string out;
-  out.reserve(s.size() + 2);
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out;
-}
-
 std::string ExpandTilde(const std::string& path) {
   if (path == "~") return HomeFolder();
   if (path.rfind("~/", 0) == 0) return HomeFolder() + path.substr(1);
   return path;
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
+// Waits for a line on standard input; false at its end or on Ctrl-C. Reads
+// the descriptor itself, so that no line waits in a stream's buffer while
+// poll() waits for more.
+bool ReadAnswer(std::string& line) {
+  static std::string buffered;
+  for (;;) {
+    if (size_t nl = buffered.find('\n'); nl != std::string::npos) {
+      line = buffered.substr(0, nl);
+      buffered.erase(0, nl + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return true;
+    }
+    if (InterruptRequested()) return false;
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    int ready = ::poll(&p, 1, 50);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    char chunk[512];
+    ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    buffered.append(chunk, static_cast<size_t>(n));
+  }
 }
 
 }  // namespace
@@ -95,65 +99,115 @@ void InstallInterruptHandling(bool gentle) {
   // Blocked before any worker starts, so every thread inherits the mask and
   // only the watcher ever sees these signals.
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  std::thread(WatchSignals, set, gentle).detach();
+  std::string stopping =
+      "\nbrindle: " +
+      std::string(Tr("stopping after the current file (Ctrl-C again to stop now)")) + "\n";
+  std::thread(WatchSignals, set, gentle, std::move(stopping)).detach();
 }
 
 bool InterruptRequested() { return g_stopRequested.load(); }
 
-std::string JsonString(const std::string& s) { return "\"" + Escaped(s) + "\""; }
-
 std::string JsonRecord(const FileRecord& rec) {
   const ConvertResult& r = rec.result;
-  std::string j = "{\"source\":" + JsonString(rec.source);
-  j += ",\"output\":" + (r.output.empty() ? std::string("null") : JsonString(r.output));
-  j += ",\"result\":" + JsonString(r.ok ? kLogDone : kLogFailed);
-  j += ",\"ok\":" + std::string(r.ok ? "true" : "false");
-  j += ",\"figures\":" + std::to_string(r.figures);
-  j += ",\"copies\":" + std::to_string(r.copies);
-  j += ",\"entitiesWritten\":" + std::to_string(r.entitiesWritten);
-  j += ",\"warnings\":[";
-  for (size_t i = 0; i < r.warnings.size(); ++i) j += (i ? "," : "") + JsonString(r.warnings[i]);
-  j += "]";
-  if (!r.error.empty()) j += ",\"error\":" + JsonString(r.error);
-  char ms[32];
-  std::snprintf(ms, sizeof ms, "%.3f", r.milliseconds);
-  j += ",\"milliseconds\":" + std::string(ms) + "}";
-  return j;
+  Json j;
+  PutName(j, "source", rec.source);
+  if (r.output.empty())
+    j["output"] = nullptr;
+  else
+    PutName(j, "output", r.output);
+  j["result"] = r.ok ? kLogDone : kLogFailed;
+  j["ok"] = r.ok;
+  j["figures"] = r.figures;
+  j["copies"] = r.copies;
+  j["entitiesWritten"] = r.entitiesWritten;
+  j["warnings"] = r.warnings;
+  if (!r.error.empty()) j["error"] = r.error;
+  j["milliseconds"] = static_cast<double>(static_cast<long long>(r.milliseconds * 1000)) / 1000;
+  return Dump(j);
+}
+
+std::string JsonSkipped(const std::string& name, const std::string& reason) {
+  Json j;
+  PutName(j, "source", name);
+  j["output"] = nullptr;
+  j["result"] = "skipped";
+  j["ok"] = false;
+  j["reason"] = reason;
+  return Dump(j);
+}
+
+std::string JsonNotConverted(const std::string& name) {
+  Json j;
+  PutName(j, "source", name);
+  j["output"] = nullptr;
+  j["result"] = "not converted";
+  j["ok"] = false;
+  j["reason"] = Tr("the batch was stopped before this file");
+  return Dump(j);
 }
 
 std::string TerminalPlatform::DesktopFolder() { return app::DesktopFolder(); }
 std::string TerminalPlatform::DocumentsFolder() { return app::DocumentsFolder(); }
 
 FolderAnswer TerminalPlatform::AskFolder(const std::string& start) {
-  std::cerr << "変換後のファイルを保存するフォルダを指定して下さい [" << start
-            << "]: " << std::flush;
-  std::string line;
-  if (!std::getline(std::cin, line)) {
-    std::cerr << "\nbrindle: no folder was given\n";
-    return {FolderAnswer::Kind::kUnavailable, {}};
+  // A remembered folder that has gone away is not offered again.
+  const bool offer = IsFolder(start);
+  g_asking = true;
+  for (;;) {
+    std::cerr << "変換後のファイルを保存するフォルダを指定して下さい";
+    if (offer) std::cerr << " [" << start << "]";
+    std::cerr << ": " << std::flush;
+    std::string line;
+    if (!ReadAnswer(line)) {
+      g_asking = false;
+      if (!InterruptRequested())
+        std::cerr << "\n"
+                  << "brindle: " << Tr("no folder was given") << "\n";
+      return {FolderAnswer::Kind::kUnavailable, {}};
+    }
+    if (line.empty() && offer) {
+      g_asking = false;
+      return {FolderAnswer::Kind::kCancelled, {}};
+    }
+    const std::string folder = ExpandTilde(line);
+    if (IsFolder(folder)) {
+      g_asking = false;
+      return {FolderAnswer::Kind::kChosen, folder};
+    }
+    Error(line.empty() ? std::string(Tr("a folder is needed"))
+                       : TrFormat("{}: no such folder", {folder}));
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.empty()) return {FolderAnswer::Kind::kCancelled, {}};
-  return {FolderAnswer::Kind::kChosen, ExpandTilde(line)};
 }
 
 void TerminalPlatform::MessageBox(const std::string& text) {
   std::string t = text;
   for (size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
   ClearProgress();
-  std::cerr << t << "\n" << std::flush;
+  std::cerr << t << "\n";
+  // A missing desktop or documents folder (a server, a new account): the
+  // command line has its own ways out.
+  const OutputMode mode = current_.Mode();
+  if ((mode == OutputMode::kDesktop && text == MissingStandardFolderMessage(DesktopFolder())) ||
+      (mode == OutputMode::kDocuments && text == MissingStandardFolderMessage(DocumentsFolder())))
+    std::cerr << Tr("Choose a folder with -o DIR (it is made when missing), or write beside "
+                    "each drawing with --beside.")
+              << "\n";
+  std::cerr << std::flush;
 }
 
 bool TerminalPlatform::StopRequested() { return InterruptRequested(); }
 
 void TerminalPlatform::Log(const std::string& line) {
-  if (options_.json) {
-    if (line == kLogStopped) std::cerr << line << "\n";
+  if (line == kLogStopped) {
+    // Not a file's line: shown at once, on stderr beside the JSON records.
+    ClearProgress();
+    if (options_.json)
+      std::cerr << line << "\n";
+    else
+      WriteOutLine(line);
     return;
   }
-  ClearProgress();
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
+  if (!options_.json) pending_.push_back(line);
 }
 
 void TerminalPlatform::ClearLog() {
@@ -161,6 +215,7 @@ void TerminalPlatform::ClearLog() {
 }
 
 void TerminalPlatform::SaveSettings() {
+  if (options_.dryRun) return;
   Settings toSave;
   if (options_.saveMode) {
     toSave = current_;
@@ -173,26 +228,70 @@ void TerminalPlatform::SaveSettings() {
     return;
   }
   if (!SaveDatFile(toSave, options_.settingsPath))
-    std::cerr << "brindle: the settings could not be saved to " << options_.settingsPath << "\n";
+    Error(TrFormat("the settings could not be saved to {}", {options_.settingsPath}));
+}
+
+void TerminalPlatform::SetInputs(std::vector<std::string> batch, std::vector<size_t> positions,
+                                 std::vector<SkippedInput> skipped) {
+  batch_ = std::move(batch);
+  positions_ = std::move(positions);
+  skipped_ = std::move(skipped);
+  nextSkipped_ = 0;
+}
+
+void TerminalPlatform::EmitSkippedBefore(size_t position) {
+  for (; nextSkipped_ < skipped_.size() && skipped_[nextSkipped_].position < position;
+       ++nextSkipped_) {
+    if (options_.json)
+      WriteOutLine(JsonSkipped(skipped_[nextSkipped_].name, skipped_[nextSkipped_].reason));
+  }
 }
 
 void TerminalPlatform::FileDone(const FileRecord& rec) {
-  if (options_.json) {
-    std::string j = JsonRecord(rec);
-    std::fwrite(j.data(), 1, j.size(), stdout);
-    std::fputc('\n', stdout);
-  }
-  std::fflush(stdout);
-  if (!rec.result.ok) {
-    ClearProgress();
-    std::cerr << "brindle: " << rec.source << ": " << rec.result.error << "\n";
+  ClearProgress();
+  if (rec.index < positions_.size()) EmitSkippedBefore(positions_[rec.index]);
+  if (options_.json) WriteOutLine(JsonRecord(rec));
+  if (!options_.quiet || !rec.result.ok)
+    for (const std::string& line : pending_) WriteOutLine(line);
+  pending_.clear();
+  FlushOut();
+  if (rec.result.ok) {
+    ++converted_;
+    figures_ += rec.result.figures;
+    copies_ += rec.result.copies;
+  } else {
+    ++failed_;
+    Error(rec.source + ": " + rec.result.error);
   }
   ++done_;
   if (progress_) DrawProgress();
 }
 
+void TerminalPlatform::FinishBatch() {
+  ClearProgress();
+  if (options_.json) {
+    // Files of the batch a stop left unconverted, then the skipped rest,
+    // all in argument order.
+    for (size_t i = done_; i < batch_.size(); ++i) {
+      if (i < positions_.size()) EmitSkippedBefore(positions_[i]);
+      WriteOutLine(JsonNotConverted(batch_[i]));
+    }
+    EmitSkippedBefore(static_cast<size_t>(-1));
+  }
+  FlushOut();
+  if (options_.quiet || options_.dryRun) return;
+  const int notConverted = static_cast<int>(batch_.size() - std::min(done_, batch_.size()));
+  std::string summary =
+      TrFormat("{} converted, {} failed, {} skipped; {} figures exploded into {} copies",
+               {std::to_string(converted_), std::to_string(failed_),
+                std::to_string(skipped_.size() + notConverted), std::to_string(figures_),
+                std::to_string(copies_)});
+  std::cerr << "brindle: " << summary << "\n" << std::flush;
+}
+
 void TerminalPlatform::DrawProgress() {
-  std::cerr << "\r\033[K[" << done_ << "/" << files_ << "] converting…" << std::flush;
+  std::cerr << "\r\033[K[" << done_ << "/" << batch_.size() << "] " << Tr("converting…")
+            << std::flush;
   progressShown_ = true;
 }
 
@@ -201,7 +300,5 @@ void TerminalPlatform::ClearProgress() {
   std::cerr << "\r\033[K" << std::flush;
   progressShown_ = false;
 }
-
-void TerminalPlatform::FinishProgress() { ClearProgress(); }
 
 }  // namespace app::cli

@@ -1,11 +1,12 @@
 // The command line's side of the batch driver: log lines on stdout, JSON
-// records, a progress line on stderr, the folder question on the terminal
-// and Ctrl-C as the stop key.
+// records, a progress line and the batch's summary on stderr, the folder
+// question on the terminal and Ctrl-C as the stop key.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/driver.h"
 #include "app/platform.h"
@@ -22,16 +23,27 @@ namespace app::cli {
 void InstallInterruptHandling(bool gentle);
 bool InterruptRequested();
 
-// "a\"b" -> "\"a\\\"b\"", for the JSON records.
-std::string JsonString(const std::string& s);
-// One line of JSON for a finished file.
+// One JSON object (one line, valid UTF-8) for a finished file, a file given
+// but not taken into the batch, and a file of the batch that a stop left
+// unconverted.
 std::string JsonRecord(const FileRecord& rec);
+std::string JsonSkipped(const std::string& name, const std::string& reason);
+std::string JsonNotConverted(const std::string& name);
+
+// An argument that did not become part of the batch.
+struct SkippedInput {
+  size_t position = 0;  // among the arguments
+  std::string name;
+  std::string reason;  // in the user's language
+};
 
 class TerminalPlatform : public Platform {
  public:
   struct Options {
     bool json = false;
+    bool quiet = false;     // only failed files are logged
     bool saveMode = false;  // --save: the mode chosen for this run is stored
+    bool dryRun = false;    // nothing is written, settings included
     std::string settingsPath;
   };
 
@@ -48,25 +60,36 @@ class TerminalPlatform : public Platform {
   void SaveSettings() override;
   void FileDone(const FileRecord& record) override;
 
+  // The arguments' positions of the batch's files (FList order) and the
+  // arguments that were skipped, for the JSON records in argument order.
+  void SetInputs(std::vector<std::string> batch, std::vector<size_t> batchPositions,
+                 std::vector<SkippedInput> skipped);
   // `progress`: show "[done/files]" on stderr while the batch runs.
-  void SetBatchSize(size_t files, bool progress) {
-    files_ = files;
-    progress_ = progress;
-  }
-  // Ends the progress line, if one is shown.
-  void FinishProgress();
+  void SetProgress(bool progress) { progress_ = progress; }
+  // After the batch: the JSON records still owed (skipped arguments, files
+  // a stop left unconverted) and, unless quiet, the summary line.
+  void FinishBatch();
+
+  int Converted() const { return converted_; }
+  int Failed() const { return failed_; }
 
  private:
   void ClearProgress();
   void DrawProgress();
+  void EmitSkippedBefore(size_t position);
 
   Options options_;
   Settings& current_;
   Settings loaded_;
-  size_t files_ = 0;
+  std::vector<std::string> batch_;
+  std::vector<size_t> positions_;
+  std::vector<SkippedInput> skipped_;
+  size_t nextSkipped_ = 0;
+  std::vector<std::string> pending_;  // log lines of the file in hand
   bool progress_ = false;
   size_t done_ = 0;
   bool progressShown_ = false;
+  int converted_ = 0, failed_ = 0, figures_ = 0, copies_ = 0;
 };
 
 }  // namespace app::cli
