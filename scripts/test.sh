@@ -23,7 +23,7 @@ case "$mode" in
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_SANITIZE=ON -DBRINDLE_WERROR=ON \
       -DBRINDLE_BENCH=OFF -DBRINDLE_GUI=OFF >/dev/null
     ninja -C build-asan -j"$jobs"
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir build-asan --output-on-failure -j"$jobs"
     ;;
   --fuzz)

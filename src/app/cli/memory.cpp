@@ -56,8 +56,7 @@ void TuneAllocator() {
 }  // namespace app::cli
 
 // Every allocation of the program goes through here; only large ones are
-// treated differently. Memory comes from malloc, so the standard delete
-// (which calls free) matches it.
+// treated differently. Memory comes from malloc and goes back to free.
 void* operator new(std::size_t size) {
   void* p = std::malloc(size == 0 ? 1 : size);
   if (!p) throw std::bad_alloc();
@@ -67,3 +66,8 @@ void* operator new(std::size_t size) {
     app::cli::AdviseNewHeap();
   return p;
 }
+
+// The matching deletes: a replaced operator new must come with its own
+// delete, or a checker sees malloc'd blocks returned to the library's delete.
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
