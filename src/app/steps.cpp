@@ -207,16 +207,28 @@ class Cp932Check {
 
  private:
   bool Holds(std::u16string_view c) {
+    // Texts are mostly single units from a small set: those answers live in a
+    // table by unit, so a large drawing costs one look-up per character.
+    if (c.size() == 1) {
+      signed char& known = knownUnits_[c[0]];
+      if (known < 0) known = RoundTrips(c) ? 1 : 0;
+      return known == 1;
+    }
     const std::u16string key(c);
-    auto it = known_.find(key);
-    if (it != known_.end()) return it->second;
-    const bool holds = util::AnsiBytesToStr(util::StrToAnsiBytes(c)) == c;
-    known_.emplace(key, holds);
+    auto it = knownPairs_.find(key);
+    if (it != knownPairs_.end()) return it->second;
+    const bool holds = RoundTrips(c);
+    knownPairs_.emplace(key, holds);
     return holds;
   }
 
+  static bool RoundTrips(std::u16string_view c) {
+    return util::AnsiBytesToStr(util::StrToAnsiBytes(c)) == c;
+  }
+
   RewriteNotes& notes_;
-  std::map<std::u16string, bool> known_;
+  std::vector<signed char> knownUnits_ = std::vector<signed char>(0x10000, -1);
+  std::map<std::u16string, bool> knownPairs_;
   std::set<std::u16string> lost_;
 };
 

@@ -40,6 +40,18 @@ void AdviseNewHeap() {
     ::madvise(reinterpret_cast<void*>(done), top - done, MADV_HUGEPAGE);
 }
 
+// Grows the heap once, well ahead of need, and advises it before anything is
+// written there. A heap that grows during the work gets its new part advised
+// only after malloc has written the next chunk's header into it, and the 4 KB
+// page that takes keeps its whole 2 MB range on small pages. Only address
+// space is taken: nothing is touched until it is used. The block stays below
+// the trim threshold, so freeing it keeps the heap where it is.
+void ReserveHeap() {
+  void* volatile block = std::malloc(128 << 20);  // volatile: not elided
+  std::free(block);
+  AdviseNewHeap();
+}
+
 }  // namespace
 
 void TuneAllocator() {
@@ -47,10 +59,16 @@ void TuneAllocator() {
   g_heapAdvisedTo = (heap + kHugePage - 1) & ~(kHugePage - 1);
   // Keep freed memory and grow the heap in large steps, so that growing
   // arrays reuse pages already faulted in instead of mapping fresh ones for
-  // every step; only blocks past 32 MB get mappings of their own.
-  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  // every step.
   ::mallopt(M_TOP_PAD, 64 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  // Every block comes from the heap, large ones too: the file's bytes, freed
+  // once the drawing is parsed, are the pages its entity arrays then reuse.
+  // A block of its own mapping would go back to the kernel and the arrays
+  // would fault in fresh pages. (Where the heap cannot grow, malloc still
+  // falls back to mappings.)
+  ::mallopt(M_MMAP_MAX, 0);
+  ReserveHeap();
 }
 
 }  // namespace app::cli
