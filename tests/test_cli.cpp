@@ -22,6 +22,7 @@
 #include "jww/document.h"
 #include "support/corpus.h"
 #include "support/temp_dir.h"
+#include "tools/sample_drawings.h"
 
 namespace fs = std::filesystem;
 
@@ -134,13 +135,8 @@ class Process {
   }
   void Signal(int sig) { ::kill(pid_, sig); }
   std::string Err() const { return ReadAll(errPath_); }
-  bool WaitForErr(const std::string& text) const {
-    for (int i = 0; i < 2000; ++i) {
-      if (Err().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-  }
+  bool WaitForErr(const std::string& text) const { return WaitFor(errPath_, text); }
+  bool WaitForOut(const std::string& text) const { return WaitFor(outPath_, text); }
   Outcome Wait() {
     Outcome o;
     int status = 0;
@@ -153,6 +149,14 @@ class Process {
   }
 
  private:
+  static bool WaitFor(const fs::path& file, const std::string& text) {
+    for (int i = 0; i < 2000; ++i) {
+      if (ReadAll(file).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+
   pid_t pid_ = -1;
   int stdin_ = -1;
   bool waited_ = false;
@@ -463,6 +467,24 @@ TEST_F(Cli, CtrlCAtTheFolderQuestionStopsAtOnce) {
   EXPECT_EQ(o.out, "[ESC]を押しましたので中断します。\n");
   EXPECT_EQ(o.err.find("Ctrl-C again"), std::string::npos) << o.err;
   EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(Cli, CtrlCDuringTheLastFileEndsAsInterrupted) {
+  // The small file's log lines appear once it is done; the second, with half
+  // a million copies to make, is then being converted when Ctrl-C lands.
+  WriteFigureDrawing(src_ / "a.jww");
+  jww::TJwwData big = tools::MakeSxfBenchDrawing(15, 50, 10000, 7);
+  ASSERT_TRUE(big.FileOut(S(src_ / "big.jww"), 700)) << big.LastWriteError;
+  Process p({"--settings", settings_, "-o", S(out_), S(src_ / "a.jww"), S(src_ / "big.jww")}, Env(),
+            root_ / "run", false);
+  ASSERT_TRUE(p.WaitForOut(kDone));
+  p.Signal(SIGINT);
+  Outcome o = p.Wait();
+  EXPECT_EQ(o.rc, 130) << o.err;
+  EXPECT_NE(o.err.find("stopping after the current file"), std::string::npos) << o.err;
+  // The file under way is finished, not cut off.
+  jww::TJwwData d;
+  EXPECT_TRUE(d.FileIn(S(out_ / "big.jww")));
 }
 
 TEST_F(Cli, CorpusDrawingsConvertInParallel) {
