@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/user_numbers.h"
 #include "util/text.h"
 
 using namespace util;
@@ -179,10 +180,11 @@ TEST(Reals, ValFloat) {
 
 TEST(Formatting, FixedAndShortest) {
   ScopedEnv all("LC_ALL", "C");
-  EXPECT_EQ(FormatFixed(2, 3.14159), u"3.14");
-  EXPECT_EQ(FormatFixed(0, 2.75), u"3");
-  EXPECT_EQ(FormatFixed(3, -1.0), u"-1.000");
-  EXPECT_EQ(FormatFixed(-1, 1.5), u"2");
+  EXPECT_EQ(app::FormatFixed(2, 3.14159), u"3.14");
+  EXPECT_EQ(app::FormatFixed(0, 2.75), u"3");
+  EXPECT_EQ(app::FormatFixed(3, -1.0), u"-1.000");
+  EXPECT_EQ(app::FormatFixed(-1, 1.5), u"2");
+  EXPECT_EQ(FormatFixed(2, 1234.5, u","), u"1234,50");
 
   EXPECT_EQ(FormatShortest(200), u"200");
   EXPECT_EQ(FormatShortest(0.5), u"0.5");
@@ -199,22 +201,24 @@ TEST(Formatting, GroupedWithGivenSeparators) {
   EXPECT_EQ(FormatGrouped(1, 999.94, u".", u","), u"999.9");
   EXPECT_EQ(FormatGrouped(0, -100000, u".", u","), u"-100,000");
   EXPECT_EQ(FormatGrouped(0, 0, u".", u","), u"0");
+  // Grouping by the C library's rule: 3, then 2 repeating.
+  EXPECT_EQ(FormatGrouped(0, 12345678, NumberSeparators{u".", u",", "\3\2"}), u"1,23,45,678");
 }
 
 TEST(Formatting, GroupedFallsBackWithoutUsableLocale) {
   ScopedEnv all("LC_ALL", "no_SUCH.locale");
-  EXPECT_EQ(FormatGrouped(0, 1234567), u"1,234,567");
-  EXPECT_EQ(FormatFixed(1, 2.25), u"2.2");
+  EXPECT_EQ(app::FormatGrouped(0, 1234567), u"1,234,567");
+  EXPECT_EQ(app::FormatFixed(1, 2.25), u"2.2");
   ScopedEnv c("LC_ALL", "C");
-  EXPECT_EQ(FormatGrouped(2, 12345.5), u"12,345.50");
+  EXPECT_EQ(app::FormatGrouped(2, 12345.5), u"12,345.50");
 }
 
 TEST(Formatting, GroupedUnderCommaLocale) {
   if (!LocaleInstalled("en_US.UTF-8")) GTEST_SKIP() << "locale en_US.UTF-8 is not installed";
   ScopedEnv all("LC_ALL", nullptr);
   ScopedEnv numeric("LC_NUMERIC", "en_US.UTF-8");
-  EXPECT_EQ(FormatGrouped(0, 1234567), u"1,234,567");
-  EXPECT_EQ(FormatFixed(2, 3.14159), u"3.14");
+  EXPECT_EQ(app::FormatGrouped(0, 1234567), u"1,234,567");
+  EXPECT_EQ(app::FormatFixed(2, 3.14159), u"3.14");
 }
 
 TEST(Colours, ColorRefToArgb) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/user_numbers.h"
 #include "jww/document.h"
 #include "support/temp_dir.h"
 #include "util/geometry.h"
@@ -370,7 +371,7 @@ TEST(Transform, DimensionValuesIgnoreTheLocale) {
   if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 here";
   ScopedLocaleEnv env(locales.path().string(), "de_DE.UTF-8");
   // The locale is in force for what the user is shown.
-  if (util::FormatGrouped(1, 1200) != u"1.200,0")
+  if (app::FormatGrouped(1, 1200) != u"1.200,0")
     GTEST_SKIP() << "the generated de_DE.UTF-8 locale is not used";
 
   TJwwData doc;

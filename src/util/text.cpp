@@ -1,7 +1,5 @@
 #include "util/text.h"
 
-#include <langinfo.h>
-#include <locale.h>
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
@@ -51,59 +49,6 @@ int HexValue(char16_t c) {
   if (c >= u'a' && c <= u'f') return c - u'a' + 10;
   if (c >= u'A' && c <= u'F') return c - u'A' + 10;
   return -1;
-}
-
-// Separators of LC_NUMERIC as the environment sets it. Loaded per thread and
-// reloaded only when the environment names another locale.
-struct NumericSeparators {
-  std::u16string decimal = u".";
-  std::u16string thousands = u",";
-  std::string grouping = "\3";
-};
-
-std::string NumericLocaleName() {
-  for (const char* var : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
-    const char* v = std::getenv(var);
-    if (v && *v) return v;
-  }
-  return "C";
-}
-
-NumericSeparators LoadSeparators(const std::string& name) {
-  NumericSeparators sep;
-  locale_t loc = newlocale(LC_NUMERIC_MASK, name.c_str(), static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) return sep;
-  // The texts are in the locale's own character set; only UTF-8 and plain
-  // ASCII can be trusted here, anything else keeps the fallback.
-  auto text = [&](nl_item item) -> std::u16string {
-    const char* raw = nl_langinfo_l(item, loc);
-    if (!raw) return {};
-    std::u16string u = FromUtf8(raw);
-    return u.find(u'\xFFFD') == std::u16string::npos ? u : std::u16string{};
-  };
-  std::u16string dec = text(RADIXCHAR);
-  std::u16string thou = text(THOUSEP);
-  const char* grouping = nl_langinfo_l(GROUPING, loc);
-  if (!dec.empty()) sep.decimal = dec;
-  // The C locale has no grouping at all; a grouped number still needs one.
-  if (!thou.empty()) sep.thousands = thou;
-  if (grouping && *grouping && static_cast<unsigned char>(*grouping) != CHAR_MAX)
-    sep.grouping = grouping;
-  freelocale(loc);
-  return sep;
-}
-
-const NumericSeparators& CurrentSeparators() {
-  thread_local std::string loadedName;
-  thread_local NumericSeparators sep;
-  thread_local bool loaded = false;
-  std::string name = NumericLocaleName();
-  if (!loaded || name != loadedName) {
-    sep = LoadSeparators(name);
-    loadedName = std::move(name);
-    loaded = true;
-  }
-  return sep;
 }
 
 // "%.<digits>f" in the C locale, independent of any global locale that a
@@ -383,10 +328,6 @@ double ValFloat(std::u16string_view s) {
   return v;
 }
 
-std::u16string FormatFixed(int digits, double v) {
-  return FormatFixed(digits, v, CurrentSeparators().decimal);
-}
-
 std::u16string FormatFixed(int digits, double v, std::u16string_view decimal) {
   std::string ascii = FixedAscii(digits, v);
   std::u16string out;
@@ -400,8 +341,7 @@ std::u16string FormatFixed(int digits, double v, std::u16string_view decimal) {
   return out;
 }
 
-std::u16string FormatGrouped(int digits, double v) {
-  const NumericSeparators& sep = CurrentSeparators();
+std::u16string FormatGrouped(int digits, double v, const NumberSeparators& sep) {
   std::string ascii = FixedAscii(digits, v);
   if (!std::isfinite(v)) return Ascii16(ascii);
   return GroupDigits(ascii, sep.decimal, sep.thousands, sep.grouping);
@@ -409,9 +349,8 @@ std::u16string FormatGrouped(int digits, double v) {
 
 std::u16string FormatGrouped(int digits, double v, std::u16string_view decimal,
                              std::u16string_view thousands) {
-  std::string ascii = FixedAscii(digits, v);
-  if (!std::isfinite(v)) return Ascii16(ascii);
-  return GroupDigits(ascii, std::u16string(decimal), std::u16string(thousands), "\3");
+  return FormatGrouped(digits, v,
+                       NumberSeparators{std::u16string(decimal), std::u16string(thousands), "\3"});
 }
 
 std::u16string FormatShortest(double v) {

@@ -71,16 +71,22 @@ std::u16string IntToText(int64_t v);
 // Decimal number with "." and an optional exponent; malformed text gives 0.
 double ValFloat(std::u16string_view s);
 
-// `digits` decimals with the locale's decimal separator (LC_NUMERIC from the
-// environment, "." when the locale cannot be loaded).
-std::u16string FormatFixed(int digits, double v);
-// The same with a given decimal separator, for text that belongs to a drawing
-// rather than to the user.
+// How a number is written: the decimal and thousands separators, and the
+// group sizes from the right as the C library states them (the last one
+// repeats; CHAR_MAX stops grouping). Nothing here reads the user's locale:
+// the app layer makes these from it for what the programs show
+// (app/user_numbers.h), and a drawing's own texts use "." and ",".
+struct NumberSeparators {
+  std::u16string decimal = u".";
+  std::u16string thousands = u",";
+  std::string grouping = "\3";
+};
+
+// `digits` decimals with the given decimal separator.
 std::u16string FormatFixed(int digits, double v, std::u16string_view decimal);
-// The same with the locale's thousands separator ("," as fallback).
-std::u16string FormatGrouped(int digits, double v);
-// The same with given separators and groups of three digits, for callers
-// (and tests) that must not depend on the environment.
+// The same with thousands grouped.
+std::u16string FormatGrouped(int digits, double v, const NumberSeparators& separators);
+// The same in groups of three digits.
 std::u16string FormatGrouped(int digits, double v, std::u16string_view decimal,
                              std::u16string_view thousands);
 // General form with 15 significant digits and no trailing zeros (like "%.15g"):
