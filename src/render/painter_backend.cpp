@@ -161,20 +161,30 @@ const PainterBackend::FontFace& PainterBackend::Face(std::string_view family) {
   return faces_.emplace(std::string(family), std::move(f)).first->second;
 }
 
+const QPainterPath& PainterBackend::Outline(std::string_view family, std::u16string_view text) {
+  const std::pair<std::string_view, std::u16string_view> key(family, text);
+  auto it = outlines_.find(key);
+  if (it != outlines_.end()) return it->second;
+  QPainterPath path;
+  path.addText(QPointF(0, 0), Face(family).font,
+               QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+  return outlines_.emplace(std::pair(std::string(family), std::u16string(text)), std::move(path))
+      .first->second;
+}
+
 void PainterBackend::DrawGlyph(const Glyph& g) {
   const FontFace& face = Face(g.family);
+  const QPainterPath& outline = Outline(g.family, g.text);
+  if (outline.isEmpty()) return;
   // Glyph space (x along the baseline, y down) onto the character's box:
   // the font's full height fills the box, its em width the box's width.
   const double e = kEmPx, h = face.height, below = face.descent / h;
   const QTransform t(g.xAxis.x / e, g.xAxis.y / e, -g.yAxis.x / h, -g.yAxis.y / h,
                      g.origin.x + below * g.yAxis.x, g.origin.y + below * g.yAxis.y);
-  p_.save();
-  p_.setTransform(t, true);
-  p_.setFont(face.font);
-  p_.setPen(ColorOf(g.argb));
-  p_.drawText(QPointF(0, 0),
-              QString::fromUtf16(g.text.data(), static_cast<qsizetype>(g.text.size())));
-  p_.restore();
+  const QTransform outer = p_.worldTransform();
+  p_.setWorldTransform(t * outer);
+  p_.fillPath(outline, ColorOf(g.argb));
+  p_.setWorldTransform(outer);
 }
 
 bool PainterBackend::DrawImage(const ImagePlacement& im) {

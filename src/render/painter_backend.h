@@ -4,12 +4,15 @@
 
 #include <QFont>
 #include <QImage>
-#include <QPainter>
 #include <QLineF>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPolygonF>
 #include <QVector>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "render/backend.h"
 
@@ -35,6 +38,10 @@ class PainterBackend final : public Backend {
     double height = 0;   // ascent + descent
   };
   const FontFace& Face(std::string_view family);
+  // The outline of one character at the em size, made once per font and
+  // character: shaping it anew for every character drawn is most of the
+  // cost of a drawing's texts.
+  const QPainterPath& Outline(std::string_view family, std::u16string_view text);
   void Fill(std::span<const DPoint> points);
   // The drawn pieces of a dashed polyline, into dashes_.
   void DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s);
@@ -43,6 +50,16 @@ class PainterBackend final : public Backend {
   QPolygonF poly_;
   QVector<QLineF> dashes_;
   std::map<std::string, FontFace, std::less<>> faces_;
+  // Looks outlines up by views of family and character, without copying them.
+  struct OutlineOrder {
+    using is_transparent = void;
+    using View = std::pair<std::string_view, std::u16string_view>;
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      return View(a.first, a.second) < View(b.first, b.second);
+    }
+  };
+  std::map<std::pair<std::string, std::u16string>, QPainterPath, OutlineOrder> outlines_;
   std::map<std::string, QImage> images_;  // a null image: not readable
 };
 
