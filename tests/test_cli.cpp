@@ -698,6 +698,17 @@ TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
   EXPECT_NE(o.err.find("変換 1、失敗 0、飛ばした 1"), std::string::npos) << o.err;
   Process q({"dumb"}, env, root_ / "run", false);
   EXPECT_NE(q.Wait().err.find("はコマンドでも既にあるファイルでもありません"), std::string::npos);
+  // Every command's help, and what info shows of a drawing, headings included.
+  for (const char* command : {"convert", "dump", "rewrite", "info", "draw"}) {
+    Process h({command, "--help"}, env, root_ / "run", false);
+    const Outcome help = h.Wait();
+    EXPECT_NE(help.out.find("使い方"), std::string::npos) << command << "\n" << help.out;
+    EXPECT_EQ(help.out.find("Print this help"), std::string::npos) << command << "\n" << help.out;
+  }
+  Process i({"info", S(src_ / "a.jww")}, env, root_ / "run", false);
+  const Outcome info = i.Wait();
+  EXPECT_NE(info.out.find("\n要素\n"), std::string::npos) << info.out;
+  EXPECT_EQ(info.out.find("\nEntities\n"), std::string::npos) << info.out;
 }
 
 // Every message the sources pass through Tr has its Japanese translation.

@@ -22,6 +22,11 @@ void InitMessages(const char* argv0);
 // The translation of `english`, or `english` itself.
 const char* Tr(const char* english);
 
+// Marks a text for the message catalogue where it cannot be translated yet
+// (a table built before the catalogue is bound, a heading handed on to the
+// code that shows it); Tr() it when it is shown.
+constexpr const char* TrNoop(const char* english) { return english; }
+
 // Tr() of `english` with "{}" replaced by the arguments in order.
 std::string TrFormat(const char* english, std::initializer_list<std::string> args);
 

@@ -229,7 +229,7 @@ void CountsText(const DrawingInfo& info, std::string& out) {
   t.Row({Tr("dimensions"), Int(c.n6), Int(c.n6a)});
   t.Row({Tr("solids"), Int(c.n7), Int(c.n7a)});
   t.Row({Tr("block insertions"), Int(c.n8), "-"});
-  Section(out, "Entities", t);
+  Section(out, TrNoop("Entities"), t);
 }
 
 void LayersText(const DrawingInfo& info, std::string& out) {
@@ -242,13 +242,13 @@ void LayersText(const DrawingInfo& info, std::string& out) {
            Int(x.entities), measured ? BoxText(*x.sheetExtents) : "-",
            measured ? Num(x.fullWidth, 1) + " × " + Num(x.fullHeight, 1) : "-"});
   }
-  Section(out, "Layer groups in use", g);
+  Section(out, TrNoop("Layer groups in use"), g);
   TextTable l({true, true, false, false, true});
   l.Row({Tr("group"), Tr("layer"), Tr("name"), Tr("state"), Tr("entities")});
   for (const LayerInfo& x : info.layers) {
     l.Row({Int(x.group), Int(x.layer), x.name, StateWithLock(x.state, x.locked), Int(x.entities)});
   }
-  Section(out, "Layers in use", l);
+  Section(out, TrNoop("Layers in use"), l);
 }
 
 void BlocksText(const DrawingInfo& info, std::string& out) {
@@ -258,7 +258,7 @@ void BlocksText(const DrawingInfo& info, std::string& out) {
     t.Row({Int(b.index), Int(b.number), b.name, Int(b.members), Int(b.placements),
            b.sxf ? Tr("SXF figure") : Tr("block")});
   }
-  Section(out, "Block definitions", t);
+  Section(out, TrNoop("Block definitions"), t);
 }
 
 void PlanText(const DrawingInfo& info, std::string& out) {
@@ -268,7 +268,7 @@ void PlanText(const DrawingInfo& info, std::string& out) {
     t.Row({f.name, Int(f.placements), Int(f.group), Int(f.copies),
            f.kept ? Tr("definition kept: still placed by a block that stays") : ""});
   }
-  Section(out, "SXF figures and what the conversion does", t);
+  Section(out, TrNoop("SXF figures and what the conversion does"), t);
   if (t.body() > 0) {
     out += "  " +
            TrFormat("{} placements replaced by {} copies",
@@ -283,14 +283,14 @@ void ImagesText(const DrawingInfo& info, std::string& out) {
   TextTable t({false, true});
   t.Row({Tr("name"), Tr("bytes")});
   for (const ImageInfo& i : info.images) t.Row({i.name, Int(i.size)});
-  Section(out, "Embedded images", t);
+  Section(out, TrNoop("Embedded images"), t);
 }
 
 void FindingsText(const DrawingInfo& info, std::string& out) {
   TextTable t({false, false, false});
   t.Row({Tr("code"), Tr("where"), Tr("detail")});
   for (const Finding& f : info.findings) t.Row({f.code, FindingPlace(f), f.detail});
-  Section(out, "Audit", t);
+  Section(out, TrNoop("Audit"), t);
   if (info.findingsOmitted > 0) {
     out +=
         "  " +
@@ -392,7 +392,7 @@ std::string InfoText(const DrawingInfo& info) {
   LayersText(info, out);
   TextTable fonts({false});
   for (const std::string& f : info.fonts) fonts.Row({f});
-  Section(out, "Fonts", fonts, info.fonts.size());
+  Section(out, TrNoop("Fonts"), fonts, info.fonts.size());
   BlocksText(info, out);
   PlanText(info, out);
   ImagesText(info, out);

@@ -32,6 +32,7 @@ void ChooseQtPlatform() {
 int RunDraw(int argc, char** argv) {
   CLI::App app{Tr("Draws a drawing into a picture: PNG, SVG or PDF, chosen by the output's name."),
                "brindle draw"};
+  TranslateParser(app);
   std::string in, out;
   bool after = false, fit = false, allGroups = false, visibleGroups = false, dark = false,
        force = false;

@@ -40,6 +40,7 @@ bool Emit(const std::string& text) {
 int RunInfo(int argc, char** argv) {
   CLI::App app{Tr("Describes drawings: sheet, extents, counts, layers, blocks, SXF figures."),
                "brindle info"};
+  TranslateParser(app);
   InfoArgs a;
   app.add_option("FILE", a.files, Tr("drawings to describe (.jww)"))->required();
   app.add_flag("--json", a.json, Tr("one JSON object per file and line"));

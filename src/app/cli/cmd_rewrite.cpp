@@ -65,8 +65,7 @@ int RunRewrite(int argc, char** argv) {
   if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
   const int target = asked != 0 ? asked : doc.Enthd.jwVer;
   const RewriteNotes notes = CheckRewrite(doc, target);
-  for (const std::string& w : RewriteWarnings(notes))
-    Error(out + ": " + w);
+  for (const std::string& w : RewriteWarnings(notes)) Error(out + ": " + w);
   if (strict && notes.lostCharacters > 0) {
     Error(out + ": " + Tr("not written (--strict)"));
     JwwDataFree(doc);

@@ -20,10 +20,6 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
-// Marks a text for the message catalogue where it cannot be translated yet
-// (a table built before the catalogue is bound); Tr() it when it is shown.
-constexpr const char* TrNoop(const char* english) { return english; }
-
 using RunFn = int (*)(int argc, char** argv);
 
 struct Command {
