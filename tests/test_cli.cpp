@@ -84,13 +84,13 @@ class Process {
   // `stdoutTo`, when given, receives standard output instead (e.g. /dev/full).
   Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
           const fs::path& dir, bool pipeStdin, const fs::path& cwd = {},
-          const fs::path& stdoutTo = {}) {
+          const fs::path& stdoutTo = {}, const std::string& program = "brindle") {
     static int counter = 0;
     int id = counter++;
     outPath_ = dir / ("out" + std::to_string(id));
     stdoutTo_ = stdoutTo;
     errPath_ = dir / ("err" + std::to_string(id));
-    std::string bin = (fs::path(std::getenv("BRINDLE_BIN_DIR")) / "brindle").string();
+    std::string bin = (fs::path(std::getenv("BRINDLE_BIN_DIR")) / program).string();
     std::vector<std::string> argv{bin};
     argv.insert(argv.end(), args.begin(), args.end());
     int in[2] = {-1, -1};
@@ -467,6 +467,20 @@ TEST_F(Cli, CtrlCAtTheFolderQuestionStopsAtOnce) {
   EXPECT_EQ(o.out, "[ESC]を押しましたので中断します。\n");
   EXPECT_EQ(o.err.find("Ctrl-C again"), std::string::npos) << o.err;
   EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(Cli, TheWindowAnswersHelpAndVersionWithoutADisplay) {
+  if (!fs::exists(fs::path(std::getenv("BRINDLE_BIN_DIR")) / "brindle-gui"))
+    GTEST_SKIP() << "brindle-gui is not built";
+  // No DISPLAY and no QT_QPA_PLATFORM: Qt would stop for want of a display.
+  Process help({"--help"}, Env(), root_ / "run", false, {}, {}, "brindle-gui");
+  Outcome o = help.Wait();
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("Usage: brindle-gui", 0), 0u) << o.out;
+  Process version({"--version"}, Env(), root_ / "run", false, {}, {}, "brindle-gui");
+  o = version.Wait();
+  EXPECT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("brindle-gui ", 0), 0u) << o.out;
 }
 
 TEST_F(Cli, CtrlCDuringTheLastFileEndsAsInterrupted) {

@@ -4,14 +4,48 @@
 #include <QApplication>
 #include <QFile>
 #include <clocale>
+#include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "app/gui/form1.h"
 #include "app/i18n.h"
 #include "app/settings.h"
+#include "app/version.h"
 #include "app/xdg.h"
 
+namespace {
+
+// --help and --version are answered before anything of Qt starts, so that
+// they work without a display.
+bool AnsweredOnTheTerminal(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--") return false;
+    if (a == "-h" || a == "--help") {
+      app::InitMessages(argv[0]);
+      std::printf("%s\n%s\n\n%s\n%s\n%s\n",
+                  app::Tr("Usage: brindle-gui [--settings FILE] [--] [FILE...]"),
+                  app::Tr("The window of brindle: drawings dropped on it, chosen in its dialog or "
+                          "named here are converted into new files."),
+                  app::Tr("  --settings FILE  use this settings file"),
+                  app::Tr("  --               every argument after it is a drawing"),
+                  app::Tr("  -h, --help       print this help and exit; --version prints the "
+                          "version"));
+      return true;
+    }
+    if (a == "--version") {
+      std::printf("brindle-gui %s\n", app::Version());
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (AnsweredOnTheTerminal(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
   // The window is laid out in pixels at 96 dpi and is not scaled, unless
   // the user asks Qt for scaling.
   if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING") &&
