@@ -525,16 +525,46 @@ TEST_F(Cli, FailedWritesToStandardOutputFailTheCommand) {
   WriteFigureDrawing(src_ / "a.jww");
   const std::vector<std::vector<std::string>> commands{
       {"dump", S(src_ / "a.jww")},
+      {"info", S(src_ / "a.jww")},
       {"--settings", settings_, "-o", S(out_), S(src_ / "a.jww")},
       {"--settings", settings_, "--json", "-o", S(out_), S(src_ / "a.jww")},
       {"--settings", settings_, "--dry-run", "-o", S(out_), S(src_ / "a.jww")}};
   for (const auto& args : commands) {
     Process p(args, Env(), root_ / "run", false, {}, "/dev/full");
     Outcome o = p.Wait();
-    EXPECT_EQ(o.rc, 1) << args[0] << " " << args[2];
+    EXPECT_EQ(o.rc, 1) << args[0] << " " << args.back();
     EXPECT_NE(o.err.find("standard output could not be written: No space left on device"),
               std::string::npos)
         << o.err;
+  }
+}
+
+// `brindle dump x.jww | head`: the reader has gone, which is no news to the
+// user, but the status still says that the output is incomplete.
+TEST_F(Cli, AClosedPipeFailsQuietly) {
+  WriteFigureDrawing(src_ / "a.jww");
+  for (const char* command : {"dump", "info"}) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);  // nobody will read
+    const std::string bin = (fs::path(std::getenv("BRINDLE_BIN_DIR")) / "brindle").string();
+    const std::string in = S(src_ / "a.jww");
+    const std::string errPath = S(root_ / "run" / "pipe-err");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(fds[1], 1);
+      const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(e, 2);
+      ::execl(bin.c_str(), bin.c_str(), command, in.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    EXPECT_NE(rc, 0) << command;
+    EXPECT_NE(rc, 127) << command;
+    EXPECT_EQ(ReadAll(errPath), "") << command;
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/files.h"
+#include "app/cli/output.h"
 #include "app/convert.h"
 #include "app/i18n.h"
 #include "app/info.h"
@@ -27,13 +28,6 @@ struct InfoArgs {
   bool audit = false;
   bool failOnIssues = false;
 };
-
-// Everything printed goes through here, so that a full disk or a closed pipe
-// is noticed instead of reported as success.
-bool Emit(const std::string& text) {
-  if (text.empty()) return true;
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-}
 
 }  // namespace
 
@@ -76,17 +70,11 @@ int RunInfo(int argc, char** argv) {
       text = (first ? "" : "\n") + InfoText(info);
     }
     first = false;
-    if (!Emit(text)) break;
+    WriteOut(text);
+    if (OutFailed()) break;
     if (a.failOnIssues && !info.findings.empty()) rc = kExitFailed;
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    const int err = errno;
-    std::clearerr(stdout);
-    std::cerr << "brindle: "
-              << TrFormat("the output could not be written: {}", {std::strerror(err)}) << "\n";
-    return kExitFailed;
-  }
-  return rc;
+  return FinishOut(rc);
 }
 
 }  // namespace app::cli

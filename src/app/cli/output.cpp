@@ -38,13 +38,16 @@ void FlushOut() {
   NoteOutResult(std::fflush(stdout) == 0);
 }
 
+bool OutFailed() { return g_outError.load() != 0; }
+
 int FinishOut(int rc) {
   FlushOut();
   errno = 0;
   NoteOutResult(!std::ferror(stdout));
   const int err = g_outError.load();
   if (err == 0) return rc;
-  Error(TrFormat("standard output could not be written: {}", {std::strerror(err)}));
+  if (err != EPIPE)
+    Error(TrFormat("standard output could not be written: {}", {std::strerror(err)}));
   return rc == kExitOk ? kExitFailed : rc;
 }
 

@@ -16,8 +16,13 @@ void WriteOutLine(std::string_view line);
 // Hands what is buffered for standard output to the system.
 void FlushOut();
 
+// True once a write to standard output has failed.
+bool OutFailed();
+
 // Flushes standard output. When any write to it failed, says so on stderr
-// and returns kExitFailed in place of a successful `rc`; else `rc`.
+// and returns kExitFailed in place of a successful `rc`; else `rc`. A reader
+// that went away (`brindle dump x.jww | head`) is not worth a message, but
+// the status still says the output is incomplete.
 int FinishOut(int rc);
 
 // "brindle: " + `text` on standard error, a line of its own.
