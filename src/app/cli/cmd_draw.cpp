@@ -27,6 +27,15 @@ void ChooseQtPlatform() {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
+// Qt's own remarks are for developers: a user of `brindle draw` on a server
+// would otherwise read about a runtime folder that a picture never needs.
+// Warnings that concern the picture still reach stderr.
+void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtDebugMsg || type == QtInfoMsg) return;
+  if (text.startsWith(QStringLiteral("QStandardPaths:"))) return;
+  std::cerr << "brindle: " << text.toStdString() << "\n";
+}
+
 }  // namespace
 
 int RunDraw(int argc, char** argv) {
@@ -79,6 +88,7 @@ int RunDraw(int argc, char** argv) {
   if (after) jww::DataTransJWW(doc);
 
   ChooseQtPlatform();
+  qInstallMessageHandler(QtMessage);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
   QGuiApplication qt(qtArgc, qtArgv);
