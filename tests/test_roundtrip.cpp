@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "jww/document.h"
-#include "jww/entity_lists.h"
 #include "jww/dump.h"
+#include "jww/entity_lists.h"
 #include "support/corpus.h"
 #include "util/text.h"
 
@@ -254,29 +254,10 @@ class Rules {
 
   // ---- entities ----
 
-  struct Source {
-    std::span<const TEntJwwLine> line;
-    std::span<const TEntJwwEnko> enko;
-    std::span<const TEntJwwTen> ten;
-    std::span<const TEntJwwMoji> moji;
-    std::span<const TEntJwwSunpo> sunpo;
-    std::span<const TEntJwwSolid> solid;
-    std::span<const TEntJwwBlock> block;
-  };
-  template <typename T>
-  static std::span<const T> Cut(const std::vector<T>& v, int32_t n) {
-    return {v.data(), std::min(v.size(), static_cast<size_t>(std::max(n, 0)))};
-  }
-  static Source ListOf(const TJwwData& a) {
-    return {Cut(a.EntLine, a.EntLineN),  Cut(a.EntEnko, a.EntEnkoN),   Cut(a.EntTen, a.EntTenN),
-            Cut(a.EntMoji, a.EntMojiN),  Cut(a.EntSunpo, a.EntSunpoN), Cut(a.EntSolid, a.EntSolidN),
-            Cut(a.EntBlock, a.EntBlockN)};
-  }
-  static Source ListOf(const TEntJwwBlockDef& b) {
-    return {Cut(b.mLine, b.mLineN),  Cut(b.mEnko, b.mEnkoN),   Cut(b.mTen, b.mTenN),
-            Cut(b.mMoji, b.mMojiN),  Cut(b.mSunpo, b.mSunpoN), Cut(b.mSolid, b.mSolidN),
-            Cut(b.mBlock, b.mBlockN)};
-  }
+  // The lists read-only, each cut to its count, as the writer sees them.
+  using Source = EntitySpans;
+  static Source ListOf(const TJwwData& a) { return SpansOf(a); }
+  static Source ListOf(const TEntJwwBlockDef& b) { return SpansOf(b); }
   using Sink = EntityLists;
   template <typename T>
   static void Put(Sink& s, std::vector<T>& a, int32_t& n, int32_t kind, const T& e) {
