@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "jww/walk.h"
+#include "render/frontend.h"
 #include "render/output.h"
 #include "render/painter_backend.h"
 #include "support/corpus.h"
@@ -229,24 +231,23 @@ TEST(RenderPixels, MirroredPlacementDrawsItsArcMirrored) {
   EXPECT_FALSE(InkNear(img, PlacedOnDevice(d, v, c, -s), 3));
 }
 
-TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
+// Line type 3 of the default tables: pattern 0xC3C3C3C3, on 2, off 4, on 2
+// bits, repeating; its dash list in millimetres on the print.
+std::vector<double> LineType3Dashes() {
   TJwwData d = Fresh();
-  // Line type 3: pattern 0xC3C3C3C3, on 2, off 4, on 2 bits, repeating.
-  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 3, 0, 0, -45, 0, 45, 0));
-  Finish(d);
   jww::DrawAttrStore print;
   print.setLineTypeMode(jww::DrawAttrStore::OutputMode::kPrinter);
   d.FileLtypeSet(print);
-  const std::vector<double> dashes = print.lineType(2).segments;  // line type 3 is slot 2
+  return print.lineType(2).segments;  // line type 3 is slot 2
+}
+
+TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
+  const std::vector<double> dashes = LineType3Dashes();
   ASSERT_EQ(dashes.size(), 3u);
   double period = 0;
   for (double s : dashes) period += std::fabs(s);
-
-  const Viewport v = View(20);
-  const QImage img = Draw(d, v);
-  const DPoint start = v.ToDevice({-45, 0});
-  // Whether the dash list draws at distance `mm` from the start, and how far
-  // the nearest change of state is.
+  // Whether the dash list draws at distance `mm` from the line's start, and
+  // how far the nearest change of state is.
   auto drawnAt = [&](double mm, double& margin) {
     double pos = std::fmod(mm, period), acc = 0;
     for (double s : dashes) {
@@ -260,17 +261,92 @@ TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
     margin = 0;
     return false;
   };
-  int drawn = 0, gaps = 0;
-  for (double mm = 0.05; mm < 89.9; mm += 0.05) {
-    double margin;
-    const bool on = drawnAt(mm, margin);
-    if (margin * v.pxPerMm < 3) continue;  // stay clear of the dash ends
-    const DPoint p{start.x + mm * v.pxPerMm, start.y};
-    EXPECT_EQ(InkNear(img, p, 0), on) << "at " << mm << " mm";
-    (on ? drawn : gaps)++;
+  struct Case {
+    const char* name;
+    DPoint a, b;    // sheet millimetres, the view is ±50 mm
+    int32_t width;  // 1/100 mm, 20 pixels per millimetre
+  };
+  // Long hairlines are drawn sharp, by a stroker that counts its pattern in
+  // pixels along the major axis: the diagonal ones catch a pattern left in
+  // those units, the one from off the picture a pattern that restarts where
+  // the picture cuts the line. Two pixels wide is two hairlines in step,
+  // five pixels a filled outline per dash.
+  const Case cases[] = {
+      {"across", {-45, 0}, {45, 0}, 1},
+      {"down", {3, 45}, {3, -45}, 1},
+      {"diagonal", {-40, -40}, {40, 40}, 1},
+      {"steep, right to left", {30, -44}, {-10, 44}, 1},
+      {"from off the picture", {-80, -7}, {45, -7}, 1},
+      {"from off the picture, diagonal", {-90, -60}, {40, 45}, 1},
+      {"two pixels wide", {-45, 12}, {45, 30}, 10},
+      {"five pixels wide", {-45, -30}, {40, -12}, 25},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TJwwData d = Fresh();
+    ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 3, c.width, 0, c.a.x, c.a.y, c.b.x, c.b.y));
+    Finish(d);
+    const Viewport v = View(20);
+    const QImage img = Draw(d, v);
+    const double length = std::hypot(c.b.x - c.a.x, c.b.y - c.a.y);
+    const DPoint dir{(c.b.x - c.a.x) / length, (c.b.y - c.a.y) / length};
+    int drawn = 0, gaps = 0;
+    for (double mm = 0.05; mm < length - 0.1; mm += 0.05) {
+      double margin;
+      const bool on = drawnAt(mm, margin);
+      if (margin * v.pxPerMm < 4) continue;  // stay clear of the dash ends
+      const DPoint p = v.ToDevice({c.a.x + mm * dir.x, c.a.y + mm * dir.y});
+      if (p.x < 2 || p.y < 2 || p.x > v.width - 2 || p.y > v.height - 2) continue;
+      ASSERT_EQ(InkNear(img, p, 1), on) << "at " << mm << " mm";
+      (on ? drawn : gaps)++;
+    }
+    EXPECT_GT(drawn, 100);
+    EXPECT_GT(gaps, 100);
   }
-  EXPECT_GT(drawn, 100);
-  EXPECT_GT(gaps, 100);
+}
+
+// A picture taller than a band is painted in bands on several threads; it
+// comes out as one painter makes it, but for the ends of dashes, which may
+// move by a pixel along lines that a band's edge cuts.
+TEST(RenderPixels, PictureInBandsMatchesOnePainter) {
+  TJwwData d = Fresh();
+  for (int i = 0; i < 24; ++i) {
+    const double x = -45 + 3.7 * i;
+    // One, two and five pixels wide at 25 pixels per millimetre.
+    const int32_t type = 1 + i % 4, width = std::array<int32_t, 3>{4, 8, 20}[i % 3];
+    ASSERT_TRUE(d.AddEntLine(0, 0, 0, 1 + i % 8, type, width, 0, x, -48, 40 - x, 47));
+  }
+  // Long enough to be drawn sharp, though each band holds less of it.
+  ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 2, 4, 0, 10, -14, 13, -22));
+  ASSERT_TRUE(d.AddEntArc(0, 0, 0, 2, 2, 0, 0, 0, 0, 30, 1, 0, 360, 0));
+  ASSERT_TRUE(d.AddEntMoji(0, 0, 0, 3, 1, 0, 0, 0, -40, -1, 0, 0, 6, 8, 1, 0, u"", u"帯の境目"));
+  Finish(d);
+  const Viewport v = View(25);  // 2500 rows: three bands
+  ASSERT_GT(v.height, 2048);
+  const QImage banded = Draw(d, v);
+  QImage one(v.width, v.height, QImage::Format_ARGB32_Premultiplied);
+  {
+    QPainter painter(&one);
+    render::PainterBackend backend(painter);
+    render::Frontend(d, Plain()).Paint(backend, v);
+  }
+  int ink = 0, differ = 0;
+  for (int y = 0; y < v.height; ++y) {
+    for (int x = 0; x < v.width; ++x) {
+      ink += IsInk(one, x, y);
+      const QRgb c = banded.pixel(x, y);
+      if (c == one.pixel(x, y)) continue;
+      ++differ;
+      bool near = false;
+      for (int dy = -1; dy <= 1 && !near; ++dy)
+        for (int dx = -1; dx <= 1 && !near; ++dx)
+          near = x + dx >= 0 && y + dy >= 0 && x + dx < v.width && y + dy < v.height &&
+                 one.pixel(x + dx, y + dy) == c;
+      ASSERT_TRUE(near) << "pixel " << x << "," << y << " has no match within a pixel";
+    }
+  }
+  EXPECT_GT(ink, 100000);
+  EXPECT_LT(differ, ink / 100);
 }
 
 TEST(RenderPixels, TextLiesInTheCellsMojiWidthGivesIt) {

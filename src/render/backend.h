@@ -25,6 +25,9 @@ struct Stroke {
   std::vector<double> dashPx;
   // How far into the pattern the line starts, in pixels.
   double dashOffsetPx = 0;
+  // The larger side of the box of the whole line before it was cut to the
+  // view, in pixels; 0 when the points are the whole line.
+  double extentPx = 0;
 };
 
 // One character in its em box: the box's lower-left corner and its two

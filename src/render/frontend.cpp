@@ -138,29 +138,6 @@ std::string_view FamilyOf(const std::u16string& fontName) {
   return kGothic;
 }
 
-// Liang–Barsky: the part of a → b inside the box, as parameters t0 ≤ t1.
-bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, double maxY, double& t0,
-                 double& t1) {
-  t0 = 0;
-  t1 = 1;
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {a.x - minX, maxX - a.x, a.y - minY, maxY - a.y};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double r = q[i] / p[i];
-    if (p[i] < 0)
-      t0 = std::max(t0, r);
-    else
-      t1 = std::min(t1, r);
-    if (t0 > t1) return false;
-  }
-  return true;
-}
-
 class Painter final : public jww::EntityVisitor {
  public:
   Painter(const TJwwData& doc, const RenderOptions& o, const DrawAttrStore& colors,
@@ -304,12 +281,13 @@ class Painter final : public jww::EntityVisitor {
     // Far ends are cut to the view, which keeps the rasteriser's fixed-point
     // range; the dash pattern starts where the cut line does.
     double t0 = 0, t1 = 1;
-    if (!ClipSegment(a, b, minX_, minY_, maxX_, maxY_, t0, t1)) {
+    if (!util::ClipSegment(a, b, minX_, minY_, maxX_, maxY_, t0, t1)) {
       ++stats.culled;
       return;
     }
     if (t0 > 0 || t1 < 1) {
       const DPoint d = b - a;
+      s.extentPx = std::max(std::fabs(d.x), std::fabs(d.y));
       if (!s.dashPx.empty()) {
         double period = 0;
         for (double v : s.dashPx) period += v;

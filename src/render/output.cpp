@@ -6,8 +6,13 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "render/painter_backend.h"
 
@@ -35,6 +40,63 @@ PaintStats PaintInto(QPainter& painter, const jww::TJwwData& doc, const RenderOp
   return Frontend(doc, options).Paint(backend, view);
 }
 
+// Large pictures are painted in horizontal bands, the bands shared among
+// threads, one painter each: every band walks the whole drawing and paints
+// what crosses it. The bands depend on the picture's height alone, so a
+// picture comes out the same on every machine.
+// Bands of about this many rows, all of one height.
+constexpr int kBandRows = 1024;
+
+int BandCount(const Viewport& view) {
+  return std::max(1, (view.height + kBandRows - 1) / kBandRows);
+}
+
+int PaintThreads() {
+  return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+}
+
+// The rows [top, top + rows) of `view`, as a view of their own.
+Viewport BandOf(const Viewport& view, int top, int rows) {
+  Viewport band = view;
+  band.top = view.top - top / view.pxPerMm;
+  band.height = rows;
+  return band;
+}
+
+bool PaintBands(QImage& image, const jww::TJwwData& doc, const RenderOptions& options,
+                const Viewport& view, int bands) {
+  const Frontend frontend(doc, options);
+  const int rows = (view.height + bands - 1) / bands;
+  std::atomic<int> next{0};
+  std::atomic<bool> failed{false};
+  const auto work = [&] {
+    try {
+      for (int b = next++; b < bands; b = next++) {
+        const int top = b * rows, height = std::min(rows, view.height - top);
+        if (height <= 0) continue;
+        // Shares the picture's rows, no copy.
+        QImage band(image.scanLine(top), image.width(), height, image.bytesPerLine(),
+                    image.format());
+        QPainter painter(&band);
+        PainterBackend backend(painter);
+        frontend.Paint(backend, BandOf(view, top, height));
+      }
+    } catch (...) {
+      failed = true;
+    }
+  };
+  const int threads = std::min(bands, PaintThreads());
+  std::vector<std::thread> helpers;
+  try {
+    for (int i = 1; i < threads; ++i) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked for: the ones there are take the bands.
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+  return !failed;
+}
+
 }  // namespace
 
 std::optional<Format> FormatOfPath(const std::string& path) {
@@ -53,6 +115,11 @@ double PxPerMmFor(const SheetBox& box, const PictureSize& size) {
 QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view) {
   QImage image(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
+  const int bands = BandCount(view);
+  if (bands > 1) {
+    if (!PaintBands(image, doc, options, view, bands)) return {};
+    return image;
+  }
   QPainter painter(&image);
   PaintInto(painter, doc, options, view);
   painter.end();

@@ -1,12 +1,15 @@
 #include "render/painter_backend.h"
 
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <QPen>
 #include <QString>
 #include <QTransform>
 #include <QVector>
 #include <algorithm>
 #include <cmath>
+
+#include "util/geometry.h"
 
 namespace render {
 
@@ -18,6 +21,9 @@ constexpr int kEmPx = 64;
 QColor ColorOf(uint32_t argb) { return QColor::fromRgba(argb); }
 
 constexpr double kSmoothExtentPx = 160;
+// A sharp dashed line up to this many pixels wide is drawn as hairlines side
+// by side; a wider one as a filled outline per dash, whose ends stay square.
+constexpr long kMaxHairlineCopies = 2;
 
 // Antialiasing switched for one stroke and back.
 class SmoothStrokes {
@@ -76,7 +82,8 @@ void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const
     y0 = std::min(y0, q.y);
     y1 = std::max(y1, q.y);
   }
-  const bool smooth = x1 - x0 < kSmoothExtentPx && y1 - y0 < kSmoothExtentPx;
+  const double extent = s.extentPx > 0 ? s.extentPx : std::max(x1 - x0, y1 - y0);
+  const bool smooth = extent < kSmoothExtentPx;
   SmoothStrokes smoothing(p_, smooth);
   if (s.dashPx.empty()) {
     pen.setCapStyle(Qt::RoundCap);
@@ -88,6 +95,10 @@ void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const
       p_.drawPolyline(poly_);
     return;
   }
+  if (!smooth && std::lround(s.widthPx) <= kMaxHairlineCopies) {
+    SharpDashes(points, closed, s);
+    return;
+  }
   // Dashes are cut here and drawn as plain segments: Qt's own dashing builds
   // and fills an outline per dash, which is a hundred times slower. Flat
   // ends keep the gaps exact.
@@ -95,6 +106,103 @@ void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const
   p_.setPen(pen);
   DashSegments(points, closed, s);
   p_.drawLines(dashes_);
+}
+
+double PainterBackend::Backwards(const std::vector<double>& runs, double endPhase, double period,
+                                 std::vector<double>& out) {
+  // Read backwards the list starts with its last gap; it is rotated to start
+  // with the dash before that gap, and the phase moved by the gap's length.
+  out.assign(runs.rbegin(), runs.rend());
+  const double lastGap = out.front();
+  std::rotate(out.begin(), out.begin() + 1, out.end());
+  const double phase = std::fmod(2 * period - endPhase - lastGap, period);
+  return phase < 0 ? phase + period : phase;
+}
+
+void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, const Stroke& s) {
+  // Qt's hairline stroker walks a dash list pixel by pixel, at the cost of a
+  // solid hairline; a wider line is that many hairlines side by side, one
+  // pixel apart across the segment's direction, as a sharp wide line is
+  // rasterised. Drawing each dash as a line of its own instead costs a line
+  // set-up per dash, and a dashed line across a large picture has hundreds.
+  double period = 0;
+  for (double v : s.dashPx) period += v;
+  if (!(period > 0)) return;
+  QPen pen(ColorOf(s.argb));
+  pen.setCosmetic(true);
+  pen.setWidthF(0);
+  pen.setCapStyle(Qt::FlatCap);
+  p_.setBrush(Qt::NoBrush);
+  QVector<qreal> pattern(static_cast<qsizetype>(s.dashPx.size()));
+  const int copies = std::max(1, static_cast<int>(std::lround(s.widthPx)));
+  const size_t n = points.size() + (closed ? 1 : 0);
+  // Qt cuts a line to its device without moving the pattern, which shifts
+  // every dash of a line that runs off the picture (or off a band of it):
+  // lines are cut here first, inside the device, and the pattern moved.
+  const bool cut = p_.transform().isIdentity() && p_.device() != nullptr;
+  const double right = cut ? p_.device()->width() : 0, bottom = cut ? p_.device()->height() : 0;
+  double along = s.dashOffsetPx;
+  for (size_t i = 1; i < n; ++i) {
+    DPoint a = points[i - 1], b = points[i % points.size()];
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    if (!(len > 0)) continue;
+    double t0 = 0, t1 = 1;
+    if (cut && !util::ClipSegment(a, b, 0, 0, right, bottom, t0, t1)) {
+      along += len;
+      continue;
+    }
+    const double start = along + t0 * len;
+    along += len;
+    if (t0 > 0 || t1 < 1) {
+      const DPoint from = a;
+      a = {from.x + t0 * (b.x - from.x), from.y + t0 * (b.y - from.y)};
+      b = {from.x + t1 * (b.x - from.x), from.y + t1 * (b.y - from.y)};
+    }
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const bool flat = std::fabs(dx) >= std::fabs(dy);
+    // The stroker draws from the left (or upper) end and counts a line given
+    // the other way round from its far end, rounded to a pixel: such a line
+    // is handed over turned round, with its pattern read backwards, so that
+    // the pattern stays anchored where this line begins.
+    double phase = std::fmod(start, period);
+    const std::vector<double>* runs = &s.dashPx;
+    if (flat ? dx < 0 : dy < 0) {
+      std::swap(a, b);
+      phase =
+          Backwards(s.dashPx, std::fmod(start + std::hypot(dx, dy), period), period, backwards_);
+      runs = &backwards_;
+    }
+    // The stroker steps its pattern a pixel per step along the major axis,
+    // not along the line: lengths shrink by the ratio, or a diagonal's
+    // dashes would come out 1.4 times too long.
+    const double k = std::max(std::fabs(dx), std::fabs(dy)) / std::hypot(dx, dy);
+    if (!std::isfinite(k)) continue;
+    for (size_t j = 0; j < runs->size(); ++j) {
+      // A dash of no length is a dot. The stroker keeps lengths in 64ths of
+      // a pixel, cut off below: a length half a step above the nearest 64th
+      // keeps the pattern from creeping a pixel behind along a long line.
+      const double px = std::max((*runs)[j] * k, j % 2 == 0 ? 1.0 : 1.0 / 64);
+      pattern[static_cast<qsizetype>(j)] = (std::round(px * 64) + 0.5) / 64;
+    }
+    pen.setDashPattern(pattern);
+    // The stroker gives its first pixel, on the row (or column) nearest the
+    // line's start, the offset plus half a pixel: the offset is set so that
+    // the pixel gets the pattern's phase at that row instead.
+    double offset = phase * k;
+    if (cut) {
+      const double first = flat ? a.x : a.y;
+      const int row = (static_cast<int>(first * 64) + 32) >> 6;
+      offset = std::fmod(offset + (row - first) - 0.5 + 2 * period * k, period * k);
+    }
+    pen.setDashOffset(offset);
+    p_.setPen(pen);
+    // Whole pixels apart: a copy half a pixel off would round either way.
+    for (int c = 0; c < copies; ++c) {
+      const double shift = c - (copies - 1) / 2;
+      const double sx = flat ? 0 : shift, sy = flat ? shift : 0;
+      p_.drawLine(QLineF(a.x + sx, a.y + sy, b.x + sx, b.y + sy));
+    }
+  }
 }
 
 void PainterBackend::DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "render/backend.h"
 
@@ -43,12 +44,19 @@ class PainterBackend final : public Backend {
   // cost of a drawing's texts.
   const QPainterPath& Outline(std::string_view family, std::u16string_view text);
   void Fill(std::span<const DPoint> points);
+  // The dash list `runs` read from the far end of a line whose far end is at
+  // `endPhase` of the pattern, into `out`; returns the phase at that end.
+  static double Backwards(const std::vector<double>& runs, double endPhase, double period,
+                          std::vector<double>& out);
+  // A dashed polyline without antialiasing, by Qt's hairline dashing.
+  void SharpDashes(std::span<const DPoint> points, bool closed, const Stroke& s);
   // The drawn pieces of a dashed polyline, into dashes_.
   void DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s);
 
   QPainter& p_;
   QPolygonF poly_;
   QVector<QLineF> dashes_;
+  std::vector<double> backwards_;
   std::map<std::string, FontFace, std::less<>> faces_;
   // Looks outlines up by views of family and character, without copying them.
   struct OutlineOrder {

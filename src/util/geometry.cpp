@@ -143,4 +143,27 @@ double Determinant(const Affine& t) {
   return static_cast<double>(d);
 }
 
+// Liang–Barsky.
+bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, double maxY, double& t0,
+                 double& t1) {
+  t0 = 0;
+  t1 = 1;
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - minX, maxX - a.x, a.y - minY, maxY - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double r = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, r);
+    else
+      t1 = std::min(t1, r);
+    if (t0 > t1) return false;
+  }
+  return true;
+}
+
 }  // namespace util

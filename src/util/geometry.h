@@ -76,4 +76,9 @@ bool IsSimilarWithoutRotation(const Affine& t);
 // m11·m22 − m12·m21: negative when the transform mirrors.
 double Determinant(const Affine& t);
 
+// The part of the segment a → b inside the box, as parameters 0 ≤ t0 ≤ t1 ≤ 1
+// along it; false when none is.
+bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, double maxY, double& t0,
+                 double& t1);
+
 }  // namespace util
