@@ -8,7 +8,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "render/frontend.h"
 #include "render/output.h"
@@ -83,6 +86,66 @@ void BM_PlanFrame(benchmark::State& state) {
 }
 // Argument: zoom factor of the 1200 × 800 view against the whole plan.
 BENCHMARK(BM_PlanFrame)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+
+// Keeps the strokes the front end hands over, as segments with widths.
+class SegmentRecorder final : public render::Backend {
+ public:
+  struct Segment {
+    render::DPoint a, b;
+    int copies;
+  };
+  std::vector<Segment> segments;
+  void Begin(int, int, uint32_t) override {}
+  void Polyline(std::span<const render::DPoint> p, bool closed, const render::Stroke& s) override {
+    const int copies = std::max(1, static_cast<int>(std::lround(s.widthPx)));
+    for (size_t i = 1; i < p.size() + (closed ? 1 : 0); ++i)
+      segments.push_back({p[i - 1], p[i % p.size()], copies});
+  }
+  void FillPolygon(std::span<const render::DPoint>, uint32_t) override {}
+  void DrawGlyph(const render::Glyph&) override {}
+  bool DrawImage(const render::ImagePlacement&) override { return true; }
+  void End() override {}
+};
+
+// The least any painter must do for the strokes of the generated drawing at
+// 4000 pixels: store one word in every pixel each stroke crosses, a pixel per
+// step along its major axis, as many times as it is pixels wide, without
+// dashes, antialiasing or blending. Not a renderer: a floor to hold the
+// painting figures against.
+void BM_StrokePixelsFloor(benchmark::State& state) {
+  const jww::TJwwData doc = tools::MakeBenchDrawing(static_cast<int>(state.range(0)), 20240601);
+  const render::RenderOptions options;
+  const render::SheetBox box = render::DrawingBox(doc, options);
+  const render::Viewport view = render::Viewport::Covering(box, 4000 / box.width());
+  SegmentRecorder recorder;
+  render::Frontend(doc, options).Paint(recorder, view);
+  std::vector<uint32_t> pixels(static_cast<size_t>(view.width) * view.height);
+  int64_t written = 0;
+  for (auto _ : state) {
+    written = 0;
+    for (const SegmentRecorder::Segment& g : recorder.segments) {
+      // Fixed point, 16 bits of fraction, one add per pixel.
+      const double dx = g.b.x - g.a.x, dy = g.b.y - g.a.y;
+      const int steps = static_cast<int>(std::max(std::fabs(dx), std::fabs(dy)));
+      const bool flat = std::fabs(dx) >= std::fabs(dy);
+      const int64_t xinc = steps > 0 ? std::llround(dx / steps * 65536) : 0;
+      const int64_t yinc = steps > 0 ? std::llround(dy / steps * 65536) : 0;
+      for (int c = 0; c < g.copies; ++c) {
+        int64_t x = std::llround((g.a.x + (flat ? 0 : c)) * 65536);
+        int64_t y = std::llround((g.a.y + (flat ? c : 0)) * 65536);
+        for (int i = 0; i <= steps; ++i, x += xinc, y += yinc) {
+          const int64_t px = x >> 16, py = y >> 16;
+          if (px < 0 || py < 0 || px >= view.width || py >= view.height) continue;
+          pixels[static_cast<size_t>(py) * view.width + px] = 0xFF000000u;
+          ++written;
+        }
+      }
+    }
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.counters["Mpixels"] = static_cast<double>(written) / 1e6;
+}
+BENCHMARK(BM_StrokePixelsFloor)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_PngEncode(benchmark::State& state) {
   QImage image(4000, 3000, QImage::Format_RGB32);

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPen>
 #include <QString>
 #include <QTransform>
@@ -43,7 +44,10 @@ class SmoothStrokes {
 
 }  // namespace
 
-PainterBackend::PainterBackend(QPainter& painter) : p_(painter) {}
+PainterBackend::PainterBackend(QPainter& painter)
+    : p_(painter),
+      raster_(painter.paintEngine() != nullptr &&
+              painter.paintEngine()->type() == QPaintEngine::Raster) {}
 
 void PainterBackend::Begin(int width, int height, uint32_t background) {
   p_.save();
@@ -95,7 +99,8 @@ void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const
       p_.drawPolyline(poly_);
     return;
   }
-  if (!smooth && std::lround(s.widthPx) <= kMaxHairlineCopies) {
+  // Only pixels need it: SVG and PDF keep their dashes as exact segments.
+  if (raster_ && !smooth && std::lround(s.widthPx) <= kMaxHairlineCopies) {
     SharpDashes(points, closed, s);
     return;
   }

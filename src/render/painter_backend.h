@@ -54,6 +54,7 @@ class PainterBackend final : public Backend {
   void DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s);
 
   QPainter& p_;
+  bool raster_;  // painting pixels (a QImage, the window), not SVG or PDF
   QPolygonF poly_;
   QVector<QLineF> dashes_;
   std::vector<double> backwards_;
