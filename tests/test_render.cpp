@@ -18,6 +18,7 @@
 #include <memory>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/steps.h"
@@ -338,9 +339,9 @@ TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
   }
 }
 
-// A picture taller than a band is painted in bands on several threads; it
-// comes out as one painter makes it, but for the ends of dashes, which may
-// move by a pixel along lines that a band's edge cuts.
+// A picture taller than a band is painted in bands on several threads, each
+// band told as it is done; it comes out as one painter makes it, but for the ends of dashes, which
+// may move by a pixel along lines that a band's edge cuts.
 TEST(RenderPixels, PictureInBandsMatchesOnePainter) {
   TJwwData d = Fresh();
   for (int i = 0; i < 24; ++i) {
@@ -356,7 +357,10 @@ TEST(RenderPixels, PictureInBandsMatchesOnePainter) {
   Finish(d);
   const Viewport v = View(25);  // 2500 rows: three bands
   ASSERT_GT(v.height, 2048);
-  const QImage banded = Draw(d, v);
+  std::vector<std::pair<int, int>> told;
+  const QImage banded = render::RenderImage(
+      d, Plain(), v, [&](int done, int total) { told.emplace_back(done, total); });
+  EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
   QImage one(v.width, v.height, QImage::Format_ARGB32_Premultiplied);
   {
     QPainter painter(&one);

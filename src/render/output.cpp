@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -64,11 +65,13 @@ Viewport BandOf(const Viewport& view, int top, int rows) {
 }
 
 bool PaintBands(QImage& image, const jww::TJwwData& doc, const RenderOptions& options,
-                const Viewport& view, int bands) {
+                const Viewport& view, int bands, const PaintProgress& progress) {
   const Frontend frontend(doc, options);
   const int rows = (view.height + bands - 1) / bands;
   std::atomic<int> next{0};
   std::atomic<bool> failed{false};
+  std::mutex told;
+  int done = 0;
   const auto work = [&] {
     try {
       for (int b = next++; b < bands; b = next++) {
@@ -80,6 +83,10 @@ bool PaintBands(QImage& image, const jww::TJwwData& doc, const RenderOptions& op
         QPainter painter(&band);
         PainterBackend backend(painter);
         frontend.Paint(backend, BandOf(view, top, height));
+        if (progress) {
+          const std::lock_guard<std::mutex> lock(told);
+          progress(++done, bands);
+        }
       }
     } catch (...) {
       failed = true;
@@ -112,24 +119,26 @@ double PxPerMmFor(const SheetBox& box, const PictureSize& size) {
   return (size.dpi > 0 ? size.dpi : kDefaultDpi) / kMmPerInch;
 }
 
-QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view) {
+QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view,
+                   const PaintProgress& progress) {
   QImage image(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   const int bands = BandCount(view);
   if (bands > 1) {
-    if (!PaintBands(image, doc, options, view, bands)) return {};
+    if (!PaintBands(image, doc, options, view, bands, progress)) return {};
     return image;
   }
   QPainter painter(&image);
   PaintInto(painter, doc, options, view);
   painter.end();
+  if (progress) progress(1, 1);
   return image;
 }
 
 constexpr int kPngQuality = 85;
 
 QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
-                       const PictureSize& size, PaintStats* stats) {
+                       const PictureSize& size, PaintStats* stats, const PaintProgress& progress) {
   const SheetBox box = DrawingBox(doc, options);
   const double k = PxPerMmFor(box, size);
   const Viewport view = Viewport::Covering(box, k);
@@ -140,7 +149,7 @@ QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, F
   PaintStats s;
   switch (format) {
     case Format::kPng: {
-      QImage image = RenderImage(doc, options, view);
+      QImage image = RenderImage(doc, options, view, progress);
       if (image.isNull()) return {};
       image.setDotsPerMeterX(static_cast<int>(std::lround(k * 1000)));
       image.setDotsPerMeterY(static_cast<int>(std::lround(k * 1000)));
@@ -181,6 +190,7 @@ QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, F
       break;
     }
   }
+  if (format != Format::kPng && progress) progress(1, 1);
   if (stats != nullptr) *stats = s;
   return bytes;
 }

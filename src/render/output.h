@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,11 +31,18 @@ struct PictureSize {
 // Pixels per millimetre for `box` at `size`.
 double PxPerMmFor(const SheetBox& box, const PictureSize& size);
 
-QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view);
+// Told how many of a picture's parts are painted, of how many: a PNG's bands
+// as they are done (from the painting threads, one call at a time), or one
+// part for SVG and PDF.
+using PaintProgress = std::function<void(int done, int total)>;
+
+QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view,
+                   const PaintProgress& progress = {});
 
 // The whole drawing (DrawingBox) as the bytes of a file of `format`.
 // Empty when the picture could not be made.
 QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
-                       const PictureSize& size, PaintStats* stats = nullptr);
+                       const PictureSize& size, PaintStats* stats = nullptr,
+                       const PaintProgress& progress = {});
 
 }  // namespace render

@@ -1,5 +1,7 @@
 // brindle draw: a picture of a drawing (PNG, SVG or PDF), as read or as the
 // conversion will make it.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
 #include <cstdlib>
@@ -98,7 +100,21 @@ int RunDraw(int argc, char** argv) {
   options.fitToContents = fit;
   std::error_code ec;
   options.drawingFolder = std::filesystem::absolute(in, ec).parent_path().string();
-  const QByteArray bytes = render::RenderBytes(doc, options, *format, {width, dpi});
+  // A large picture takes a while: on a terminal, say how far it has got.
+  const bool showProgress = ::isatty(STDERR_FILENO) != 0;
+  const auto tell = [&](const std::string& what) {
+    if (showProgress) std::cerr << "\r\033[K" << what << std::flush;
+  };
+  tell(Tr("drawing…"));
+  const render::PaintProgress progress = [&](int done, int total) {
+    if (done < total)
+      tell(TrFormat("drawing… {}/{}", {std::to_string(done), std::to_string(total)}));
+    else
+      tell(Tr("saving the picture…"));
+  };
+  const QByteArray bytes = render::RenderBytes(doc, options, *format, {width, dpi}, nullptr,
+                                               showProgress ? progress : render::PaintProgress{});
+  tell("");
   JwwDataFree(doc);
   if (bytes.isEmpty()) {
     std::cerr << "brindle: " << TrFormat("{}: the picture could not be made (too large?)", {out})
