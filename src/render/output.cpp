@@ -153,10 +153,13 @@ QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, F
       if (image.isNull()) return {};
       image.setDotsPerMeterX(static_cast<int>(std::lround(k * 1000)));
       image.setDotsPerMeterY(static_cast<int>(std::lround(k * 1000)));
+      // Opaque pixels: converted where they are, not into a second picture
+      // of the same size.
+      image.convertTo(QImage::Format_RGB32);
       // Qt turns quality 85 into zlib's level 1: a large drawing's picture is
       // mostly fine lines, which the default level takes several times as
       // long to pack for a file only a few per cent smaller.
-      if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG", kPngQuality)) return {};
+      if (!image.save(&buffer, "PNG", kPngQuality)) return {};
       break;
     }
     case Format::kSvg: {
