@@ -312,15 +312,30 @@ TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
         0);
     return QImage(QString::fromStdString(out.string())).convertToFormat(QImage::Format_RGB32);
   };
+  // And as a window at two device pixels per pixel paints it, where the
+  // stroker's pixels are half of the picture's.
+  const auto scaledPicture = [](const TJwwData& d, const Viewport& v) {
+    QImage img(2 * v.width, 2 * v.height, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(2);
+    QPainter painter(&img);
+    render::PainterBackend backend(painter);
+    render::Frontend(d, Plain()).Paint(backend, v);
+    return img;
+  };
+  enum class Output { kPng, kSvg, kScaled };
   for (const Case& c : cases) {
-    for (const bool vector : {false, true}) {
-      if (vector && !haveRsvg) continue;
-      SCOPED_TRACE(std::string(c.name) + (vector ? ", SVG" : ", PNG"));
+    for (const Output output : {Output::kPng, Output::kSvg, Output::kScaled}) {
+      if (output == Output::kSvg && !haveRsvg) continue;
+      const char* names[] = {", PNG", ", SVG", ", two device pixels per pixel"};
+      SCOPED_TRACE(std::string(c.name) + names[static_cast<int>(output)]);
       TJwwData d = Fresh();
       ASSERT_TRUE(d.AddEntLine(0, 0, 0, 2, 3, c.width, 0, c.a.x, c.a.y, c.b.x, c.b.y));
       Finish(d);
       const Viewport v = View(20);
-      const QImage img = vector ? svgPicture(d, v) : Draw(d, v);
+      const QImage img = output == Output::kSvg      ? svgPicture(d, v)
+                         : output == Output::kScaled ? scaledPicture(d, v)
+                                                     : Draw(d, v);
+      const double scale = output == Output::kScaled ? 2 : 1;
       const double length = std::hypot(c.b.x - c.a.x, c.b.y - c.a.y);
       const DPoint dir{(c.b.x - c.a.x) / length, (c.b.y - c.a.y) / length};
       int drawn = 0, gaps = 0;
@@ -330,7 +345,8 @@ TEST(RenderPixels, DashedLineTypeLeavesGapsWhereItsDashListSays) {
         if (margin * v.pxPerMm < 4) continue;  // stay clear of the dash ends
         const DPoint p = v.ToDevice({c.a.x + mm * dir.x, c.a.y + mm * dir.y});
         if (p.x < 2 || p.y < 2 || p.x > v.width - 2 || p.y > v.height - 2) continue;
-        ASSERT_EQ(InkNear(img, p, 1), on) << "at " << mm << " mm";
+        ASSERT_EQ(InkNear(img, {p.x * scale, p.y * scale}, static_cast<int>(scale)), on)
+            << "at " << mm << " mm";
         (on ? drawn : gaps)++;
       }
       EXPECT_GT(drawn, 100);

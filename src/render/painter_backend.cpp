@@ -99,8 +99,11 @@ void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const
       p_.drawPolyline(poly_);
     return;
   }
-  // Only pixels need it: SVG and PDF keep their dashes as exact segments.
-  if (raster_ && !smooth && std::lround(s.widthPx) <= kMaxHairlineCopies) {
+  // Only pixels that are the device's own need it: SVG and PDF keep their
+  // dashes as exact segments, and so does a painter that scales (a window
+  // at two device pixels per pixel), where the stroker's pixels are not ours.
+  if (raster_ && p_.deviceTransform().isIdentity() && !smooth &&
+      std::lround(s.widthPx) <= kMaxHairlineCopies) {
     SharpDashes(points, closed, s);
     return;
   }
@@ -144,15 +147,14 @@ void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, co
   // Qt cuts a line to its device without moving the pattern, which shifts
   // every dash of a line that runs off the picture (or off a band of it):
   // lines are cut here first, inside the device, and the pattern moved.
-  const bool cut = p_.transform().isIdentity() && p_.device() != nullptr;
-  const double right = cut ? p_.device()->width() : 0, bottom = cut ? p_.device()->height() : 0;
+  const double right = p_.device()->width(), bottom = p_.device()->height();
   double along = s.dashOffsetPx;
   for (size_t i = 1; i < n; ++i) {
     DPoint a = points[i - 1], b = points[i % points.size()];
     const double len = std::hypot(b.x - a.x, b.y - a.y);
     if (!(len > 0)) continue;
     double t0 = 0, t1 = 1;
-    if (cut && !util::ClipSegment(a, b, 0, 0, right, bottom, t0, t1)) {
+    if (!util::ClipSegment(a, b, 0, 0, right, bottom, t0, t1)) {
       along += len;
       continue;
     }
@@ -193,13 +195,9 @@ void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, co
     // The stroker gives its first pixel, on the row (or column) nearest the
     // line's start, the offset plus half a pixel: the offset is set so that
     // the pixel gets the pattern's phase at that row instead.
-    double offset = phase * k;
-    if (cut) {
-      const double first = flat ? a.x : a.y;
-      const int row = (static_cast<int>(first * 64) + 32) >> 6;
-      offset = std::fmod(offset + (row - first) - 0.5 + 2 * period * k, period * k);
-    }
-    pen.setDashOffset(offset);
+    const double first = flat ? a.x : a.y;
+    const int row = (static_cast<int>(first * 64) + 32) >> 6;
+    pen.setDashOffset(std::fmod(phase * k + (row - first) - 0.5 + 2 * period * k, period * k));
     p_.setPen(pen);
     // Whole pixels apart: a copy half a pixel off would round either way.
     for (int c = 0; c < copies; ++c) {

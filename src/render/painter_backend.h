@@ -48,7 +48,8 @@ class PainterBackend final : public Backend {
   // `endPhase` of the pattern, into `out`; returns the phase at that end.
   static double Backwards(const std::vector<double>& runs, double endPhase, double period,
                           std::vector<double>& out);
-  // A dashed polyline without antialiasing, by Qt's hairline dashing.
+  // A dashed polyline without antialiasing, by Qt's hairline dashing, on a
+  // raster device the painter does not scale.
   void SharpDashes(std::span<const DPoint> points, bool closed, const Stroke& s);
   // The drawn pieces of a dashed polyline, into dashes_.
   void DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s);
