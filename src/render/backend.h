@@ -28,6 +28,13 @@ struct Stroke {
   // The larger side of the box of the whole line before it was cut to the
   // view, in pixels; 0 when the points are the whole line.
   double extentPx = 0;
+
+  // The length of one repeat of the dash list (0 for a solid line).
+  double DashPeriodPx() const {
+    double period = 0;
+    for (double d : dashPx) period += d;
+    return period;
+  }
 };
 
 // One character in its em box: the box's lower-left corner and its two

@@ -288,13 +288,11 @@ class Painter final : public jww::EntityVisitor {
     if (t0 > 0 || t1 < 1) {
       const DPoint d = b - a;
       s.extentPx = std::max(std::fabs(d.x), std::fabs(d.y));
-      if (!s.dashPx.empty()) {
-        double period = 0;
-        for (double v : s.dashPx) period += v;
-        s.dashOffsetPx = std::fmod(s.dashOffsetPx + t0 * std::hypot(d.x, d.y), period);
-      }
-      b = a + t1 * d;
-      a = a + t0 * d;
+      if (!s.dashPx.empty())
+        s.dashOffsetPx = std::fmod(s.dashOffsetPx + t0 * std::hypot(d.x, d.y), s.DashPeriodPx());
+      const DPoint from = a;
+      a = util::PointAt(from, b, t0);
+      b = util::PointAt(from, b, t1);
     }
     seg_[0] = a;
     seg_[1] = b;

@@ -41,11 +41,11 @@ PaintStats PaintInto(QPainter& painter, const jww::TJwwData& doc, const RenderOp
   return Frontend(doc, options).Paint(backend, view);
 }
 
-// Large pictures are painted in horizontal bands, the bands shared among
-// threads, one painter each: every band walks the whole drawing and paints
-// what crosses it. The bands depend on the picture's height alone, so a
-// picture comes out the same on every machine.
-// Bands of about this many rows, all of one height.
+// Pictures are painted in horizontal bands of one height, about this many
+// rows each (a small picture is one band), shared among threads with one
+// painter each: every band walks the whole drawing and paints what crosses
+// it. The bands depend on the picture's height alone, so a picture comes out
+// the same on every machine.
 constexpr int kBandRows = 1024;
 
 int BandCount(const Viewport& view) {
@@ -123,15 +123,7 @@ QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const
                    const PaintProgress& progress) {
   QImage image(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
-  const int bands = BandCount(view);
-  if (bands > 1) {
-    if (!PaintBands(image, doc, options, view, bands, progress)) return {};
-    return image;
-  }
-  QPainter painter(&image);
-  PaintInto(painter, doc, options, view);
-  painter.end();
-  if (progress) progress(1, 1);
+  if (!PaintBands(image, doc, options, view, BandCount(view), progress)) return {};
   return image;
 }
 

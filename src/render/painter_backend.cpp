@@ -133,8 +133,7 @@ void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, co
   // pixel apart across the segment's direction, as a sharp wide line is
   // rasterised. Drawing each dash as a line of its own instead costs a line
   // set-up per dash, and a dashed line across a large picture has hundreds.
-  double period = 0;
-  for (double v : s.dashPx) period += v;
+  const double period = s.DashPeriodPx();
   if (!(period > 0)) return;
   QPen pen(ColorOf(s.argb));
   pen.setCosmetic(true);
@@ -162,10 +161,10 @@ void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, co
     along += len;
     if (t0 > 0 || t1 < 1) {
       const DPoint from = a;
-      a = {from.x + t0 * (b.x - from.x), from.y + t0 * (b.y - from.y)};
-      b = {from.x + t1 * (b.x - from.x), from.y + t1 * (b.y - from.y)};
+      a = util::PointAt(from, b, t0);
+      b = util::PointAt(from, b, t1);
     }
-    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double dx = b.x - a.x, dy = b.y - a.y, cutLen = std::hypot(dx, dy);
     const bool flat = std::fabs(dx) >= std::fabs(dy);
     // The stroker draws from the left (or upper) end and counts a line given
     // the other way round from its far end, rounded to a pixel: such a line
@@ -175,14 +174,13 @@ void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, co
     const std::vector<double>* runs = &s.dashPx;
     if (flat ? dx < 0 : dy < 0) {
       std::swap(a, b);
-      phase =
-          Backwards(s.dashPx, std::fmod(start + std::hypot(dx, dy), period), period, backwards_);
+      phase = Backwards(s.dashPx, std::fmod(start + cutLen, period), period, backwards_);
       runs = &backwards_;
     }
     // The stroker steps its pattern a pixel per step along the major axis,
     // not along the line: lengths shrink by the ratio, or a diagonal's
     // dashes would come out 1.4 times too long.
-    const double k = std::max(std::fabs(dx), std::fabs(dy)) / std::hypot(dx, dy);
+    const double k = std::max(std::fabs(dx), std::fabs(dy)) / cutLen;
     if (!std::isfinite(k)) continue;
     for (size_t j = 0; j < runs->size(); ++j) {
       // A dash of no length is a dot. The stroker keeps lengths in 64ths of
@@ -210,8 +208,7 @@ void PainterBackend::SharpDashes(std::span<const DPoint> points, bool closed, co
 
 void PainterBackend::DashSegments(std::span<const DPoint> points, bool closed, const Stroke& s) {
   dashes_.clear();
-  double period = 0;
-  for (double d : s.dashPx) period += d;
+  const double period = s.DashPeriodPx();
   if (!(period > 0)) return;
   // Where in the pattern the line is: run index and what is left of it.
   size_t run = 0;

@@ -76,6 +76,11 @@ bool IsSimilarWithoutRotation(const Affine& t);
 // m11·m22 − m12·m21: negative when the transform mirrors.
 double Determinant(const Affine& t);
 
+// The point at parameter t along a → b (a at 0, b at 1).
+inline DPoint PointAt(DPoint a, DPoint b, double t) {
+  return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+}
+
 // The part of the segment a → b inside the box, as parameters 0 ≤ t0 ≤ t1 ≤ 1
 // along it; false when none is.
 bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, double maxY, double& t0,
