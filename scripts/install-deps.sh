@@ -2,7 +2,7 @@
 # Installs every Debian package Brindle needs to build, test, benchmark and fuzz.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libicu-dev
   qt6-base-dev
   libcli11-dev
