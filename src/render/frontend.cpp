@@ -5,7 +5,6 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-#include <set>
 
 #include "jww/extents.h"
 #include "jww/queries.h"
@@ -49,36 +48,31 @@ DPoint operator+(DPoint a, DPoint b) { return {a.x + b.x, a.y + b.y}; }
 DPoint operator-(DPoint a, DPoint b) { return {a.x - b.x, a.y - b.y}; }
 DPoint operator*(double k, DPoint a) { return {k * a.x, k * a.y}; }
 
-// World point (drawing units, in the coordinates of the entity's record) to
-// device pixels for one entity: its placement, its layer group's scale and
-// the viewport, composed into one affine map; sheet-sized vectors (text and
-// image sizes, millimetres on the sheet) go through the placement's linear
-// part and the viewport only.
+// World point (millimetres on the sheet, in the coordinates of the entity's
+// record) to device pixels for one entity: its placement and the viewport,
+// composed into one affine map. A layer group's scale plays no part: it only
+// says what full size is. Sheet-sized vectors (text and image sizes) go
+// through the placement's linear part and the viewport as well.
 struct DeviceMap {
-  double a, b, c, d, e, f;  // world → device
-  double la, lb, lc, ld;    // sheet vector → device vector
+  double a, b, c, d, e, f;  // sheet point → device
 
-  DeviceMap(const util::Affine& t, double scale, const Viewport& v) {
+  DeviceMap(const util::Affine& t, const Viewport& v) {
     const double k = v.pxPerMm;
-    la = k * t.m11;
-    lb = k * t.m12;
-    lc = -k * t.m21;
-    ld = -k * t.m22;
-    a = la * scale;
-    b = lb * scale;
-    c = lc * scale;
-    d = ld * scale;
-    e = k * (scale * t.tx - v.left);
-    f = k * (v.top - scale * t.ty);
+    a = k * t.m11;
+    b = k * t.m12;
+    c = -k * t.m21;
+    d = -k * t.m22;
+    e = k * (t.tx - v.left);
+    f = k * (v.top - t.ty);
   }
   DPoint Point(double x, double y) const { return {a * x + b * y + e, c * x + d * y + f}; }
   DPoint Point(DPoint p) const { return Point(p.x, p.y); }
-  DPoint Vector(DPoint s) const { return {la * s.x + lb * s.y, lc * s.x + ld * s.y}; }
+  DPoint Vector(DPoint s) const { return {a * s.x + b * s.y, c * s.x + d * s.y}; }
   // Largest stretch of a world length, in pixels (an upper bound).
   double Stretch() const { return std::sqrt(a * a + b * b + c * c + d * d); }
   // The device map turns y over, so a placement that keeps orientation has a
   // negative determinant here.
-  bool Mirrors() const { return la * ld - lb * lc > 0; }
+  bool Mirrors() const { return a * d - b * c > 0; }
 };
 
 int LineTypeSlot(int style) {
@@ -166,7 +160,7 @@ class Painter final : public jww::EntityVisitor {
       return;
     }
     static const util::Affine kIdentity;
-    const DeviceMap m(e.placement != nullptr ? *e.placement : kIdentity, layer.scale, view_);
+    const DeviceMap m(e.placement != nullptr ? *e.placement : kIdentity, view_);
     if (auto* r = e.Get<jww::TEntJwwLine>()) Line(*r, m);
     if (auto* r = e.Get<jww::TEntJwwEnko>()) Enko(*r, m);
     if (auto* r = e.Get<jww::TEntJwwTen>()) Ten(*r, m);
@@ -505,26 +499,13 @@ SheetBox DrawingBox(const TJwwData& doc, const RenderOptions& options) {
   const SheetBox sheet = SheetOf(doc);
   const jww::MinMaxBox ext = jww::MeasureExtents(doc);
   if (!ext.seeded) return sheet;
-  SheetBox box = sheet;
-  bool first = options.fitToContents;
-  DrawAttrStore store;
-  doc.SetGAttLayer(store);
-  std::set<double> scales;
-  for (int g = 0; g < 16; ++g) {
-    bool shown = options.allGroups;
-    for (int l = 0; l < 16 && !shown; ++l)
-      shown = store.layer(g * 16 + l).state != DrawAttrStore::kLayerHidden;
-    if (shown) scales.insert(store.layer(g * 16).scale);
-  }
-  for (double s : scales) {
-    if (first) {
-      box = {ext.minX * s, ext.minY * s, ext.maxX * s, ext.maxY * s};
-      first = false;
-    }
-    box.minX = std::min(box.minX, ext.minX * s);
-    box.minY = std::min(box.minY, ext.minY * s);
-    box.maxX = std::max(box.maxX, ext.maxX * s);
-    box.maxY = std::max(box.maxY, ext.maxY * s);
+  // The extents are millimetres on the sheet whatever the groups' scales.
+  SheetBox box{ext.minX, ext.minY, ext.maxX, ext.maxY};
+  if (!options.fitToContents) {
+    box.minX = std::min(box.minX, sheet.minX);
+    box.minY = std::min(box.minY, sheet.minY);
+    box.maxX = std::max(box.maxX, sheet.maxX);
+    box.maxY = std::max(box.maxY, sheet.maxY);
   }
   // A little room around, so that strokes on the edge stay whole.
   if (!(box.width() > 0) || !(box.height() > 0)) box = sheet;
