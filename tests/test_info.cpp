@@ -184,10 +184,10 @@ TEST(InfoJson, DescribesTheSamplePlan) {
   const fs::path plan = SourceDir() / "samples" / "plan.jww";
   const nlohmann::ordered_json j = app::InfoJson(DescribeFile(plan, "plan.jww"));
   EXPECT_EQ(j["version"], 700);
-  EXPECT_EQ(j["paper"]["code"], 0);
-  EXPECT_EQ(j["paper"]["name"], "A0 横");
+  EXPECT_EQ(j["paper"]["code"], 3);
+  EXPECT_EQ(j["paper"]["name"], "A3 横");
   EXPECT_EQ(j["fonts"].size(), 1u);
-  ASSERT_EQ(j["blocks"].size(), 5u);
+  ASSERT_EQ(j["blocks"].size(), 6u);
   // The door figure is placed four times at the top and twice by the wash room.
   int doors = 0;
   for (const auto& b : j["blocks"]) {
