@@ -389,6 +389,9 @@ void DrawFurniture(Sketch s) {
   s.Ring(Pen{0, kEquipment, 8, 1}, 0, 9.3 * M, 0.7 * M, 4.0, 2.5, 1.0, 0, 0, 360);
 
   s.Point(Pen{0, kGrid, 1, 0, 0, 8}, 0, 0);  // temporary point at the origin
+  // A hedge along the garden: random lines (line types 11 and 15).
+  s.Line(Pen{0, kEquipment, 3, 15}, 0.5 * M, 9.0 * M, 5.5 * M, 9.0 * M);
+  s.Line(Pen{0, kEquipment, 3, 11}, 0.5 * M, 9.3 * M, 5.5 * M, 9.3 * M);
 }
 
 void DrawTexts(Sketch s) {

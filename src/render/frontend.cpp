@@ -43,6 +43,26 @@ constexpr double kArcTolerancePx = 0.2;
 constexpr double kMinGlyphPx = 0.8;
 constexpr double kCullMarginPx = 4;
 
+// The end marks of an SXF-mode dimension, by the code of its arrow point
+// (a negative code is drawn as its positive one). Sizes are millimetres on
+// the sheet times the point's own scale, as on a print.
+enum DimensionEnd { kOpenArrow = 1, kHollowArrow = 2, kFilledArrow = 3, kHollowDot = 4,
+                    kFilledDot = 5, kTick = 6 };
+constexpr double kArrowLengthMm = 3.0;
+constexpr double kArrowHalfAngle = 15 * std::numbers::pi / 180;
+constexpr double kEndDotRadiusMm = 0.5;
+constexpr double kTickLengthMm = 3.0;
+
+// Line types 11–15 are Jw_cad's random lines: drawn as a wave whose crests
+// and troughs follow the runs of the line type's pattern.
+constexpr int kFirstRandomLine = 11;
+// A random line's wave reaches this many pattern units to either side of
+// the line, per unit of its width setting; it is kept within bounds for
+// damaged tables.
+constexpr double kMaxWaveMm = 5.0;
+// Beyond this many crests a line is drawn straight (a far zoom).
+constexpr int kMaxWaveVertices = 200000;
+
 DPoint Dir(double radians) { return {std::cos(radians), std::sin(radians)}; }
 DPoint operator+(DPoint a, DPoint b) { return {a.x + b.x, a.y + b.y}; }
 DPoint operator-(DPoint a, DPoint b) { return {a.x - b.x, a.y - b.y}; }
@@ -132,6 +152,31 @@ std::string_view FamilyOf(const std::u16string& fontName) {
   return kGothic;
 }
 
+// One random line's wave: its pattern runs (+crest / −trough, millimetres)
+// and how far it swings to either side of the line.
+struct Wave {
+  std::vector<double> runs;
+  double period = 0, amplitudeMm = 0;
+};
+
+std::array<Wave, jww::kRandomLines> WavesOf(const TJwwData& doc, const DrawAttrStore& print) {
+  std::array<Wave, jww::kRandomLines> waves;
+  for (int i = 0; i < jww::kRandomLines; ++i) {
+    Wave& w = waves[static_cast<size_t>(i)];
+    double unit = INFINITY;
+    for (double seg : print.lineType(LineTypeSlot(kFirstRandomLine + i)).segments) {
+      if (seg == 0 || !std::isfinite(seg)) continue;
+      w.runs.push_back(seg);
+      w.period += std::fabs(seg);
+      unit = std::min(unit, std::fabs(seg));
+    }
+    const double width =
+        static_cast<size_t>(i) < doc.EntLtp2.size() ? doc.EntLtp2[static_cast<size_t>(i)].anPrtRandSenWide : 1;
+    if (std::isfinite(unit)) w.amplitudeMm = std::clamp(width * unit, 0.0, kMaxWaveMm);
+  }
+  return waves;
+}
+
 class Painter final : public jww::EntityVisitor {
  public:
   Painter(const TJwwData& doc, const RenderOptions& o, const DrawAttrStore& colors,
@@ -143,7 +188,8 @@ class Painter final : public jww::EntityVisitor {
         out_(backend),
         view_(view),
         background_(BackgroundOf(o)),
-        foreground_(o.dark ? 0xFFFFFFFF : 0xFF000000) {
+        foreground_(o.dark ? 0xFFFFFFFF : 0xFF000000),
+        waves_(WavesOf(doc, print)) {
     minX_ = -kCullMarginPx;
     minY_ = -kCullMarginPx;
     maxX_ = view.width + kCullMarginPx;
@@ -171,7 +217,45 @@ class Painter final : public jww::EntityVisitor {
 
  private:
   void Line(const jww::TEntJwwLine& e, const DeviceMap& m) {
-    DrawSegment(m.Point(e.start_x, e.start_y), m.Point(e.end_x, e.end_y), StrokeOf(e.att));
+    const DPoint a = m.Point(e.start_x, e.start_y), b = m.Point(e.end_x, e.end_y);
+    const int random = e.att.nPenStyle - kFirstRandomLine;
+    if (random >= 0 && random < jww::kRandomLines) {
+      DrawWave(a, b, waves_[static_cast<size_t>(random)], e.att);
+      return;
+    }
+    DrawSegment(a, b, StrokeOf(e.att));
+  }
+
+  // A random line: through its crests and troughs, one per run of the
+  // pattern, from its start to its end; straight where the wave would be too
+  // small or too fine to see.
+  void DrawWave(DPoint a, DPoint b, const Wave& w, const TEntJwwAttr& att) {
+    Stroke s = StrokeOf(att);
+    s.dashPx.clear();
+    const double k = view_.pxPerMm, amp = w.amplitudeMm * k, period = w.period * k;
+    const DPoint d = b - a;
+    const double len = std::hypot(d.x, d.y);
+    if (!(amp >= 0.5) || !(period >= kMinDashPeriodPx) || !(len > 0) ||
+        len / period * static_cast<double>(w.runs.size()) > kMaxWaveVertices) {
+      DrawSegment(a, b, s);
+      return;
+    }
+    const double x0 = std::min(a.x, b.x) - amp, x1 = std::max(a.x, b.x) + amp;
+    const double y0 = std::min(a.y, b.y) - amp, y1 = std::max(a.y, b.y) + amp;
+    if (Outside(x0, y0, x1, y1) || !std::isfinite(x0 + x1 + y0 + y1)) return;
+    const DPoint along{d.x / len, d.y / len}, across{-along.y, along.x};
+    pts_.clear();
+    pts_.push_back(a);
+    double at = 0;
+    for (size_t i = 0;; i = (i + 1) % w.runs.size()) {
+      const double run = std::fabs(w.runs[i]) * k;
+      if (at + run / 2 >= len) break;
+      const double side = w.runs[i] > 0 ? amp : -amp;
+      pts_.push_back(a + (at + run / 2) * along + side * across);
+      at += run;
+    }
+    pts_.push_back(b);
+    Emit(pts_, false, s);
   }
 
   void Enko(const jww::TEntJwwEnko& e, const DeviceMap& m) {
@@ -197,10 +281,72 @@ class Painter final : public jww::EntityVisitor {
     if (e.bSxfMode != 0) {
       line(e.Ho1);
       line(e.Ho2);
-      DrawDot(m.Point(e.Te1.start_x, e.Te1.start_y), e.Te1.att);
-      DrawDot(m.Point(e.Te2.start_x, e.Te2.start_y), e.Te2.att);
+      DimensionEnd(e.Te1, m);
+      DimensionEnd(e.Te2, m);
     }
     DrawText(e.Moji, m);
+  }
+
+  // One end mark of an SXF-mode dimension, as its arrow point's code says,
+  // pointing where the point's rotation (through the placement) points.
+  // Its size is the sheet's, whatever the placement's scale, as the
+  // conversion leaves it.
+  void DimensionEnd(const jww::TEntJwwTen& t, const DeviceMap& m) {
+    const int32_t code = t.att.nPenStyle == 100 ? std::abs(static_cast<int32_t>(t.nCode)) : 0;
+    if (code == 0) return;
+    const double scale = t.dBairitsu > 0 && t.dBairitsu < 100 ? t.dBairitsu : 1;
+    const double k = view_.pxPerMm * scale;
+    const DPoint tip = m.Point(t.start_x, t.start_y);
+    DPoint u = m.Vector(Dir(t.radKaitenKaku));
+    const double ul = std::hypot(u.x, u.y);
+    if (!(ul > 0) || !std::isfinite(ul + tip.x + tip.y)) return;
+    u = (1 / ul) * u;
+    const DPoint n{-u.y, u.x};
+    const double reach = std::max(kArrowLengthMm, kTickLengthMm) * k;
+    if (Outside(tip.x - reach, tip.y - reach, tip.x + reach, tip.y + reach)) return;
+    const uint32_t color = ColorOf(t.att);
+    Stroke s = StrokeOf(t.att);
+    s.dashPx.clear();
+    const double back = kArrowLengthMm * k, side = back * std::tan(kArrowHalfAngle);
+    const DPoint barb1 = tip - back * u + side * n, barb2 = tip - back * u - side * n;
+    switch (code) {
+      case kOpenArrow:
+        pts_ = {barb1, tip, barb2};
+        Emit(pts_, false, s);
+        return;
+      case kHollowArrow:
+        pts_ = {barb1, tip, barb2};
+        Emit(pts_, true, s);
+        return;
+      case kFilledArrow:
+        pts_ = {barb1, tip, barb2};
+        out_.FillPolygon(pts_, color);
+        ++stats.primitives;
+        return;
+      case kTick: {
+        // A short stroke through the end at 45° to the line, turned the
+        // same way as seen at both ends (rising to the right on a
+        // horizontal line).
+        const double h = kTickLengthMm * k / 2, c = std::sqrt(0.5);
+        const DPoint slant{u.x * c + u.y * c, -u.x * c + u.y * c};
+        pts_ = {tip - h * slant, tip + h * slant};
+        Emit(pts_, false, s);
+        return;
+      }
+      default: {
+        // Dots, and the codes drawn as dots for now.
+        const double r = std::max(0.75, kEndDotRadiusMm * k);
+        pts_.clear();
+        for (int i = 0; i < 16; ++i) pts_.push_back(tip + r * Dir(i * kPi / 8));
+        if (code == kHollowDot) {
+          Emit(pts_, true, s);
+        } else {
+          out_.FillPolygon(pts_, color);
+          ++stats.primitives;
+        }
+        return;
+      }
+    }
   }
 
   void Solid(const jww::TEntJwwSolid& e, const DeviceMap& m) {
@@ -463,6 +609,7 @@ class Painter final : public jww::EntityVisitor {
   std::vector<DPoint> pts_;  // scratch, reused
   std::array<DPoint, 2> seg_{};
   std::vector<util::MojiCell> cells_;
+  std::array<Wave, jww::kRandomLines> waves_;
 };
 
 }  // namespace
