@@ -1,5 +1,5 @@
 // Pictures of drawings: pixels where the geometry puts them (through the walk
-// and the world-to-device mapping), the drawing's own line types, layer
+// and the sheet-to-device mapping), the drawing's own line types, layer
 // states, mirrored placements and Japanese glyphs; SVG, PDF and PNG output
 // read back by other programs; brindle draw's refusal to replace files.
 #include <gtest/gtest.h>
