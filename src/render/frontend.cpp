@@ -619,8 +619,10 @@ Viewport Viewport::Covering(const SheetBox& box, double pxPerMm) {
   v.pxPerMm = pxPerMm;
   v.left = box.minX;
   v.top = box.maxY;
-  v.width = std::max(1, static_cast<int>(std::ceil(box.width() * pxPerMm)));
-  v.height = std::max(1, static_cast<int>(std::ceil(box.height() * pxPerMm)));
+  // Rounded up to take in the box, but not for what floating point adds to
+  // a whole number of pixels.
+  v.width = std::max(1, static_cast<int>(std::ceil(box.width() * pxPerMm - 1e-6)));
+  v.height = std::max(1, static_cast<int>(std::ceil(box.height() * pxPerMm - 1e-6)));
   return v;
 }
 

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -56,8 +55,15 @@ int RunDraw(int argc, char** argv) {
   app.add_flag("--after", after,
                Tr("draw the drawing as the conversion will make it (nothing is written)"));
   // How wide is too wide depends on the drawing: that is checked once it is read.
-  auto* w = app.add_option("--width", width, Tr("picture width in pixels"))
-                ->check(CLI::Range(16, std::numeric_limits<int>::max()));
+  const CLI::Validator atLeast16(
+      [](std::string& text) {
+        int v = 0;
+        return CLI::detail::lexical_cast(text, v) && v >= 16
+                   ? std::string()
+                   : Tr("a picture is at least 16 pixels wide");
+      },
+      Tr("16 or more"));
+  auto* w = app.add_option("--width", width, Tr("picture width in pixels"))->check(atLeast16);
   auto* d =
       app.add_option("--dpi", dpi, Tr("resolution in dots per inch of the sheet (default 150)"))
           ->check(CLI::Range(1.0, 4800.0));
