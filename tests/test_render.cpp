@@ -506,30 +506,37 @@ TEST(RenderPixels, DimensionEndsAsTheirCodesSay) {
   }
 }
 
-// Random lines (line types 11–15) swing to both sides of the line; the
-// others stay on it.
+// Random lines (line types 11–15) swing to both sides of the line, and of
+// the circle; the others stay on them.
 TEST(RenderPixels, RandomLinesAreWavy) {
-  const auto swing = [](int32_t type) {
+  // How far the ink strays to both sides: off the x axis, or off the radius
+  // of 30 mm about the origin.
+  const auto swing = [](int32_t type, bool circle) {
     TJwwData d = Fresh();
-    EXPECT_TRUE(d.AddEntLine(0, 0, 0, 2, type, 0, 0, -45, 0, 45, 0));
+    EXPECT_TRUE(circle ? d.AddEntArc(0, 0, 0, 2, type, 0, 8, 0, 0, 30, 1, 0, 360, 0)
+                       : d.AddEntLine(0, 0, 0, 2, type, 0, 0, -45, 0, 45, 0));
     Finish(d);
     const Viewport v = View(20);
     const QImage img = Draw(d, v);
-    double up = 0, down = 0;
+    double out = 0, in = 0;
     for (int y = 0; y < img.height(); ++y)
       for (int x = 0; x < img.width(); ++x)
         if (IsInk(img, x, y)) {
-          const double mm = v.ToSheet({x + 0.5, y + 0.5}).y;
-          up = std::max(up, mm);
-          down = std::max(down, -mm);
+          const DPoint p = v.ToSheet({x + 0.5, y + 0.5});
+          const double off = circle ? std::hypot(p.x, p.y) - 30 : p.y;
+          out = std::max(out, off);
+          in = std::max(in, -off);
         }
-    return std::min(up, down);
+    return std::min(out, in);
   };
-  EXPECT_LT(swing(1), 0.1);
-  EXPECT_LT(swing(16), 0.1);  // a double-length line type, dashed
-  for (int32_t type : {13, 14, 15}) {
-    EXPECT_GT(swing(type), 0.5) << "line type " << type;
-    EXPECT_LT(swing(type), 2.5) << "line type " << type;
+  for (const bool circle : {false, true}) {
+    SCOPED_TRACE(circle ? "circle" : "line");
+    EXPECT_LT(swing(1, circle), 0.1);
+    EXPECT_LT(swing(16, circle), 0.1);  // a double-length line type, dashed
+    for (int32_t type : {13, 15}) {
+      EXPECT_GT(swing(type, circle), 0.5) << "line type " << type;
+      EXPECT_LT(swing(type, circle), 2.5) << "line type " << type;
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <span>
 
 #include "jww/extents.h"
 #include "jww/queries.h"
@@ -218,44 +219,63 @@ class Painter final : public jww::EntityVisitor {
  private:
   void Line(const jww::TEntJwwLine& e, const DeviceMap& m) {
     const DPoint a = m.Point(e.start_x, e.start_y), b = m.Point(e.end_x, e.end_y);
-    const int random = e.att.nPenStyle - kFirstRandomLine;
-    if (random >= 0 && random < jww::kRandomLines) {
-      DrawWave(a, b, waves_[static_cast<size_t>(random)], e.att);
+    if (const Wave* w = WaveOf(e.att)) {
+      const double reach = w->amplitudeMm * view_.pxPerMm;
+      const double x0 = std::min(a.x, b.x) - reach, x1 = std::max(a.x, b.x) + reach;
+      const double y0 = std::min(a.y, b.y) - reach, y1 = std::max(a.y, b.y) + reach;
+      if (!std::isfinite(x0 + x1 + y0 + y1) || Outside(x0, y0, x1, y1)) return;
+      seg_ = {a, b};
+      DrawWave(seg_, false, *w, e.att);
       return;
     }
     DrawSegment(a, b, StrokeOf(e.att));
   }
 
-  // A random line: through its crests and troughs, one per run of the
-  // pattern, from its start to its end; straight where the wave would be too
-  // small or too fine to see.
-  void DrawWave(DPoint a, DPoint b, const Wave& w, const TEntJwwAttr& att) {
+  // A random line (or arc): through its crests and troughs, one per run of
+  // the pattern, along the path in device pixels from its start to its end;
+  // plain where the wave would be too small or too fine to see. Culling is
+  // the caller's.
+  void DrawWave(std::span<const DPoint> path, bool closed, const Wave& w, const TEntJwwAttr& att) {
     Stroke s = StrokeOf(att);
     s.dashPx.clear();
     const double k = view_.pxPerMm, amp = w.amplitudeMm * k, period = w.period * k;
-    const DPoint d = b - a;
-    const double len = std::hypot(d.x, d.y);
-    if (!(amp >= 0.5) || !(period >= kMinDashPeriodPx) || !(len > 0) ||
-        len / period * static_cast<double>(w.runs.size()) > kMaxWaveVertices) {
-      DrawSegment(a, b, s);
+    const size_t n = path.size() + (closed ? 1 : 0);
+    double length = 0;
+    for (size_t i = 1; i < n; ++i) {
+      const DPoint d = path[i % path.size()] - path[i - 1];
+      length += std::hypot(d.x, d.y);
+    }
+    wave_.assign(path.begin(), path.end());
+    if (!(amp >= 0.5) || !(period >= kMinDashPeriodPx) || !std::isfinite(length) ||
+        length / period * static_cast<double>(w.runs.size()) > kMaxWaveVertices) {
+      Emit(wave_, closed, s);
       return;
     }
-    const double x0 = std::min(a.x, b.x) - amp, x1 = std::max(a.x, b.x) + amp;
-    const double y0 = std::min(a.y, b.y) - amp, y1 = std::max(a.y, b.y) + amp;
-    if (Outside(x0, y0, x1, y1) || !std::isfinite(x0 + x1 + y0 + y1)) return;
-    const DPoint along{d.x / len, d.y / len}, across{-along.y, along.x};
-    pts_.clear();
-    pts_.push_back(a);
-    double at = 0;
-    for (size_t i = 0;; i = (i + 1) % w.runs.size()) {
-      const double run = std::fabs(w.runs[i]) * k;
-      if (at + run / 2 >= len) break;
-      const double side = w.runs[i] > 0 ? amp : -amp;
-      pts_.push_back(a + (at + run / 2) * along + side * across);
-      at += run;
+    wave_.clear();
+    wave_.push_back(path[0]);
+    size_t run = 0;
+    double next = std::fabs(w.runs[0]) * k / 2;  // distance of the next crest
+    double at = 0;                               // distance at the start of segment i
+    for (size_t i = 1; i < n; ++i) {
+      const DPoint p = path[i - 1], q = path[i % path.size()], d = q - p;
+      const double len = std::hypot(d.x, d.y);
+      if (!(len > 0)) continue;
+      const DPoint along{d.x / len, d.y / len}, across{-along.y, along.x};
+      for (; next < at + len; run = (run + 1) % w.runs.size()) {
+        const double side = w.runs[run] > 0 ? amp : -amp;
+        wave_.push_back(p + (next - at) * along + side * across);
+        next += (std::fabs(w.runs[run]) + std::fabs(w.runs[(run + 1) % w.runs.size()])) * k / 2;
+      }
+      at += len;
     }
-    pts_.push_back(b);
-    Emit(pts_, false, s);
+    wave_.push_back(path[n - 1 < path.size() ? n - 1 : 0]);
+    Emit(wave_, false, s);
+  }
+
+  const Wave* WaveOf(const TEntJwwAttr& att) const {
+    const int random = att.nPenStyle - kFirstRandomLine;
+    return random >= 0 && random < jww::kRandomLines ? &waves_[static_cast<size_t>(random)]
+                                                     : nullptr;
   }
 
   void Enko(const jww::TEntJwwEnko& e, const DeviceMap& m) {
@@ -265,6 +285,10 @@ class Painter final : public jww::EntityVisitor {
     if (!ArcPoints(m, {e.start_x, e.start_y}, e.dHankei, e.dHankei * e.dHenpeiRitsu,
                    e.radKatamukiKaku, start, sweep, pts_))
       return;
+    if (const Wave* w = WaveOf(e.att)) {
+      DrawWave(pts_, full, *w, e.att);
+      return;
+    }
     Emit(pts_, full, StrokeOf(e.att));
   }
 
@@ -610,6 +634,7 @@ class Painter final : public jww::EntityVisitor {
   std::array<DPoint, 2> seg_{};
   std::vector<util::MojiCell> cells_;
   std::array<Wave, jww::kRandomLines> waves_;
+  std::vector<DPoint> wave_;  // scratch of DrawWave
 };
 
 }  // namespace
