@@ -479,12 +479,12 @@ TEST(RenderPixels, DimensionEndsAsTheirCodesSay) {
   };
   const Case cases[] = {
       {0, {}, {onSide, onCircle, tickUp}},
-      {1, {onSide, {18, -barbY}}, {inArrow, onBase, onCircle}},        // open arrow
-      {2, {onSide, onBase}, {inArrow, onCircle}},                      // hollow arrow
-      {3, {onSide, inArrow, onBase}, {onCircle, tickUp}},              // filled arrow
-      {4, {onCircle}, {{20, 0.22}, offDot, onSide}},                   // hollow dot
-      {5, {onDot, {20, -0.35}}, {offDot, onSide}},                     // filled dot
-      {6, {tickUp, {19, -1}}, {tickDown, onSide, onCircle}},           // tick
+      {1, {onSide, {18, -barbY}}, {inArrow, onBase, onCircle}},  // open arrow
+      {2, {onSide, onBase}, {inArrow, onCircle}},                // hollow arrow
+      {3, {onSide, inArrow, onBase}, {onCircle, tickUp}},        // filled arrow
+      {4, {onCircle}, {{20, 0.22}, offDot, onSide}},             // hollow dot
+      {5, {onDot, {20, -0.35}}, {offDot, onSide}},               // filled dot
+      {6, {tickUp, {19, -1}}, {tickDown, onSide, onCircle}},     // tick
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("code " + std::to_string(c.code));
@@ -770,8 +770,8 @@ TEST_F(RenderFiles, SxfDrawingsLookTheSameAfterConversion) {
     const double end = 100 + util::MojiWidth(u"WD1", 150, 25);
     EXPECT_TRUE(d.AddBlkMoji(door, 0, 0, 1, 3, 1, 0, 0, 0, 100, -250, end, -250, 150, 150, 25, 0,
                              u"", u"WD1"));
-    EXPECT_TRUE(d.AddBlkSolid(door, 0, 0, 1, 10, 1, 0, 0, 0x4080C0, 0, 0, 300, 0, 300, 300, 0,
-                              300));
+    EXPECT_TRUE(
+        d.AddBlkSolid(door, 0, 0, 1, 10, 1, 0, 0, 0x4080C0, 0, 0, 300, 0, 300, 300, 0, 300));
     EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 2, 1, 0, 0, 2, u"部屋"));
     const int32_t room = d.EntBlockDefN - 1;
     EXPECT_TRUE(d.AddBlkLine(room, 0, 0, 2, 2, 1, 0, 0, 0, 0, 3000, 0));
@@ -782,8 +782,8 @@ TEST_F(RenderFiles, SxfDrawingsLookTheSameAfterConversion) {
     d.AddBlkDefPost(room);
     const double s = 1.0 / 50;
     EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, -100, -60, s, s, 0));
-    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, 40, -60, -s, s, 0));        // mirrored
-    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, -60, 20, s, s, 30));        // similar
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, 40, -60, -s, s, 0));  // mirrored
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, -60, 20, s, s, 30));  // similar
     EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, door, 60, 40, 1.0 / 20, 1.0 / 20, 0));
     EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, door, 120, 40, 1.5 * s, -s, 90));  // unequal
     Finish(d);

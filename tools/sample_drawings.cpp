@@ -461,9 +461,9 @@ bool BuildSamplePlan(TJwwData& doc) {
   const Pen keepOwnLayers{0, kFittings, 2, 1, 0, 16};
   // The last placement of a figure decides its group's scale: each figure's
   // last one is at 1/50 exactly.
-  top.Insert(fitting, door, 1.2 * M, 0, kPlan, kPlan, 0);                // entrance
-  top.Insert(fitting, door, 6 * M, 6.2 * M, kPlan, kPlan, 90);           // bedroom
-  top.Insert(fitting, door, 6 * M, 2.8 * M, -kPlan, kPlan, 270);         // wash room, mirrored
+  top.Insert(fitting, door, 1.2 * M, 0, kPlan, kPlan, 0);                     // entrance
+  top.Insert(fitting, door, 6 * M, 6.2 * M, kPlan, kPlan, 90);                // bedroom
+  top.Insert(fitting, door, 6 * M, 2.8 * M, -kPlan, kPlan, 270);              // wash room, mirrored
   top.Insert(keepOwnLayers, door, 4.0 * M, 8 * M, 1.25 * kPlan, kPlan, 180);  // wide, to the garden
   top.Insert(fitting, window, 2.6 * M, 8 * M, 1.2 * kPlan, kPlan, 180);
   top.Insert(fitting, window, 0, 3.0 * M, 0.8 * kPlan, kPlan, 90);

@@ -47,8 +47,14 @@ constexpr double kCullMarginPx = 4;
 // The end marks of an SXF-mode dimension, by the code of its arrow point
 // (a negative code is drawn as its positive one). Sizes are millimetres on
 // the sheet times the point's own scale, as on a print.
-enum DimensionEnd { kOpenArrow = 1, kHollowArrow = 2, kFilledArrow = 3, kHollowDot = 4,
-                    kFilledDot = 5, kTick = 6 };
+enum DimensionEnd {
+  kOpenArrow = 1,
+  kHollowArrow = 2,
+  kFilledArrow = 3,
+  kHollowDot = 4,
+  kFilledDot = 5,
+  kTick = 6
+};
 constexpr double kArrowLengthMm = 3.0;
 constexpr double kArrowHalfAngle = 15 * std::numbers::pi / 180;
 constexpr double kEndDotRadiusMm = 0.5;
@@ -57,9 +63,9 @@ constexpr double kTickLengthMm = 3.0;
 // Line types 11–15 are Jw_cad's random lines: drawn as a wave whose crests
 // and troughs follow the runs of the line type's pattern.
 constexpr int kFirstRandomLine = 11;
-// A random line's wave reaches this many pattern units to either side of
-// the line, per unit of its width setting; it is kept within bounds for
-// damaged tables.
+// A random line swings its width setting times its pattern's unit (the
+// shortest run) to either side of the line, never further than this (a
+// damaged table).
 constexpr double kMaxWaveMm = 5.0;
 // Beyond this many crests a line is drawn straight (a far zoom).
 constexpr int kMaxWaveVertices = 200000;
@@ -69,9 +75,9 @@ DPoint operator+(DPoint a, DPoint b) { return {a.x + b.x, a.y + b.y}; }
 DPoint operator-(DPoint a, DPoint b) { return {a.x - b.x, a.y - b.y}; }
 DPoint operator*(double k, DPoint a) { return {k * a.x, k * a.y}; }
 
-// World point (millimetres on the sheet, in the coordinates of the entity's
-// record) to device pixels for one entity: its placement and the viewport,
-// composed into one affine map. A layer group's scale plays no part: it only
+// A point of an entity's record (millimetres on the sheet, before its
+// placement) to device pixels: the placement and the viewport composed into
+// one affine map. A layer group's scale plays no part: it only
 // says what full size is. Sheet-sized vectors (text and image sizes) go
 // through the placement's linear part and the viewport as well.
 struct DeviceMap {
@@ -89,7 +95,7 @@ struct DeviceMap {
   DPoint Point(double x, double y) const { return {a * x + b * y + e, c * x + d * y + f}; }
   DPoint Point(DPoint p) const { return Point(p.x, p.y); }
   DPoint Vector(DPoint s) const { return {a * s.x + b * s.y, c * s.x + d * s.y}; }
-  // Largest stretch of a world length, in pixels (an upper bound).
+  // Largest stretch of a length in the record, in pixels (an upper bound).
   double Stretch() const { return std::sqrt(a * a + b * b + c * c + d * d); }
   // The device map turns y over, so a placement that keeps orientation has a
   // negative determinant here.
@@ -171,8 +177,9 @@ std::array<Wave, jww::kRandomLines> WavesOf(const TJwwData& doc, const DrawAttrS
       w.period += std::fabs(seg);
       unit = std::min(unit, std::fabs(seg));
     }
-    const double width =
-        static_cast<size_t>(i) < doc.EntLtp2.size() ? doc.EntLtp2[static_cast<size_t>(i)].anPrtRandSenWide : 1;
+    const double width = static_cast<size_t>(i) < doc.EntLtp2.size()
+                             ? doc.EntLtp2[static_cast<size_t>(i)].anPrtRandSenWide
+                             : 1;
     if (std::isfinite(unit)) w.amplitudeMm = std::clamp(width * unit, 0.0, kMaxWaveMm);
   }
   return waves;

@@ -124,7 +124,8 @@ int RunDraw(int argc, char** argv) {
   const render::PictureLayout layout =
       render::LayoutPicture(render::DrawingBox(doc, options), {width, dpi});
   const auto pixels = [](double w, double h) {
-    return TrFormat("{} × {} pixels", {std::to_string(std::lround(w)), std::to_string(std::lround(h))});
+    return TrFormat("{} × {} pixels",
+                    {std::to_string(std::lround(w)), std::to_string(std::lround(h))});
   };
   const std::string limit = std::to_string(render::kMaxPictureSidePx);
   if (layout.tooLarge) {
@@ -139,9 +140,10 @@ int RunDraw(int argc, char** argv) {
   if (layout.capped) {
     tell("");
     std::cerr << "brindle: "
-              << TrFormat("{}: the drawing reaches far beyond its sheet; the picture is made {} "
-                          "(its long side cut to {} pixels)",
-                          {out, pixels(layout.view.width, layout.view.height), limit})
+              << TrFormat(
+                     "{}: the drawing reaches far beyond its sheet; the picture is made {} "
+                     "(its long side cut to {} pixels)",
+                     {out, pixels(layout.view.width, layout.view.height), limit})
               << "\n";
   }
   const QByteArray bytes = render::RenderBytes(doc, options, *format, {width, dpi}, nullptr,
