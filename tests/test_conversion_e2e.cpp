@@ -818,10 +818,11 @@ TEST_F(Conversion, SamplePlansExplodeEveryFigurePlacementExactly) {
     EXPECT_EQ(in.MojiEncode, s.utf16);
     EXPECT_EQ(out.MojiEncode, s.utf16);
 
-    // The plan holds what makes the check worth running: four figures, a
-    // figure placed inside another, mirrored and layer-keeping placements.
+    // The plan holds what makes the check worth running: five figures (one
+    // a detail at another scale), a figure placed inside another, mirrored
+    // and layer-keeping placements.
     const Plan plan = PlanExplosion(in);
-    ASSERT_EQ(plan.figures.size(), 4u);
+    ASSERT_EQ(plan.figures.size(), 5u);
     bool nested = false, mirrored = false;
     for (const Figure& f : plan.figures) {
       EXPECT_FALSE(f.stillPlaced);

@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -592,6 +593,27 @@ class GuiTest : public QObject {
     app::gui::DrawingView* after = form->Preview->after();
     QVERIFY(after->viewport().pxPerMm > 0);
     QVERIFY(form->Preview->before()->viewport().pxPerMm > 0);
+    // Both sides fit the plan as it lies on the sheet: its lines (as the
+    // reader has them, millimetres on the sheet) fill most of the view (the
+    // rest is the detail beside the plan), before and after alike, whatever
+    // the scales of the groups.
+    {
+      jww::TJwwData plan;
+      QVERIFY(plan.FileIn(a.string()));
+      double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+      for (int32_t i = 0; i < plan.EntLineN; ++i) {
+        const jww::TEntJwwLine& l = plan.EntLine[i];
+        x0 = std::min({x0, l.start_x, l.end_x});
+        x1 = std::max({x1, l.start_x, l.end_x});
+        y0 = std::min({y0, l.start_y, l.end_y});
+        y1 = std::max({y1, l.start_y, l.end_y});
+      }
+      const double fits = std::min(after->width() / (x1 - x0), after->height() / (y1 - y0));
+      for (app::gui::DrawingView* view : {form->Preview->before(), after}) {
+        QVERIFY(view->viewport().pxPerMm <= fits);
+        QVERIFY(view->viewport().pxPerMm > 0.5 * fits);
+      }
+    }
 
     // The wheel zooms in about the mouse; dragging moves the sheet along.
     const double k = after->viewport().pxPerMm;

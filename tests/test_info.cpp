@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -180,14 +181,56 @@ TEST(InfoText, NamesAndColumnsLineUpWithWideCharacters) {
   }
 }
 
+// The two columns of a layer group, checked against a real drawing: Jw_cad's
+// sample office plan, 1:100 on A3. Its lines (as the reader has them) lie
+// inside the group's extents on the sheet, which lie inside the A3 sheet
+// (420 × 297 mm about its centre); full size is a hundred times that.
+TEST(InfoJson, SheetAndFullSizeOfARealDrawing) {
+  std::optional<fs::path> corpus = CorpusDir();
+  if (!corpus) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  const fs::path file = *corpus / "ezjww-sample.jww";
+  const nlohmann::ordered_json j = app::InfoJson(DescribeFile(file, "sample.jww"));
+  ASSERT_EQ(j["layerGroups"].size(), 1u);
+  const auto& g = j["layerGroups"][0];
+  EXPECT_EQ(g["scale"].get<double>(), 100);
+  const auto& box = g["sheetExtents"];
+  ASSERT_FALSE(box.is_null());
+  const double minX = box["minX"], minY = box["minY"], maxX = box["maxX"], maxY = box["maxY"];
+  EXPECT_GE(minX, -210);
+  EXPECT_LE(maxX, 210);
+  EXPECT_GE(minY, -148.5);
+  EXPECT_LE(maxY, 148.5);
+  EXPECT_NEAR(g["fullSize"]["width"].get<double>(), (maxX - minX) * 100, 1e-6);
+  EXPECT_NEAR(g["fullSize"]["height"].get<double>(), (maxY - minY) * 100, 1e-6);
+
+  jww::TJwwData doc;
+  ASSERT_TRUE(doc.FileIn(file.string()));
+  double lx0 = INFINITY, lx1 = -INFINITY;
+  for (int32_t i = 0; i < doc.EntLineN; ++i) {
+    const jww::TEntJwwLine& l = doc.EntLine[i];
+    for (const double x : {l.start_x, l.end_x}) {
+      lx0 = std::min(lx0, x);
+      lx1 = std::max(lx1, x);
+    }
+    for (const double y : {l.start_y, l.end_y}) {
+      EXPECT_GE(y, minY - 1e-9);
+      EXPECT_LE(y, maxY + 1e-9);
+    }
+  }
+  EXPECT_GE(lx0, minX - 1e-9);
+  EXPECT_LE(lx1, maxX + 1e-9);
+  // The lines make most of the extents: they are not a hundredth of them.
+  EXPECT_GT(lx1 - lx0, 0.9 * (maxX - minX));
+}
+
 TEST(InfoJson, DescribesTheSamplePlan) {
   const fs::path plan = SourceDir() / "samples" / "plan.jww";
   const nlohmann::ordered_json j = app::InfoJson(DescribeFile(plan, "plan.jww"));
   EXPECT_EQ(j["version"], 700);
-  EXPECT_EQ(j["paper"]["code"], 0);
-  EXPECT_EQ(j["paper"]["name"], "A0 横");
+  EXPECT_EQ(j["paper"]["code"], 3);
+  EXPECT_EQ(j["paper"]["name"], "A3 横");
   EXPECT_EQ(j["fonts"].size(), 1u);
-  ASSERT_EQ(j["blocks"].size(), 5u);
+  ASSERT_EQ(j["blocks"].size(), 6u);
   // The door figure is placed four times at the top and twice by the wash room.
   int doors = 0;
   for (const auto& b : j["blocks"]) {

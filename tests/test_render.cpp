@@ -1,5 +1,5 @@
 // Pictures of drawings: pixels where the geometry puts them (through the walk
-// and the world-to-device mapping), the drawing's own line types, layer
+// and the sheet-to-device mapping), the drawing's own line types, layer
 // states, mirrored placements and Japanese glyphs; SVG, PDF and PNG output
 // read back by other programs; brindle draw's refusal to replace files.
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include <iterator>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -463,6 +464,82 @@ TEST(RenderPixels, JapaneseTextDrawsGlyphsNotMissingGlyphBoxes) {
   }
 }
 
+// The end marks of SXF-mode dimensions, one dimension per code, each from
+// (-20, 0) to (20, 0) with its marks pointing outwards: ink where the
+// mark's shape is, none where another code's shape would be. The shapes in
+// millimetres on the sheet: arrows 3 long with sides at 15° to the line,
+// dots of radius 0.5, ticks 3 long at 45°.
+TEST(RenderPixels, DimensionEndsAsTheirCodesSay) {
+  const double barbY = 2 * std::tan(15 * kPi / 180);  // half-width 2 mm behind the tip
+  const DPoint inArrow{18, 0.3}, onSide{18, barbY}, onBase{17.02, 0.4};
+  const DPoint onDot{20, 0.35}, offDot{20, 0.8}, onCircle{20, 0.5}, tickUp{21, 1}, tickDown{21, -1};
+  struct Case {
+    int32_t code;
+    std::vector<DPoint> ink, clear;
+  };
+  const Case cases[] = {
+      {0, {}, {onSide, onCircle, tickUp}},
+      {1, {onSide, {18, -barbY}}, {inArrow, onBase, onCircle}},  // open arrow
+      {2, {onSide, onBase}, {inArrow, onCircle}},                // hollow arrow
+      {3, {onSide, inArrow, onBase}, {onCircle, tickUp}},        // filled arrow
+      {4, {onCircle}, {{20, 0.22}, offDot, onSide}},             // hollow dot
+      {5, {onDot, {20, -0.35}}, {offDot, onSide}},               // filled dot
+      {6, {tickUp, {19, -1}}, {tickDown, onSide, onCircle}},     // tick
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("code " + std::to_string(c.code));
+    TJwwData d = Fresh();
+    TJwwData::TSunpoSxfParts sxf;
+    sxf.te1 = {2, 2, c.code};
+    sxf.te2 = {1, 2, c.code};
+    ASSERT_TRUE(d.AddEntSunpoSxfAt(0, 0, 0, 2, 1, 0, 0, 2, 1, 0, 0, 0, -20, 0, 20, 0, 0, 5, 2, 2,
+                                   0.5, 0, u"", u"", sxf));
+    Finish(d);
+    const Viewport v = View(20);
+    const QImage img = Draw(d, v);
+    for (const DPoint& p : c.ink) {
+      EXPECT_TRUE(InkNear(img, v.ToDevice(p))) << p.x << "," << p.y;
+      // The first end's mark is the second's turned round.
+      EXPECT_TRUE(InkNear(img, v.ToDevice({-p.x, -p.y}))) << -p.x << "," << -p.y;
+    }
+    for (const DPoint& p : c.clear) EXPECT_FALSE(InkNear(img, v.ToDevice(p))) << p.x << "," << p.y;
+  }
+}
+
+// Random lines (line types 11–15) swing to both sides of the line, and of
+// the circle; the others stay on them.
+TEST(RenderPixels, RandomLinesAreWavy) {
+  // How far the ink strays to both sides: off the x axis, or off the radius
+  // of 30 mm about the origin.
+  const auto swing = [](int32_t type, bool circle) {
+    TJwwData d = Fresh();
+    EXPECT_TRUE(circle ? d.AddEntArc(0, 0, 0, 2, type, 0, 8, 0, 0, 30, 1, 0, 360, 0)
+                       : d.AddEntLine(0, 0, 0, 2, type, 0, 0, -45, 0, 45, 0));
+    Finish(d);
+    const Viewport v = View(20);
+    const QImage img = Draw(d, v);
+    double out = 0, in = 0;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (IsInk(img, x, y)) {
+          const DPoint p = v.ToSheet({x + 0.5, y + 0.5});
+          const double off = circle ? std::hypot(p.x, p.y) - 30 : p.y;
+          out = std::max(out, off);
+          in = std::max(in, -off);
+        }
+    return std::min(out, in);
+  };
+  for (const bool circle : {false, true}) {
+    SCOPED_TRACE(circle ? "circle" : "line");
+    EXPECT_LT(swing(1, circle), 0.1);
+    EXPECT_LT(swing(16, circle), 0.1);  // a double-length line type, dashed
+    for (int32_t type : {13, 15}) {
+      EXPECT_GT(swing(type, circle), 0.5) << "line type " << type;
+      EXPECT_LT(swing(type, circle), 2.5) << "line type " << type;
+    }
+  }
+}
+
 // ---- the view ----
 
 TEST(RenderView, ZoomKeepsThePointUnderTheMouseAndPanMovesBySheetLength) {
@@ -612,6 +689,132 @@ TEST_F(RenderFiles, EveryCorpusDrawingDrawsSomething) {
   EXPECT_GT(drawn, 5);
 }
 
+// The sheets of the paper codes the corpus uses (A0 to A4, landscape),
+// millimetres.
+std::optional<std::pair<double, double>> SheetMm(int32_t code) {
+  static const std::pair<double, double> kSheets[] = {
+      {1189, 841}, {841, 594}, {594, 420}, {420, 297}, {297, 210}};
+  if (code < 0 || code > 4) return std::nullopt;
+  return kSheets[code];
+}
+
+// Every real drawing drawn onto its sheet, 2400 pixels across: the two ends
+// of each solid line of the drawing's own list (as the reader has them),
+// put onto the picture by the sheet's arithmetic (origin at the sheet's
+// centre, millimetres, y up), fall on ink. A renderer that took the layer
+// group's scale into the mapping would miss nearly all of them.
+TEST_F(RenderFiles, CorpusLineEndsFallOnInk) {
+  std::optional<fs::path> corpus = CorpusDir();
+  if (!corpus) GTEST_SKIP() << "BRINDLE_CORPUS is not set";
+  int drawings = 0;
+  long ends = 0;
+  for (const fs::directory_entry& e : fs::directory_iterator(*corpus)) {
+    if (e.path().extension() != ".jww") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    TJwwData d;
+    d.BindImageFolder = dir_.folder();
+    ASSERT_TRUE(d.FileIn(e.path().string()));
+    const auto sheet = SheetMm(d.Enthd.nZumen);
+    ASSERT_TRUE(sheet);
+    const auto [w, h] = *sheet;
+    const int widthPx = 2400;
+    const double k = widthPx / w;
+    Viewport v;
+    v.pxPerMm = k;
+    v.left = -w / 2;
+    v.top = h / 2;
+    v.width = widthPx;
+    v.height = static_cast<int>(std::lround(h * k));
+    RenderOptions o = Plain();
+    o.allGroups = true;
+    const QImage img = render::RenderImage(d, o, v);
+    ASSERT_FALSE(img.isNull());
+    int here = 0, missed = 0;
+    for (int32_t i = 0; i < d.Enthd.n1; ++i) {
+      if (d.EntNo[i].EntType != jww::kLine) continue;
+      const jww::TEntJwwLine& l = d.EntLine[d.EntNo[i].EntNo];
+      if (l.att.nPenStyle != 1) continue;  // dashes may leave an end in a gap
+      const DPoint a{(l.start_x + w / 2) * k, (h / 2 - l.start_y) * k};
+      const DPoint b{(l.end_x + w / 2) * k, (h / 2 - l.end_y) * k};
+      if (std::hypot(a.x - b.x, a.y - b.y) < 3) continue;
+      for (const DPoint& p : {a, b}) {
+        if (p.x < 2 || p.y < 2 || p.x > v.width - 2 || p.y > v.height - 2) continue;
+        ++here;
+        if (!InkNear(img, p)) {
+          if (++missed <= 3) ADD_FAILURE() << "no ink at the end " << p.x << "," << p.y;
+        }
+      }
+    }
+    EXPECT_EQ(missed, 0) << "of " << here;
+    ends += here;
+    ++drawings;
+  }
+  EXPECT_GE(drawings, 10);
+  EXPECT_GT(ends, 5000);
+}
+
+// SXF drawings look the same before and after the conversion (all groups,
+// the same picture): the copies land where the placements put the figures,
+// whatever scale their groups get. The figures are drawn at full size and
+// placed at 1/50 and 1/20, mirrored, rotated, unequally scaled and one inside
+// another; they differ only where arcs are flattened anew or text sizes are
+// rounded, a few pixels in every thousand inked.
+TEST_F(RenderFiles, SxfDrawingsLookTheSameAfterConversion) {
+  const auto figures = [] {
+    TJwwData d = Fresh();
+    EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 2, 1, 0, 0, 1, u"扉"));
+    const int32_t door = d.EntBlockDefN - 1;
+    EXPECT_TRUE(d.AddBlkLine(door, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 800));
+    EXPECT_TRUE(d.AddBlkArc(door, 0, 0, 1, 2, 2, 0, 0, 0, 0, 800, 1, 0, 90, 0));
+    // A text's end is where its characters end, as Jw_cad stores it.
+    const double end = 100 + util::MojiWidth(u"WD1", 150, 25);
+    EXPECT_TRUE(d.AddBlkMoji(door, 0, 0, 1, 3, 1, 0, 0, 0, 100, -250, end, -250, 150, 150, 25, 0,
+                             u"", u"WD1"));
+    EXPECT_TRUE(
+        d.AddBlkSolid(door, 0, 0, 1, 10, 1, 0, 0, 0x4080C0, 0, 0, 300, 0, 300, 300, 0, 300));
+    EXPECT_TRUE(d.AddBlkDef(0, 0, 0, 2, 1, 0, 0, 2, u"部屋"));
+    const int32_t room = d.EntBlockDefN - 1;
+    EXPECT_TRUE(d.AddBlkLine(room, 0, 0, 2, 2, 1, 0, 0, 0, 0, 3000, 0));
+    EXPECT_TRUE(d.AddBlkLine(room, 0, 0, 2, 2, 1, 0, 0, 3000, 0, 3000, 2000));
+    EXPECT_TRUE(d.AddBlkArc(room, 0, 0, 2, 4, 1, 0, 0, 1500, 1000, 600, 0.5, 0, 360, 30));
+    EXPECT_TRUE(d.AddBlkBlock(room, 0, 0, 2, 2, 1, 0, 0, door, 1000, 0, 1, 1, 0));  // nested
+    d.AddBlkDefPost(door);
+    d.AddBlkDefPost(room);
+    const double s = 1.0 / 50;
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, -100, -60, s, s, 0));
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, 40, -60, -s, s, 0));  // mirrored
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, room, -60, 20, s, s, 30));  // similar
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, door, 60, 40, 1.0 / 20, 1.0 / 20, 0));
+    EXPECT_TRUE(d.AddEntBlock(0, 0, 0, 2, 1, 0, 0, door, 120, 40, 1.5 * s, -s, 90));  // unequal
+    Finish(d);
+    return d;
+  };
+  struct Drawing {
+    const char* name;
+    TJwwData doc;
+  };
+  Drawing drawings[] = {{"sample plan", tools::MakeSamplePlan()}, {"figures", figures()}};
+  for (Drawing& dr : drawings) {
+    SCOPED_TRACE(dr.name);
+    TJwwData after = dr.doc;
+    jww::DataTransJWW(after);
+    RenderOptions o;
+    o.allGroups = true;
+    const render::PictureSize size{1600, 0};
+    const QImage a = QImage::fromData(render::RenderBytes(dr.doc, o, render::Format::kPng, size));
+    const QImage b = QImage::fromData(render::RenderBytes(after, o, render::Format::kPng, size));
+    ASSERT_EQ(a.size(), b.size());
+    int ink = 0, differ = 0;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) {
+        ink += IsInk(a, x, y);
+        differ += IsInk(a, x, y) != IsInk(b, x, y);
+      }
+    EXPECT_GT(ink, 5000);
+    EXPECT_LE(differ, ink / 200) << differ << " of " << ink << " inked pixels differ";
+  }
+}
+
 // ---- brindle draw ----
 
 class DrawCommand : public ::testing::Test {
@@ -667,4 +870,58 @@ TEST_F(DrawCommand, WritesTheFormatOfTheNameAndNeverReplacesWithoutForce) {
   EXPECT_EQ(WEXITSTATUS(Run(plan_ + " -o " + (dir_ / "y.png") + " --width 10 --dpi 10")), 2);
   EXPECT_FALSE(fs::exists(dir_ / "x.bmp"));
   EXPECT_FALSE(fs::exists(dir_ / "y.png"));
+}
+
+// The width asked for is the width made, whatever the box's millimetres
+// come to (a real drawing gave one pixel more).
+TEST_F(DrawCommand, TheWidthAskedForIsTheWidthMade) {
+  std::vector<std::string> drawings{plan_};
+  if (std::optional<fs::path> corpus = CorpusDir())
+    drawings.push_back((*corpus / "ezjww-Test4.jww").string());
+  for (const std::string& in : drawings) {
+    for (const int width : {1200, 999}) {
+      for (const char* fit : {"", " --fit"}) {
+        const std::string png = dir_ / ("w" + std::to_string(width) + ".png");
+        ASSERT_EQ(Run(in + " -o " + png + fit + " --force --width " + std::to_string(width)), 0);
+        EXPECT_EQ(QImage(QString::fromStdString(png)).width(), width) << in << fit;
+      }
+    }
+  }
+}
+
+// A drawing reaching far beyond its sheet still gets its picture at the
+// default resolution, its long side cut to the limit, and stderr says so;
+// an explicit size beyond the limit is refused with the size it would have.
+TEST_F(DrawCommand, LargePicturesAreCutOrRefused) {
+  TJwwData far = Fresh();
+  far.Enthd.nZumen = 4;  // A4
+  ASSERT_TRUE(far.AddEntLine(0, 0, 0, 2, 1, 0, 0, -2e6, 0, 2e6, 0));
+  Finish(far);
+  const std::string farPath = dir_ / "far.jww";
+  ASSERT_TRUE(far.FileOut(farPath, 700));
+  const std::string png = dir_ / "far.png";
+  ASSERT_EQ(Run(farPath + " -o " + png), 0) << ReadText(dir_ / "err.txt");
+  const QImage img(QString::fromStdString(png));
+  EXPECT_EQ(std::max(img.width(), img.height()), 16384);
+  EXPECT_NE(ReadText(dir_ / "err.txt").find("16384"), std::string::npos)
+      << ReadText(dir_ / "err.txt");
+
+  // A0 is 1189 mm wide: at 1200 dpi 56,173 pixels, plus the 1 % around it.
+  struct Refused {
+    std::string args, size;
+  };
+  const Refused refused[] = {{" --width 20000", "20000 × "}, {" --dpi 1200", "× "}};
+  TJwwData a0 = Fresh();
+  ASSERT_TRUE(a0.AddEntLine(0, 0, 0, 2, 1, 0, 0, -100, 0, 100, 0));
+  Finish(a0);
+  const std::string a0Path = dir_ / "a0.jww";
+  ASSERT_TRUE(a0.FileOut(a0Path, 700));
+  for (const Refused& r : refused) {
+    const std::string out = dir_ / "big.png";
+    EXPECT_EQ(WEXITSTATUS(Run(a0Path + " -o " + out + r.args)), 2) << r.args;
+    const std::string err = ReadText(dir_ / "err.txt");
+    EXPECT_NE(err.find(r.size), std::string::npos) << err;
+    EXPECT_NE(err.find("16384"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(out));
+  }
 }

@@ -129,7 +129,11 @@ TEST(SamplePlan, ExplosionLeavesOnlyThePlainBlockPlaced) {
   for (int32_t i = 0; i < d.Enthd.n1; ++i) {
     if (d.EntNo[i].EntType == jww::kLine) groups.insert(d.EntLine[d.EntNo[i].EntNo].att.nGLayer);
   }
-  EXPECT_EQ(groups, (std::set<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(groups, (std::set<int>{0, 1, 2, 3, 4, 5}));
+  // Drawn at full size and placed at 1/50, one detail at 1/20: the groups
+  // of the copies say so, as the plan's own group does.
+  const double scales[] = {50, 50, 50, 50, 50, 20};
+  for (int g = 0; g < 6; ++g) EXPECT_NEAR(d.EntLgrp[g].adScale, scales[g], 1e-9) << "group " << g;
 }
 
 TEST(SamplePlan, WrittenInEveryVersion) {

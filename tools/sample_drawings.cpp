@@ -20,10 +20,23 @@ using SxfParts = TJwwData::TSunpoSxfParts;
 
 constexpr int32_t kTopLevel = -1;
 
+// Codes of the end marks of an SXF-mode dimension, stored as the code of its
+// arrow points.
+constexpr int32_t kDimensionOpenArrow = 1, kDimensionFilledArrow = 3, kDimensionDot = 5,
+                  kDimensionTick = 6;
+
 // Attribute values of an entity, in builder order.
 struct Pen {
   int32_t lg = 0, ly = 0, co = 2, tp = 1, wd = 0, fl = 0;
   int32_t cn = 0;
+};
+
+// Where a sketch's coordinates go: the drawing's are millimetres on the
+// sheet, moved by (x, y); a sub-drawing's are given as they will show on the
+// sheet at 1:k and stored at full size (times k), text sizes included, as
+// Jw_cad's SXF import stores a sub-drawing.
+struct Frame {
+  double k = 1, x = 0, y = 0;
 };
 
 // Adds entities either to the drawing (definition kTopLevel) or to one block
@@ -31,10 +44,11 @@ struct Pen {
 // calls. The first failing builder clears the shared success flag.
 class Sketch {
  public:
-  Sketch(TJwwData& doc, bool& ok, int32_t definition = kTopLevel)
-      : doc_(doc), ok_(ok), def_(definition) {}
+  Sketch(TJwwData& doc, bool& ok, int32_t definition = kTopLevel, Frame frame = {})
+      : doc_(doc), ok_(ok), def_(definition), f_(frame) {}
 
   void Line(const Pen& p, double x1, double y1, double x2, double y2) {
+    x1 = X(x1), y1 = Y(y1), x2 = X(x2), y2 = Y(y2);
     Note(Top() ? doc_.AddEntLine(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x1, y1, x2, y2)
                : doc_.AddBlkLine(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x1, y1, x2, y2));
   }
@@ -52,6 +66,7 @@ class Sketch {
   // Angles in degrees; flat is the minor/major radius ratio.
   void Arc(const Pen& p, double x, double y, double r, double flat, double start, double sweep,
            double tilt) {
+    x = X(x), y = Y(y), r = L(r);
     Note(Top() ? doc_.AddEntArc(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, r, flat, start,
                                 sweep, tilt)
                : doc_.AddBlkArc(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, r, flat,
@@ -64,45 +79,56 @@ class Sketch {
   void Circle(const Pen& p, double x, double y, double r) { Ellipse(p, x, y, r, 1.0, 0); }
   // p.tp is the point code.
   void Point(const Pen& p, double x, double y, double angle = 0, double scale = 1) {
+    x = X(x), y = Y(y);
     Note(Top()
              ? doc_.AddEntTen(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, angle, scale)
              : doc_.AddBlkTen(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, x, y, angle, scale));
   }
-  // p.tp is the base-point code; text type ms supplies the size.
+  // p.tp is the base-point code; text type ms supplies the size (a
+  // sub-drawing's texts are of free size: the text type's, at full size).
   void Text(const Pen& p, int32_t ms, double x, double y, double angle, const std::u16string& s) {
     const TextSize size = SizeOf(ms);
-    Note(Top() ? doc_.AddEntMojiAt(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, ms, x, y, size.w,
-                                   size.h, size.d, angle, kFont, s)
-               : doc_.AddBlkMojiAt(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, ms, x, y, size.w,
-                                   size.h, size.d, angle, kFont, s));
+    const double w = L(size.w), h = L(size.h), d = L(size.d);
+    if (f_.k != 1) ms = 0;
+    x = X(x), y = Y(y);
+    Note(Top() ? doc_.AddEntMojiAt(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, ms, x, y, w, h, d,
+                                   angle, kFont, s)
+               : doc_.AddBlkMojiAt(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, ms, x, y, w, h,
+                                   d, angle, kFont, s));
   }
   // Text of free size from its start to its end point.
   void TextBetween(const Pen& p, double x1, double y1, double x2, double y2, double w, double h,
                    double angle, const std::u16string& s) {
+    x1 = X(x1), y1 = Y(y1), x2 = X(x2), y2 = Y(y2), w = L(w), h = L(h);
+    const double d = L(0.5);
     Note(Top() ? doc_.AddEntMoji(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, 0, x1, y1, x2, y2, w, h,
-                                 0.5, angle, kFont, s)
+                                 d, angle, kFont, s)
                : doc_.AddBlkMoji(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, 0, x1, y1, x2, y2,
-                                 w, h, 0.5, angle, kFont, s));
+                                 w, h, d, angle, kFont, s));
   }
   void Solid(const Pen& p, int32_t rgb, std::array<double, 8> c) {
+    for (size_t i = 0; i < c.size(); i += 2) c[i] = X(c[i]), c[i + 1] = Y(c[i + 1]);
     Note(Top() ? doc_.AddEntSolid(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1], c[2],
                                   c[3], c[4], c[5], c[6], c[7])
                : doc_.AddBlkSolid(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1],
                                   c[2], c[3], c[4], c[5], c[6], c[7]));
   }
   void Triangle(const Pen& p, int32_t rgb, std::array<double, 6> c) {
+    for (size_t i = 0; i < c.size(); i += 2) c[i] = X(c[i]), c[i + 1] = Y(c[i + 1]);
     Note(Top() ? doc_.AddEntSolid(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1], c[2],
                                   c[3], c[4], c[5])
                : doc_.AddBlkSolid(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, c[0], c[1],
                                   c[2], c[3], c[4], c[5]));
   }
   void Disc(const Pen& p, int32_t rgb, double x, double y, double r, double flat, double tilt) {
+    x = X(x), y = Y(y), r = L(r);
     Note(Top() ? doc_.AddEntSolidA(p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat, tilt)
                : doc_.AddBlkSolidA(def_, p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat,
                                    tilt));
   }
   void Sector(const Pen& p, int32_t rgb, double x, double y, double r, double flat, double tilt,
               double start, double sweep) {
+    x = X(x), y = Y(y), r = L(r);
     Note(Top() ? doc_.AddEntSolidA(p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat, tilt,
                                    start, sweep)
                : doc_.AddBlkSolidA(def_, p.cn, p.lg, p.ly, p.co, p.wd, p.fl, rgb, x, y, r, flat,
@@ -111,6 +137,7 @@ class Sketch {
   // p.tp chooses the figure (1 sector, 2 and 3 the other arc figures).
   void ArcFigure(const Pen& p, int32_t rgb, double x, double y, double r, double flat, double tilt,
                  double start, double sweep) {
+    x = X(x), y = Y(y), r = L(r);
     Note(Top() ? doc_.AddEntSolidC(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r, flat,
                                    tilt, start, sweep)
                : doc_.AddBlkSolidC(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r,
@@ -118,22 +145,28 @@ class Sketch {
   }
   void Ring(const Pen& p, int32_t rgb, double x, double y, double r, double inner, double flat,
             double tilt, double start, double sweep) {
+    x = X(x), y = Y(y), r = L(r), inner = L(inner);
     Note(Top() ? doc_.AddEntSolidD(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r, inner,
                                    flat, tilt, start, sweep)
                : doc_.AddBlkSolidD(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, rgb, x, y, r,
                                    inner, flat, tilt, start, sweep));
   }
+  // A placement at (x, y) with the scales as stored: 1/50 places a
+  // sub-drawing drawn at full size onto a sheet at 1:50.
   void Insert(const Pen& p, int32_t definition, double x, double y, double sx, double sy,
               double angle) {
+    x = X(x), y = Y(y);
     Note(Top() ? doc_.AddEntBlock(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, definition, x, y, sx,
                                   sy, angle)
                : doc_.AddBlkBlock(def_, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, definition, x, y,
                                   sx, sy, angle));
   }
   // SXF-mode dimension between the measured points k1 and k2, its line
-  // `offset` to the left of k1→k2; the value text sits on the line.
+  // `offset` to the left of k1→k2; the value text sits on the line. On the
+  // drawing only (its sizes are the sheet's).
   void Dimension(const Pen& p, double k1x, double k1y, double k2x, double k2y, double offset,
                  const std::u16string& value) {
+    k1x = X(k1x), k1y = Y(k1y), k2x = X(k2x), k2y = Y(k2y);
     const double len = std::hypot(k2x - k1x, k2y - k1y);
     const double nx = -(k2y - k1y) / len, ny = (k2x - k1x) / len;
     const double x1 = k1x + nx * offset, y1 = k1y + ny * offset;
@@ -146,8 +179,10 @@ class Sketch {
     SxfParts sxf;
     sxf.ho1 = {1, p.co, 1, 0, 0};
     sxf.ho2 = {1, p.co, 1, 0, 0};
-    sxf.te1 = {2, p.co, 3, 0, 0, 0, 0, 0, 0, 1.0};  // arrow heads point outwards
-    sxf.te2 = {1, p.co, 3, 0, 0, 0, 0, 0, 0, 1.0};
+    // Each dimension's ends as its own settings say: filled arrows, or the
+    // other kinds of ends by the code given.
+    sxf.te1 = {2, p.co, endCode_, 0, 0, 0, 0, 0, 0, 1.0};  // arrow heads point outwards
+    sxf.te2 = {1, p.co, endCode_, 0, 0, 0, 0, 0, 0, 1.0};
     sxf.kt1 = {1, p.co, -1, 0, 0, k1x, k1y};
     sxf.kt2 = {1, p.co, -1, 0, 0, k2x, k2y};
     const TextSize size = SizeOf(kDimensionText);
@@ -159,9 +194,12 @@ class Sketch {
                                            0, 0, kDimensionText, x1, y1, x2, y2, tx, ty, size.w,
                                            size.h, size.d, angle, kFont, value, sxf, 1.0, 1.0));
   }
+  // The code of the ends of the dimensions that follow.
+  void DimensionEnds(int32_t code) { endCode_ = code; }
   // Plain dimension of older drawings: line and text only.
   void PlainDimension(const Pen& p, double x1, double y1, double x2, double y2,
                       const std::u16string& value) {
+    x1 = X(x1), y1 = Y(y1), x2 = X(x2), y2 = Y(y2);
     const TextSize size = SizeOf(kDimensionText);
     const double angle = ReadableAngle(x2 - x1, y2 - y1);
     Note(Top() ? doc_.AddEntSunpoAt(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, p.co, 2, 0, 0,
@@ -196,9 +234,15 @@ class Sketch {
     return {m.adMojiX, m.adMojiY, m.adMojiD};
   }
 
+  double X(double x) const { return f_.x + f_.k * x; }
+  double Y(double y) const { return f_.y + f_.k * y; }
+  double L(double v) const { return f_.k * v; }
+
   TJwwData& doc_;
   bool& ok_;
   int32_t def_;
+  Frame f_;
+  int32_t endCode_ = kDimensionFilledArrow;
 };
 
 // A new block definition, or -1 when it cannot be added. Names without the
@@ -264,6 +308,25 @@ void DrawColumn(Sketch s) {
   s.Point(Pen{0, kWalls, 2, 0}, 0, 0);
 }
 
+// Section of a larger column, 600 mm square with twelve main bars and a hoop,
+// for a detail at 1:20: in millimetres on a sheet at 1:20.
+void DrawColumnDetail(Sketch s) {
+  const double h = 15.0;  // 300 mm
+  s.Rect(Pen{0, kWalls, 2, 1, 50}, -h, -h, h, h);
+  s.Rect(Pen{0, kWalls, 3, 2}, -h + 2.0, -h + 2.0, h - 2.0, h - 2.0);  // hoop, 40 mm cover
+  const double bar = 1.1 / 2, at = h - 3.0;
+  for (int i = 0; i < 4; ++i) {
+    const double t = -at + i * (2 * at / 3);
+    for (const auto& [x, y] : {std::pair{t, -at}, std::pair{t, at}}) {
+      s.Disc(Pen{0, kWalls, 2}, 0, x, y, bar, 1.0, 0);
+      if (i > 0 && i < 3) s.Disc(Pen{0, kWalls, 2}, 0, y, x, bar, 1.0, 0);
+    }
+  }
+  s.Line(Pen{0, kTexts, 2, 1}, at, at, h + 6.0, h + 6.0);
+  s.Text(Pen{0, kTexts, 2, 1}, 2, h + 6.5, h + 6.0, 0, u"主筋 12-D22");
+  s.Text(Pen{0, kTexts, 2, 1}, 2, h + 6.5, h + 2.0, 0, u"帯筋 D13@100");
+}
+
 // Wash-basin counter with its own door: a figure that places another figure.
 void DrawWashUnit(Sketch s, int32_t door) {
   const Pen counter{0, kEquipment, 3, 1};
@@ -326,6 +389,9 @@ void DrawFurniture(Sketch s) {
   s.Ring(Pen{0, kEquipment, 8, 1}, 0, 9.3 * M, 0.7 * M, 4.0, 2.5, 1.0, 0, 0, 360);
 
   s.Point(Pen{0, kGrid, 1, 0, 0, 8}, 0, 0);  // temporary point at the origin
+  // A hedge along the garden: random lines (line types 11 and 15).
+  s.Line(Pen{0, kEquipment, 3, 15}, 0.5 * M, 9.0 * M, 5.5 * M, 9.0 * M);
+  s.Line(Pen{0, kEquipment, 3, 11}, 0.5 * M, 9.3 * M, 5.5 * M, 9.3 * M);
 }
 
 void DrawTexts(Sketch s) {
@@ -344,16 +410,30 @@ void DrawTexts(Sketch s) {
 void DrawDimensions(Sketch s) {
   const Pen dim{0, kDims, 1, 1};
   s.Dimension(dim, 10 * M, 0, 0, 0, 1.8 * M, u"9,100");
+  s.DimensionEnds(kDimensionTick);
   s.Dimension(dim, 0, 0, 0, 8 * M, 1.8 * M, u"7,280");
+  s.DimensionEnds(kDimensionDot);
   s.Dimension(dim, 10 * M, 8 * M, 10 * M, 0, 1.8 * M, u"7,280");
+  s.DimensionEnds(kDimensionOpenArrow);
   s.Dimension(dim, 10 * M, 0, 6 * M, 0, 1.2 * M, u"3,640");
   s.PlainDimension(dim, 0, -1.2 * M, 6 * M, -1.2 * M, u"5,460");
 }
+
+// Where the plan's origin (the corner of the grid) and the detail's centre
+// are on the A3 sheet, millimetres from its centre.
+constexpr Frame kPlanOnSheet{1, -150, -62};
+constexpr Frame kDetailOnSheet{1, 130, 40};
+// Sub-drawings are drawn at full size and placed at 1/50 (the plan) and 1/20
+// (the detail), as Jw_cad's SXF import makes them.
+constexpr double kPlanScale = 50, kDetailScale = 20;
+constexpr double kPlan = 1 / kPlanScale;
 
 bool BuildSamplePlan(TJwwData& doc) {
   bool ok = true;
   doc.DataDefaultSet();
   doc.Enthd.jwVer = 700;
+  doc.Enthd.nZumen = 3;  // A3
+  doc.EntLgrp[0].adScale = kPlanScale;
   NameLayers(doc);
   ok = doc.AddEntPre();
 
@@ -363,40 +443,49 @@ bool BuildSamplePlan(TJwwData& doc) {
   const int32_t door = NewDefinition(doc, ok, defPen, 1, u"片開き戸");
   const int32_t window = NewDefinition(doc, ok, defPen, 2, u"引違い窓");
   const int32_t column = NewDefinition(doc, ok, defPen, 1, u"柱");
+  const int32_t detail = NewDefinition(doc, ok, defPen, 1, u"柱詳細");
   const int32_t north = NewPlainBlock(doc, ok, defPen, u"方位記号");
   if (!ok) return false;
-  DrawDoor(Sketch(doc, ok, door));
-  DrawWindow(Sketch(doc, ok, window));
-  DrawColumn(Sketch(doc, ok, column));
-  DrawWashUnit(Sketch(doc, ok, washUnit), door);
-  DrawNorthArrow(Sketch(doc, ok, north));
+  const Frame fullSize{kPlanScale}, detailFullSize{kDetailScale};
+  DrawDoor(Sketch(doc, ok, door, fullSize));
+  DrawWindow(Sketch(doc, ok, window, fullSize));
+  DrawColumn(Sketch(doc, ok, column, fullSize));
+  DrawColumnDetail(Sketch(doc, ok, detail, detailFullSize));
+  DrawWashUnit(Sketch(doc, ok, washUnit, fullSize), door);
+  DrawNorthArrow(Sketch(doc, ok, north));  // a symbol on the sheet, not a sub-drawing
   FinishDefinitions(doc);
 
-  Sketch top(doc, ok);
+  Sketch top(doc, ok, kTopLevel, kPlanOnSheet);
   DrawWalls(top);
   const Pen fitting{0, kFittings, 2, 1};
   const Pen keepOwnLayers{0, kFittings, 2, 1, 0, 16};
-  top.Insert(fitting, door, 1.2 * M, 0, 1.0, 1.0, 0);               // entrance
-  top.Insert(fitting, door, 6 * M, 6.2 * M, 1.0, 1.0, 90);          // bedroom
-  top.Insert(fitting, door, 6 * M, 2.8 * M, -1.0, 1.0, 270);        // wash room, mirrored
-  top.Insert(keepOwnLayers, door, 4.0 * M, 8 * M, 1.25, 1.0, 180);  // wide door to the garden
-  top.Insert(fitting, window, 3.5 * M, 0, 1.0, 1.0, 0);
-  top.Insert(fitting, window, 2.6 * M, 8 * M, 1.2, 1.0, 180);
-  top.Insert(fitting, window, 0, 3.0 * M, 0.8, 1.0, 90);
-  top.Insert(fitting, window, 10 * M, 7.0 * M, 1.2, -1.0, 270);
+  // The last placement of a figure decides its group's scale: each figure's
+  // last one is at 1/50 exactly.
+  top.Insert(fitting, door, 1.2 * M, 0, kPlan, kPlan, 0);                     // entrance
+  top.Insert(fitting, door, 6 * M, 6.2 * M, kPlan, kPlan, 90);                // bedroom
+  top.Insert(fitting, door, 6 * M, 2.8 * M, -kPlan, kPlan, 270);              // wash room, mirrored
+  top.Insert(keepOwnLayers, door, 4.0 * M, 8 * M, 1.25 * kPlan, kPlan, 180);  // wide, to the garden
+  top.Insert(fitting, window, 2.6 * M, 8 * M, 1.2 * kPlan, kPlan, 180);
+  top.Insert(fitting, window, 0, 3.0 * M, 0.8 * kPlan, kPlan, 90);
+  top.Insert(fitting, window, 10 * M, 7.0 * M, 1.2 * kPlan, -kPlan, 270);
+  top.Insert(fitting, window, 3.5 * M, 0, kPlan, kPlan, 0);
   const Pen structure{0, kWalls, 2, 1};
   for (double x : {0.0, 6 * M, 10 * M}) {
-    for (double y : {0.0, 4 * M, 8 * M}) top.Insert(structure, column, x, y, 1.0, 1.0, 0);
+    for (double y : {0.0, 4 * M, 8 * M}) top.Insert(structure, column, x, y, kPlan, kPlan, 0);
   }
-  top.Insert(structure, column, 3 * M, 8 * M, 1.5, 0.75, 0);
-  top.Insert(structure, column, 3 * M, 0, 1.0, 1.0, 45);
+  top.Insert(structure, column, 3 * M, 8 * M, 1.5 * kPlan, 0.75 * kPlan, 0);
+  top.Insert(structure, column, 3 * M, 0, kPlan, kPlan, 45);
   const Pen equipment{0, kEquipment, 2, 1};
-  top.Insert(equipment, washUnit, 6.6 * M, 0.2 * M, 1.0, 1.0, 0);
-  top.Insert(equipment, washUnit, 9.8 * M, 3.2 * M, 1.0, -1.0, 180);
+  top.Insert(equipment, washUnit, 6.6 * M, 0.2 * M, kPlan, kPlan, 0);
+  top.Insert(equipment, washUnit, 9.8 * M, 3.2 * M, kPlan, -kPlan, 180);
   top.Insert(Pen{0, kTexts, 2, 1}, north, 11.5 * M, 9.0 * M, 1.0, 1.0, 15);
   DrawFurniture(top);
   DrawTexts(top);
   DrawDimensions(top);
+
+  Sketch sheet(doc, ok, kTopLevel, kDetailOnSheet);
+  sheet.Insert(structure, detail, 0, 0, 1 / kDetailScale, 1 / kDetailScale, 0);
+  sheet.Text(Pen{0, kTexts, 2, 2}, 5, 0, -24.0, 0, u"柱詳細　Ｓ＝１：２０");
 
   return doc.AddEntPost() && ok;
 }

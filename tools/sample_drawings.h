@@ -11,12 +11,14 @@
 
 namespace tools {
 
-// A small ground-floor plan (paper millimetres, version 700) that uses SXF
-// figures the way exchanged drawings do: a door, a window and a column
+// A small ground-floor plan on an A3 sheet at 1:50 (millimetres on the sheet,
+// version 700) made the way Jw_cad's SXF import makes one: sub-drawings
+// drawn at full size and placed at 1/50 (a door, a window and a column
 // figure placed several times with rotations and unequal and mirroring
-// scales, a wash-room figure that places the door figure inside itself,
-// room names, SXF-mode dimensions, arcs and ellipses, solids and arc solids,
-// and one plain user block (a north arrow) that is not an SXF figure.
+// scales, a wash-room figure that places the door figure inside itself) and
+// a column detail at 1/20; room names, SXF-mode dimensions with several
+// kinds of ends, random lines, arcs and ellipses, solids and arc solids, and
+// one plain user block (a north arrow) that is not an SXF figure.
 jww::TJwwData MakeSamplePlan();
 
 // What became of one drawing written by the tools: an existing file of that

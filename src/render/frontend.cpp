@@ -5,7 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-#include <set>
+#include <span>
 
 #include "jww/extents.h"
 #include "jww/queries.h"
@@ -44,41 +44,62 @@ constexpr double kArcTolerancePx = 0.2;
 constexpr double kMinGlyphPx = 0.8;
 constexpr double kCullMarginPx = 4;
 
+// The end marks of an SXF-mode dimension, by the code of its arrow point
+// (a negative code is drawn as its positive one). Sizes are millimetres on
+// the sheet times the point's own scale, as on a print.
+enum DimensionEnd {
+  kOpenArrow = 1,
+  kHollowArrow = 2,
+  kFilledArrow = 3,
+  kHollowDot = 4,
+  kFilledDot = 5,
+  kTick = 6
+};
+constexpr double kArrowLengthMm = 3.0;
+constexpr double kArrowHalfAngle = 15 * std::numbers::pi / 180;
+constexpr double kEndDotRadiusMm = 0.5;
+constexpr double kTickLengthMm = 3.0;
+
+// Line types 11–15 are Jw_cad's random lines: drawn as a wave whose crests
+// and troughs follow the runs of the line type's pattern.
+constexpr int kFirstRandomLine = 11;
+// A random line swings its width setting times its pattern's unit (the
+// shortest run) to either side of the line, never further than this (a
+// damaged table).
+constexpr double kMaxWaveMm = 5.0;
+// Beyond this many crests a line is drawn straight (a far zoom).
+constexpr int kMaxWaveVertices = 200000;
+
 DPoint Dir(double radians) { return {std::cos(radians), std::sin(radians)}; }
 DPoint operator+(DPoint a, DPoint b) { return {a.x + b.x, a.y + b.y}; }
 DPoint operator-(DPoint a, DPoint b) { return {a.x - b.x, a.y - b.y}; }
 DPoint operator*(double k, DPoint a) { return {k * a.x, k * a.y}; }
 
-// World point (drawing units, in the coordinates of the entity's record) to
-// device pixels for one entity: its placement, its layer group's scale and
-// the viewport, composed into one affine map; sheet-sized vectors (text and
-// image sizes, millimetres on the sheet) go through the placement's linear
-// part and the viewport only.
+// A point of an entity's record (millimetres on the sheet, before its
+// placement) to device pixels: the placement and the viewport composed into
+// one affine map. A layer group's scale plays no part: it only
+// says what full size is. Sheet-sized vectors (text and image sizes) go
+// through the placement's linear part and the viewport as well.
 struct DeviceMap {
-  double a, b, c, d, e, f;  // world → device
-  double la, lb, lc, ld;    // sheet vector → device vector
+  double a, b, c, d, e, f;  // sheet point → device
 
-  DeviceMap(const util::Affine& t, double scale, const Viewport& v) {
+  DeviceMap(const util::Affine& t, const Viewport& v) {
     const double k = v.pxPerMm;
-    la = k * t.m11;
-    lb = k * t.m12;
-    lc = -k * t.m21;
-    ld = -k * t.m22;
-    a = la * scale;
-    b = lb * scale;
-    c = lc * scale;
-    d = ld * scale;
-    e = k * (scale * t.tx - v.left);
-    f = k * (v.top - scale * t.ty);
+    a = k * t.m11;
+    b = k * t.m12;
+    c = -k * t.m21;
+    d = -k * t.m22;
+    e = k * (t.tx - v.left);
+    f = k * (v.top - t.ty);
   }
   DPoint Point(double x, double y) const { return {a * x + b * y + e, c * x + d * y + f}; }
   DPoint Point(DPoint p) const { return Point(p.x, p.y); }
-  DPoint Vector(DPoint s) const { return {la * s.x + lb * s.y, lc * s.x + ld * s.y}; }
-  // Largest stretch of a world length, in pixels (an upper bound).
+  DPoint Vector(DPoint s) const { return {a * s.x + b * s.y, c * s.x + d * s.y}; }
+  // Largest stretch of a length in the record, in pixels (an upper bound).
   double Stretch() const { return std::sqrt(a * a + b * b + c * c + d * d); }
   // The device map turns y over, so a placement that keeps orientation has a
   // negative determinant here.
-  bool Mirrors() const { return la * ld - lb * lc > 0; }
+  bool Mirrors() const { return a * d - b * c > 0; }
 };
 
 int LineTypeSlot(int style) {
@@ -138,6 +159,32 @@ std::string_view FamilyOf(const std::u16string& fontName) {
   return kGothic;
 }
 
+// One random line's wave: its pattern runs (+crest / −trough, millimetres)
+// and how far it swings to either side of the line.
+struct Wave {
+  std::vector<double> runs;
+  double period = 0, amplitudeMm = 0;
+};
+
+std::array<Wave, jww::kRandomLines> WavesOf(const TJwwData& doc, const DrawAttrStore& print) {
+  std::array<Wave, jww::kRandomLines> waves;
+  for (int i = 0; i < jww::kRandomLines; ++i) {
+    Wave& w = waves[static_cast<size_t>(i)];
+    double unit = INFINITY;
+    for (double seg : print.lineType(LineTypeSlot(kFirstRandomLine + i)).segments) {
+      if (seg == 0 || !std::isfinite(seg)) continue;
+      w.runs.push_back(seg);
+      w.period += std::fabs(seg);
+      unit = std::min(unit, std::fabs(seg));
+    }
+    const double width = static_cast<size_t>(i) < doc.EntLtp2.size()
+                             ? doc.EntLtp2[static_cast<size_t>(i)].anPrtRandSenWide
+                             : 1;
+    if (std::isfinite(unit)) w.amplitudeMm = std::clamp(width * unit, 0.0, kMaxWaveMm);
+  }
+  return waves;
+}
+
 class Painter final : public jww::EntityVisitor {
  public:
   Painter(const TJwwData& doc, const RenderOptions& o, const DrawAttrStore& colors,
@@ -149,7 +196,8 @@ class Painter final : public jww::EntityVisitor {
         out_(backend),
         view_(view),
         background_(BackgroundOf(o)),
-        foreground_(o.dark ? 0xFFFFFFFF : 0xFF000000) {
+        foreground_(o.dark ? 0xFFFFFFFF : 0xFF000000),
+        waves_(WavesOf(doc, print)) {
     minX_ = -kCullMarginPx;
     minY_ = -kCullMarginPx;
     maxX_ = view.width + kCullMarginPx;
@@ -166,7 +214,7 @@ class Painter final : public jww::EntityVisitor {
       return;
     }
     static const util::Affine kIdentity;
-    const DeviceMap m(e.placement != nullptr ? *e.placement : kIdentity, layer.scale, view_);
+    const DeviceMap m(e.placement != nullptr ? *e.placement : kIdentity, view_);
     if (auto* r = e.Get<jww::TEntJwwLine>()) Line(*r, m);
     if (auto* r = e.Get<jww::TEntJwwEnko>()) Enko(*r, m);
     if (auto* r = e.Get<jww::TEntJwwTen>()) Ten(*r, m);
@@ -177,7 +225,64 @@ class Painter final : public jww::EntityVisitor {
 
  private:
   void Line(const jww::TEntJwwLine& e, const DeviceMap& m) {
-    DrawSegment(m.Point(e.start_x, e.start_y), m.Point(e.end_x, e.end_y), StrokeOf(e.att));
+    const DPoint a = m.Point(e.start_x, e.start_y), b = m.Point(e.end_x, e.end_y);
+    if (const Wave* w = WaveOf(e.att)) {
+      const double reach = w->amplitudeMm * view_.pxPerMm;
+      const double x0 = std::min(a.x, b.x) - reach, x1 = std::max(a.x, b.x) + reach;
+      const double y0 = std::min(a.y, b.y) - reach, y1 = std::max(a.y, b.y) + reach;
+      if (!std::isfinite(x0 + x1 + y0 + y1) || Outside(x0, y0, x1, y1)) return;
+      seg_ = {a, b};
+      DrawWave(seg_, false, *w, e.att);
+      return;
+    }
+    DrawSegment(a, b, StrokeOf(e.att));
+  }
+
+  // A random line (or arc): through its crests and troughs, one per run of
+  // the pattern, along the path in device pixels from its start to its end;
+  // plain where the wave would be too small or too fine to see. Culling is
+  // the caller's.
+  void DrawWave(std::span<const DPoint> path, bool closed, const Wave& w, const TEntJwwAttr& att) {
+    Stroke s = StrokeOf(att);
+    s.dashPx.clear();
+    const double k = view_.pxPerMm, amp = w.amplitudeMm * k, period = w.period * k;
+    const size_t n = path.size() + (closed ? 1 : 0);
+    double length = 0;
+    for (size_t i = 1; i < n; ++i) {
+      const DPoint d = path[i % path.size()] - path[i - 1];
+      length += std::hypot(d.x, d.y);
+    }
+    wave_.assign(path.begin(), path.end());
+    if (!(amp >= 0.5) || !(period >= kMinDashPeriodPx) || !std::isfinite(length) ||
+        length / period * static_cast<double>(w.runs.size()) > kMaxWaveVertices) {
+      Emit(wave_, closed, s);
+      return;
+    }
+    wave_.clear();
+    wave_.push_back(path[0]);
+    size_t run = 0;
+    double next = std::fabs(w.runs[0]) * k / 2;  // distance of the next crest
+    double at = 0;                               // distance at the start of segment i
+    for (size_t i = 1; i < n; ++i) {
+      const DPoint p = path[i - 1], q = path[i % path.size()], d = q - p;
+      const double len = std::hypot(d.x, d.y);
+      if (!(len > 0)) continue;
+      const DPoint along{d.x / len, d.y / len}, across{-along.y, along.x};
+      for (; next < at + len; run = (run + 1) % w.runs.size()) {
+        const double side = w.runs[run] > 0 ? amp : -amp;
+        wave_.push_back(p + (next - at) * along + side * across);
+        next += (std::fabs(w.runs[run]) + std::fabs(w.runs[(run + 1) % w.runs.size()])) * k / 2;
+      }
+      at += len;
+    }
+    wave_.push_back(path[n - 1 < path.size() ? n - 1 : 0]);
+    Emit(wave_, false, s);
+  }
+
+  const Wave* WaveOf(const TEntJwwAttr& att) const {
+    const int random = att.nPenStyle - kFirstRandomLine;
+    return random >= 0 && random < jww::kRandomLines ? &waves_[static_cast<size_t>(random)]
+                                                     : nullptr;
   }
 
   void Enko(const jww::TEntJwwEnko& e, const DeviceMap& m) {
@@ -187,6 +292,10 @@ class Painter final : public jww::EntityVisitor {
     if (!ArcPoints(m, {e.start_x, e.start_y}, e.dHankei, e.dHankei * e.dHenpeiRitsu,
                    e.radKatamukiKaku, start, sweep, pts_))
       return;
+    if (const Wave* w = WaveOf(e.att)) {
+      DrawWave(pts_, full, *w, e.att);
+      return;
+    }
     Emit(pts_, full, StrokeOf(e.att));
   }
 
@@ -203,10 +312,72 @@ class Painter final : public jww::EntityVisitor {
     if (e.bSxfMode != 0) {
       line(e.Ho1);
       line(e.Ho2);
-      DrawDot(m.Point(e.Te1.start_x, e.Te1.start_y), e.Te1.att);
-      DrawDot(m.Point(e.Te2.start_x, e.Te2.start_y), e.Te2.att);
+      DimensionEnd(e.Te1, m);
+      DimensionEnd(e.Te2, m);
     }
     DrawText(e.Moji, m);
+  }
+
+  // One end mark of an SXF-mode dimension, as its arrow point's code says,
+  // pointing where the point's rotation (through the placement) points.
+  // Its size is the sheet's, whatever the placement's scale, as the
+  // conversion leaves it.
+  void DimensionEnd(const jww::TEntJwwTen& t, const DeviceMap& m) {
+    const int32_t code = t.att.nPenStyle == 100 ? std::abs(static_cast<int32_t>(t.nCode)) : 0;
+    if (code == 0) return;
+    const double scale = t.dBairitsu > 0 && t.dBairitsu < 100 ? t.dBairitsu : 1;
+    const double k = view_.pxPerMm * scale;
+    const DPoint tip = m.Point(t.start_x, t.start_y);
+    DPoint u = m.Vector(Dir(t.radKaitenKaku));
+    const double ul = std::hypot(u.x, u.y);
+    if (!(ul > 0) || !std::isfinite(ul + tip.x + tip.y)) return;
+    u = (1 / ul) * u;
+    const DPoint n{-u.y, u.x};
+    const double reach = std::max(kArrowLengthMm, kTickLengthMm) * k;
+    if (Outside(tip.x - reach, tip.y - reach, tip.x + reach, tip.y + reach)) return;
+    const uint32_t color = ColorOf(t.att);
+    Stroke s = StrokeOf(t.att);
+    s.dashPx.clear();
+    const double back = kArrowLengthMm * k, side = back * std::tan(kArrowHalfAngle);
+    const DPoint barb1 = tip - back * u + side * n, barb2 = tip - back * u - side * n;
+    switch (code) {
+      case kOpenArrow:
+        pts_ = {barb1, tip, barb2};
+        Emit(pts_, false, s);
+        return;
+      case kHollowArrow:
+        pts_ = {barb1, tip, barb2};
+        Emit(pts_, true, s);
+        return;
+      case kFilledArrow:
+        pts_ = {barb1, tip, barb2};
+        out_.FillPolygon(pts_, color);
+        ++stats.primitives;
+        return;
+      case kTick: {
+        // A short stroke through the end at 45° to the line, turned the
+        // same way as seen at both ends (rising to the right on a
+        // horizontal line).
+        const double h = kTickLengthMm * k / 2, c = std::sqrt(0.5);
+        const DPoint slant{u.x * c + u.y * c, -u.x * c + u.y * c};
+        pts_ = {tip - h * slant, tip + h * slant};
+        Emit(pts_, false, s);
+        return;
+      }
+      default: {
+        // Dots, and the codes drawn as dots for now.
+        const double r = std::max(0.75, kEndDotRadiusMm * k);
+        pts_.clear();
+        for (int i = 0; i < 16; ++i) pts_.push_back(tip + r * Dir(i * kPi / 8));
+        if (code == kHollowDot) {
+          Emit(pts_, true, s);
+        } else {
+          out_.FillPolygon(pts_, color);
+          ++stats.primitives;
+        }
+        return;
+      }
+    }
   }
 
   void Solid(const jww::TEntJwwSolid& e, const DeviceMap& m) {
@@ -469,6 +640,8 @@ class Painter final : public jww::EntityVisitor {
   std::vector<DPoint> pts_;  // scratch, reused
   std::array<DPoint, 2> seg_{};
   std::vector<util::MojiCell> cells_;
+  std::array<Wave, jww::kRandomLines> waves_;
+  std::vector<DPoint> wave_;  // scratch of DrawWave
 };
 
 }  // namespace
@@ -478,8 +651,10 @@ Viewport Viewport::Covering(const SheetBox& box, double pxPerMm) {
   v.pxPerMm = pxPerMm;
   v.left = box.minX;
   v.top = box.maxY;
-  v.width = std::max(1, static_cast<int>(std::ceil(box.width() * pxPerMm)));
-  v.height = std::max(1, static_cast<int>(std::ceil(box.height() * pxPerMm)));
+  // Rounded up to take in the box, but not for what floating point adds to
+  // a whole number of pixels.
+  v.width = std::max(1, static_cast<int>(std::ceil(box.width() * pxPerMm - 1e-6)));
+  v.height = std::max(1, static_cast<int>(std::ceil(box.height() * pxPerMm - 1e-6)));
   return v;
 }
 
@@ -505,26 +680,13 @@ SheetBox DrawingBox(const TJwwData& doc, const RenderOptions& options) {
   const SheetBox sheet = SheetOf(doc);
   const jww::MinMaxBox ext = jww::MeasureExtents(doc);
   if (!ext.seeded) return sheet;
-  SheetBox box = sheet;
-  bool first = options.fitToContents;
-  DrawAttrStore store;
-  doc.SetGAttLayer(store);
-  std::set<double> scales;
-  for (int g = 0; g < 16; ++g) {
-    bool shown = options.allGroups;
-    for (int l = 0; l < 16 && !shown; ++l)
-      shown = store.layer(g * 16 + l).state != DrawAttrStore::kLayerHidden;
-    if (shown) scales.insert(store.layer(g * 16).scale);
-  }
-  for (double s : scales) {
-    if (first) {
-      box = {ext.minX * s, ext.minY * s, ext.maxX * s, ext.maxY * s};
-      first = false;
-    }
-    box.minX = std::min(box.minX, ext.minX * s);
-    box.minY = std::min(box.minY, ext.minY * s);
-    box.maxX = std::max(box.maxX, ext.maxX * s);
-    box.maxY = std::max(box.maxY, ext.maxY * s);
+  // The extents are millimetres on the sheet whatever the groups' scales.
+  SheetBox box{ext.minX, ext.minY, ext.maxX, ext.maxY};
+  if (!options.fitToContents) {
+    box.minX = std::min(box.minX, sheet.minX);
+    box.minY = std::min(box.minY, sheet.minY);
+    box.maxX = std::max(box.maxX, sheet.maxX);
+    box.maxY = std::max(box.maxY, sheet.maxY);
   }
   // A little room around, so that strokes on the edge stay whole.
   if (!(box.width() > 0) || !(box.height() > 0)) box = sheet;

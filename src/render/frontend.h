@@ -2,11 +2,15 @@
 // changed) and hands a back end the primitives of what Jw_cad shows on the
 // sheet, with the drawing's own pens, line types and layer states:
 //
-//   world (drawing units) --layer-group scale--> sheet (millimetres, the
-//   origin at the centre of the sheet) --Viewport--> device (pixels)
+//   placement --> sheet (millimetres, the origin at the centre of the
+//   sheet) --Viewport--> device (pixels)
+//
+// A drawing's coordinates are millimetres on the sheet in every layer group;
+// a group's scale only says what full size is (full size = coordinate ×
+// scale), so it plays no part in the picture.
 //
 // Colours come from FileColorSet (pens 1–9, SXF colours 101–356), line types
-// from FileLtypeSet, layer and group states and scales from SetGAttLayer.
+// from FileLtypeSet, layer and group states from SetGAttLayer.
 // Widths and dash lengths are millimetres on the sheet, as on a print.
 #pragma once
 
@@ -59,8 +63,8 @@ struct RenderOptions {
 
 // The sheet of the drawing's paper size (GetPaperSize), centred on the origin.
 SheetBox SheetOf(const jww::TJwwData& doc);
-// The sheet, widened to hold everything drawn (the extents, through the
-// scales of the layer groups).
+// The sheet, widened to hold everything drawn (the extents); with
+// fitToContents, what is drawn alone.
 SheetBox DrawingBox(const jww::TJwwData& doc, const RenderOptions& options);
 
 // Background colour of the options (opaque ARGB).

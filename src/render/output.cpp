@@ -23,9 +23,9 @@ namespace {
 
 constexpr double kMmPerInch = 25.4;
 constexpr double kDefaultDpi = 150;
-// A picture larger than this on either side is refused: it would not fit
-// in memory as an image.
-constexpr double kMaxSidePx = 32768;
+// A side computed from millimetres is rounded up to take in the box, but not
+// for what floating point adds to a whole number of pixels.
+int SidePx(double px) { return std::max(1, static_cast<int>(std::ceil(px - 1e-6))); }
 
 std::string LowerExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
@@ -114,9 +114,31 @@ std::optional<Format> FormatOfPath(const std::string& path) {
   return std::nullopt;
 }
 
-double PxPerMmFor(const SheetBox& box, const PictureSize& size) {
-  if (size.widthPx > 0 && box.width() > 0) return size.widthPx / box.width();
-  return (size.dpi > 0 ? size.dpi : kDefaultDpi) / kMmPerInch;
+PictureLayout LayoutPicture(const SheetBox& box, const PictureSize& size) {
+  PictureLayout layout;
+  double k = (size.dpi > 0 ? size.dpi : kDefaultDpi) / kMmPerInch;
+  if (size.widthPx > 0 && box.width() > 0) k = size.widthPx / box.width();
+  double w = size.widthPx > 0 ? size.widthPx : box.width() * k, h = box.height() * k;
+  const bool explicitSize = size.widthPx > 0 || size.dpi > 0;
+  if (std::max(w, h) > kMaxPictureSidePx + 1e-6) {
+    if (explicitSize || !(std::max(box.width(), box.height()) > 0)) {
+      layout.tooLarge = true;
+      layout.wouldBeWidthPx = std::ceil(w - 1e-6);
+      layout.wouldBeHeightPx = std::ceil(h - 1e-6);
+      return layout;
+    }
+    k = kMaxPictureSidePx / std::max(box.width(), box.height());
+    w = box.width() * k;
+    h = box.height() * k;
+    layout.capped = true;
+  }
+  Viewport& v = layout.view;
+  v.pxPerMm = k;
+  v.left = box.minX;
+  v.top = box.maxY;
+  v.width = size.widthPx > 0 ? size.widthPx : std::min(SidePx(w), kMaxPictureSidePx);
+  v.height = std::min(SidePx(h), kMaxPictureSidePx);
+  return layout;
 }
 
 QImage RenderImage(const jww::TJwwData& doc, const RenderOptions& options, const Viewport& view,
@@ -132,9 +154,10 @@ constexpr int kPngQuality = 85;
 QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
                        const PictureSize& size, PaintStats* stats, const PaintProgress& progress) {
   const SheetBox box = DrawingBox(doc, options);
-  const double k = PxPerMmFor(box, size);
-  const Viewport view = Viewport::Covering(box, k);
-  if (view.width > kMaxSidePx || view.height > kMaxSidePx) return {};
+  const PictureLayout layout = LayoutPicture(box, size);
+  if (layout.tooLarge) return {};
+  const Viewport& view = layout.view;
+  const double k = view.pxPerMm;
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);

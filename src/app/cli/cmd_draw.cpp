@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -53,8 +54,16 @@ int RunDraw(int argc, char** argv) {
   app.add_option("-o,--output", out, Tr("picture to write (.png, .svg or .pdf)"))->required();
   app.add_flag("--after", after,
                Tr("draw the drawing as the conversion will make it (nothing is written)"));
-  auto* w =
-      app.add_option("--width", width, Tr("picture width in pixels"))->check(CLI::Range(16, 32768));
+  // How wide is too wide depends on the drawing: that is checked once it is read.
+  const CLI::Validator atLeast16(
+      [](std::string& text) {
+        int v = 0;
+        return CLI::detail::lexical_cast(text, v) && v >= 16
+                   ? std::string()
+                   : Tr("a picture is at least 16 pixels wide");
+      },
+      Tr("16 or more"));
+  auto* w = app.add_option("--width", width, Tr("picture width in pixels"))->check(atLeast16);
   auto* d =
       app.add_option("--dpi", dpi, Tr("resolution in dots per inch of the sheet (default 150)"))
           ->check(CLI::Range(1.0, 4800.0));
@@ -112,6 +121,31 @@ int RunDraw(int argc, char** argv) {
     else
       tell(Tr("saving the picture…"));
   };
+  const render::PictureLayout layout =
+      render::LayoutPicture(render::DrawingBox(doc, options), {width, dpi});
+  const auto pixels = [](double w, double h) {
+    return TrFormat("{} × {} pixels",
+                    {std::to_string(std::lround(w)), std::to_string(std::lround(h))});
+  };
+  const std::string limit = std::to_string(render::kMaxPictureSidePx);
+  if (layout.tooLarge) {
+    tell("");
+    JwwDataFree(doc);
+    std::cerr << "brindle: "
+              << TrFormat("{}: the picture would be {}, more than the limit of {} pixels a side",
+                          {out, pixels(layout.wouldBeWidthPx, layout.wouldBeHeightPx), limit})
+              << "\n";
+    return kExitUsage;
+  }
+  if (layout.capped) {
+    tell("");
+    std::cerr << "brindle: "
+              << TrFormat(
+                     "{}: the drawing reaches far beyond its sheet; the picture is made {} "
+                     "(its long side cut to {} pixels)",
+                     {out, pixels(layout.view.width, layout.view.height), limit})
+              << "\n";
+  }
   const QByteArray bytes = render::RenderBytes(doc, options, *format, {width, dpi}, nullptr,
                                                showProgress ? progress : render::PaintProgress{});
   tell("");
