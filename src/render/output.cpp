@@ -114,6 +114,16 @@ std::optional<Format> FormatOfPath(const std::string& path) {
   return std::nullopt;
 }
 
+SheetBox PictureBox(const jww::TJwwData& doc, const RenderOptions& options) {
+  SheetBox box = DrawingBox(doc, options);
+  if (options.overlay != nullptr) {
+    const SheetBox o = DrawingBox(*options.overlay, options);
+    box = {std::min(box.minX, o.minX), std::min(box.minY, o.minY), std::max(box.maxX, o.maxX),
+           std::max(box.maxY, o.maxY)};
+  }
+  return box;
+}
+
 double PxPerMmFor(const SheetBox& box, const PictureSize& size) {
   if (size.widthPx > 0 && box.width() > 0) return size.widthPx / box.width();
   return (size.dpi > 0 ? size.dpi : kDefaultDpi) / kMmPerInch;
@@ -131,7 +141,7 @@ constexpr int kPngQuality = 85;
 
 QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
                        const PictureSize& size, PaintStats* stats, const PaintProgress& progress) {
-  const SheetBox box = DrawingBox(doc, options);
+  const SheetBox box = PictureBox(doc, options);
   const double k = PxPerMmFor(box, size);
   const Viewport view = Viewport::Covering(box, k);
   if (view.width > kMaxSidePx || view.height > kMaxSidePx) return {};

@@ -28,6 +28,10 @@ struct PictureSize {
   double dpi = 0;
 };
 
+// What a picture of `doc` covers: its DrawingBox, widened to hold the
+// overlay's when there is one.
+SheetBox PictureBox(const jww::TJwwData& doc, const RenderOptions& options);
+
 // Pixels per millimetre for `box` at `size`.
 double PxPerMmFor(const SheetBox& box, const PictureSize& size);
 
