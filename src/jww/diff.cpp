@@ -8,6 +8,7 @@
 #include <numbers>
 #include <tuple>
 
+#include "jww/block_numbers.h"
 #include "jww/walk.h"
 #include "util/encoding.h"
 
@@ -200,11 +201,15 @@ void CompareAttr(FieldCompare& f, const TEntJwwAttr& a, const TEntJwwAttr& b) {
 
 // What one side names a block definition by (its number is only the file's).
 struct Side {
-  const TJwwData* doc = nullptr;
-  const std::vector<Affine>* transforms = nullptr;  // by tree node
+  Side(const TJwwData& d, const std::vector<Affine>* t)
+      : doc(&d), transforms(t), byNumber(FirstDefinitionByNumber(d)) {}
+  const TJwwData* doc;
+  const std::vector<Affine>* transforms;  // by tree node
+  std::unordered_map<uint32_t, int32_t> byNumber;
   std::u16string BlockName(uint32_t number) const {
-    const int32_t i = doc->ChangeBlockNo(number);
-    return i >= 0 ? doc->EntBlockDef[i].strName : u"#" + util::FromUtf8(std::to_string(number));
+    auto it = byNumber.find(number);
+    return it != byNumber.end() ? doc->EntBlockDef[it->second].strName
+                                : u"#" + util::FromUtf8(std::to_string(number));
   }
   const Affine* TransformOf(int32_t node) const {
     return node >= 0 && transforms != nullptr ? &(*transforms)[node] : nullptr;
@@ -495,7 +500,7 @@ void DiffEntities(const TJwwData& before, const TJwwData& after, const DiffOptio
   const Collection b = CollectDrawing(before, options.placed, cut);
   const Collection a = CollectDrawing(after, options.placed, cut);
   out.cut = cut;
-  const Side sb{&before, &b.transforms}, sa{&after, &a.transforms};
+  const Side sb(before, &b.transforms), sa(after, &a.transforms);
   out.counts = Match(b, a, sb, sa, options, &out.entities);
   std::sort(out.entities.begin(), out.entities.end(), [](const EntityDiff& x, const EntityDiff& y) {
     return std::tie(x.gLayer, x.layer, x.kind, x.change, x.y, x.x) <
@@ -507,7 +512,7 @@ DiffCounts DiffMembers(const TEntJwwBlockDef& before, const TEntJwwBlockDef& aft
                        const TJwwData& docBefore, const TJwwData& docAfter,
                        const DiffOptions& options) {
   const Collection b = CollectMembers(before), a = CollectMembers(after);
-  const Side sb{&docBefore, nullptr}, sa{&docAfter, nullptr};
+  const Side sb(docBefore, nullptr), sa(docAfter, nullptr);
   DiffOptions stored = options;
   stored.placed = false;
   return Match(b, a, sb, sa, stored, nullptr);

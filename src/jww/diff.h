@@ -80,8 +80,9 @@ struct HeaderDiff {
   int group = -1, layer = -1;
   std::string name;  // kOther
   std::string before, after;
-  // The value is one that the other drawing's format version cannot store:
-  // it changed because the file was written in that version.
+  // The value is one that the other drawing's format version does not store
+  // as it is (it lacks the field, or its writer repairs the value): it
+  // changed because the file was written in that version.
   bool notCarried = false;
 };
 

@@ -162,13 +162,14 @@ std::map<std::pair<std::u16string, int>, int32_t> DefinitionsByName(const TJwwDa
 
 void DiffHeader(const TJwwData& before, const TJwwData& after, DrawingDiff& out) {
   const Fields b = ParseTables(DumpTables(before)), a = ParseTables(DumpTables(after));
-  std::set<std::string> lost;
-  if (before.Enthd.jwVer != after.Enthd.jwVer) {
-    lost = LostThrough(before, b, after.Enthd.jwVer);
-    const std::set<std::string> back = LostThrough(after, a, before.Enthd.jwVer);
-    lost.insert(back.begin(), back.end());
-  }
+  // What each side's values become when written in the other's version
+  // (the writer's repairs of that version included).
+  std::set<std::string> lost = LostThrough(before, b, after.Enthd.jwVer);
+  const std::set<std::string> back = LostThrough(after, a, before.Enthd.jwVer);
+  lost.insert(back.begin(), back.end());
   for (const auto& [key, value] : b) {
+    // The counts of the lists, not fields of the header: the entities say it.
+    if (key == "Enthd.n1" || key == "Enthd.n2") continue;
     auto it = a.find(key);
     const std::string other = it == a.end() ? std::string() : it->second;
     if (other == value) continue;

@@ -157,7 +157,7 @@ std::string Text(const jww::DrawingDiff& d, const std::string& before, const std
         total += n;
       }
       out += "  " +
-             TrFormat("{} fields that format version {} does not store: {}",
+             TrFormat("{} fields that format version {} does not store as they were: {}",
                       {std::to_string(total),
                        std::to_string(std::min(d.versionBefore, d.versionAfter)), names}) +
              "\n";
