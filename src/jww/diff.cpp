@@ -326,20 +326,25 @@ Collection CollectMembers(const TEntJwwBlockDef& d) {
   return c;
 }
 
-// The spatial hash of one side: a bucket per cell (open hashing, chained
-// through `next`), the cells one tolerance wide.
+// The spatial hash of the entities of one side still unmatched: a bucket
+// per cell (open hashing, chained), the cells one tolerance wide.
 class CellIndex {
  public:
-  CellIndex(const std::vector<Item>& items, double cell) : cell_(cell) {
+  explicit CellIndex(double cell) : cell_(cell) {}
+  void Build(const std::vector<Item>& items, const std::vector<bool>& used) {
+    size_t n = 0;
+    for (size_t i = 0; i < items.size(); ++i) n += !used[i];
     size_t buckets = 16;
-    while (buckets < 2 * items.size()) buckets *= 2;
+    while (buckets < 2 * n) buckets *= 2;
     mask_ = buckets - 1;
     head_.assign(buckets, -1);
-    next_.assign(items.size(), -1);
+    entries_.clear();
+    entries_.reserve(n);
     for (size_t i = items.size(); i-- > 0;) {
+      if (used[i]) continue;
       const size_t b = Bucket(items[i].kind, CellOf(items[i].anchor.x), CellOf(items[i].anchor.y));
-      next_[i] = head_[b];
-      head_[b] = static_cast<int32_t>(i);
+      entries_.push_back({static_cast<int32_t>(i), head_[b]});
+      head_[b] = static_cast<int32_t>(entries_.size() - 1);
     }
   }
   int64_t CellOf(double v) const {
@@ -350,8 +355,8 @@ class CellIndex {
   // returns true.
   template <typename F>
   bool ForBucket(int32_t kind, int64_t cx, int64_t cy, F&& f) const {
-    for (int32_t i = head_[Bucket(kind, cx, cy)]; i >= 0; i = next_[i])
-      if (f(i)) return true;
+    for (int32_t e = head_[Bucket(kind, cx, cy)]; e >= 0; e = entries_[e].next)
+      if (f(entries_[e].item)) return true;
     return false;
   }
 
@@ -363,9 +368,13 @@ class CellIndex {
     h ^= h >> 29;
     return static_cast<size_t>(h) & mask_;
   }
+  struct Entry {
+    int32_t item, next;
+  };
   double cell_;
   size_t mask_ = 0;
-  std::vector<int32_t> head_, next_;
+  std::vector<int32_t> head_;
+  std::vector<Entry> entries_;
 };
 
 class Matcher {
@@ -378,12 +387,27 @@ class Matcher {
         sa_(sa),
         o_(o),
         tol_(std::max(o.toleranceMm, 0.0)),
-        index_(before.items, std::max(tol_, kMinCellMm)),
+        index_(std::max(tol_, kMinCellMm)),
         usedBefore_(before.items.size(), false),
         partner_(after.items.size(), -1) {}
 
-  // Pass 1: same layer, same attributes; pass 2: same layer; pass 3: any.
+  // First the entities that stand where they stood in the file's order and
+  // did not change (most of a revision, found without the hash); then, in
+  // the hash of the rest, pass 1: same layer, same attributes; pass 2: same
+  // layer; pass 3: any.
   void Run() {
+    const int32_t na = static_cast<int32_t>(a_.items.size());
+    const int32_t nb = static_cast<int32_t>(b_.items.size());
+    for (int32_t i = 0, j = 0; i < na && j < nb; ++i) {
+      if (Pair(i, j, 0)) {
+        ++j;
+      } else if (j + 1 < nb && Pair(i, j + 1, 0)) {
+        j += 2;  // before-item j was removed or moved
+      } else if (!(i + 1 < na && Matches(i + 1, j, 0))) {
+        ++j;  // item i was added, or j changed where i is: go on in step
+      }
+    }
+    index_.Build(b_.items, usedBefore_);
     for (int pass = 0; pass < 3; ++pass)
       for (size_t i = 0; i < a_.items.size(); ++i)
         if (partner_[i] < 0) Find(static_cast<int32_t>(i), pass);
@@ -444,28 +468,33 @@ class Matcher {
     return !f.differs;
   }
 
+  // Whether after-item i and before-item j match in `pass`.
+  bool Matches(int32_t i, int32_t j, int pass, const Geometry* g = nullptr) const {
+    if (usedBefore_[j]) return false;
+    const Item& it = a_.items[i];
+    const Item& old = b_.items[j];
+    if (old.kind != it.kind || !Near(old.anchor, it.anchor, tol_)) return false;
+    const Geometry mine = g ? *g : SheetGeometry(it, sa_.TransformOf(it.node), o_.placed);
+    if (!SameGeometry(SheetGeometry(old, sb_.TransformOf(old.node), o_.placed), mine, tol_))
+      return false;
+    return Accepts(old, it, pass);
+  }
+
+  // Pairs after-item i with before-item j when they match in `pass`.
+  bool Pair(int32_t i, int32_t j, int pass, const Geometry* g = nullptr) {
+    if (partner_[i] >= 0 || !Matches(i, j, pass, g)) return false;
+    usedBefore_[j] = true;
+    partner_[i] = j;
+    return true;
+  }
+
   // Looks for a partner of after-item i among the cells around its anchor:
   // its own cell first, the eight around it only when that has none.
   void Find(int32_t i, int pass) {
     const Item& it = a_.items[i];
-    Geometry g;
-    bool haveGeometry = false;
+    const Geometry g = SheetGeometry(it, sa_.TransformOf(it.node), o_.placed);
     const int64_t cx = index_.CellOf(it.anchor.x), cy = index_.CellOf(it.anchor.y);
-    auto tryOne = [&](int32_t j) {
-      if (usedBefore_[j]) return false;
-      const Item& old = b_.items[j];
-      if (old.kind != it.kind || !Near(old.anchor, it.anchor, tol_)) return false;
-      if (!haveGeometry) {
-        g = SheetGeometry(it, sa_.TransformOf(it.node), o_.placed);
-        haveGeometry = true;
-      }
-      if (!SameGeometry(SheetGeometry(old, sb_.TransformOf(old.node), o_.placed), g, tol_))
-        return false;
-      if (!Accepts(old, it, pass)) return false;
-      usedBefore_[j] = true;
-      partner_[i] = j;
-      return true;
-    };
+    auto tryOne = [&](int32_t j) { return Pair(i, j, pass, &g); };
     if (index_.ForBucket(it.kind, cx, cy, tryOne)) return;
     for (int dy = -1; dy <= 1; ++dy)
       for (int dx = -1; dx <= 1; ++dx)
