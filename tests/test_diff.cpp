@@ -224,7 +224,8 @@ TEST_F(Diff, ToleranceAndExitStatus) {
   }
 }
 
-// The lines the README gives, in a repository with two commits of a drawing.
+// The lines the README gives (the window's left out), in a repository with
+// two commits of a drawing.
 TEST_F(Diff, GitTextconvAndExternalDiff) {
   if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no git";
   PlanEdits e;
@@ -241,17 +242,20 @@ TEST_F(Diff, GitTextconvAndExternalDiff) {
   ASSERT_EQ(git("git init -q && git config user.email t@example.org && git config user.name t && "
                 "echo '*.jww diff=jww' > .gitattributes && "
                 "git config diff.jww.textconv 'brindle dump' && "
+                "git config difftool.jww.cmd 'brindle diff \"$LOCAL\" \"$REMOTE\"' && "
                 "git add . && git commit -qm one"),
             0);
   ASSERT_TRUE(e.after.FileOut((repo / "plan.jww").string(), 700));
   ASSERT_EQ(git("git commit -qam two && git log -p -1 > textconv.out && "
                 "GIT_EXTERNAL_DIFF='brindle diff' git diff HEAD~1 HEAD > external.out && "
-                "git difftool -y -x 'brindle diff' HEAD~1 HEAD > difftool.out"),
+                "git difftool -y -x 'brindle diff' HEAD~1 HEAD > difftool.out && "
+                "git difftool -y -t jww HEAD~1 HEAD > tool.out && "
+                "git -c diff.jww.command='brindle diff' diff HEAD~1 HEAD > command.out"),
             0);
   const std::string log = testjww::ReadWholeFile(repo / "textconv.out");
   EXPECT_NE(log.find("+EntLay[3]"), std::string::npos) << log.substr(0, 2000);
   EXPECT_NE(log.find("改名"), std::string::npos);
-  for (const char* out : {"external.out", "difftool.out"}) {
+  for (const char* out : {"external.out", "difftool.out", "tool.out", "command.out"}) {
     const std::string text = testjww::ReadWholeFile(repo / out);
     EXPECT_NE(text.find("3 removed, 2 added, 1 changed"), std::string::npos) << out << "\n" << text;
   }
