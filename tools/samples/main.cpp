@@ -19,14 +19,15 @@ constexpr uint32_t kSeed = 20240601;
 
 void Usage() {
   std::fputs(
-      app::Tr("usage: brindle-samples DIR [--bench N [--moved]] [--sxf-bench F M P]\n"
+      app::Tr("usage: brindle-samples DIR [--bench N] [--sxf-bench F M P]\n"
               "  writes plan.jww, plan-230.jww, plan-420.jww, plan-600.jww, plan-700.jww and\n"
               "  plan-utf16.jww into DIR; --bench N adds bench-N.jww (N entities of mixed\n"
               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
-              "  members, placed P times in all); existing files are kept as they are\n"
-              "  --moved adds bench-N-moved.jww, the same with 1 % of its entities\n"
-              "  moved 1 mm (a revision to compare with brindle diff)\n"),
+              "  members, placed P times in all); existing files are kept as they are\n"),
       stderr);
+  std::fputs(app::Tr("  --moved (with --bench N) adds bench-N-moved.jww, the same drawing with 1 %\n"
+                     "  of its entities moved 1 mm, to compare with brindle diff\n"),
+             stderr);
 }
 
 void Kept(const std::string& path) {

@@ -366,8 +366,8 @@ int RunDiff(int argc, char** argv) {
   const std::string shownBefore = git ? "a/" + files[0] : beforeFile;
   const std::string shownAfter = git ? "b/" + files[0] : afterFile;
   if (git && (beforeFile == "/dev/null" || afterFile == "/dev/null")) {
-    WriteOutLine(TrFormat(beforeFile == "/dev/null" ? TrNoop("{}: new drawing") : TrNoop("{}: deleted"),
-                          {files[0]}));
+    const char* what = beforeFile == "/dev/null" ? TrNoop("{}: new drawing") : TrNoop("{}: deleted");
+    WriteOutLine(TrFormat(what, {files[0]}));
     return FinishOut(kExitOk);
   }
   if (gui) return OpenWindow(beforeFile, afterFile);
