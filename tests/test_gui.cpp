@@ -626,7 +626,7 @@ class GuiTest : public QObject {
     form->AddPreviewPage();
     form->show();
     form->PageControl1->setCurrentWidget(form->Preview);
-    form->Preview->changes()->resize(600, 600);
+    form->Preview->changes()->resize(600, 600);  // room to tell the two lines apart
     QVERIFY(form->Preview->ShowComparison(Q(a), Q(b)));
     QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains(
         "1 removed, 1 added, 0 changed"));
