@@ -202,6 +202,66 @@ TEST_F(Diff, CorpusDrawingWithMovedAndAddedEntities) {
   EXPECT_EQ(count(b, "#f08a00"), count(a, "#f08a00"));  // nothing changed in place
 }
 
+// One drawing of a few entities against another: what the matching makes
+// of small differences.
+TEST(DiffMatching, SmallDifferences) {
+  using Build = std::function<void(TJwwData&)>;
+  const Build line = [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10, 10, 50, 20); };
+  const Build circle = [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 5, 5, 3, 0.5, 0, 360, 30); };
+  const Build arc = [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 0, 5, 5, 3, 1, 10, 80, 0); };
+  const Build text = [](TJwwData& d) {
+    d.AddEntMoji(0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 30, 0, 3, 3, 0, 0, u"ＭＳ ゴシック", u"平面図");
+  };
+  struct Case {
+    const char* what;
+    Build before, after;
+    jww::DiffCounts expected;  // same, removed, added, changed
+    const char* field = nullptr;
+  };
+  const std::vector<Case> cases = {
+      {"line the other way round", line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 50, 20, 10, 10); }, {1, 0, 0, 0}},
+      {"within the tolerance", line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10 + 5e-7, 10, 50, 20); }, {1, 0, 0, 0}},
+      {"beyond it", line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10 + 2e-6, 10, 50, 20); }, {0, 1, 1, 0}},
+      {"on another layer", line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 4, 2, 1, 0, 0, 10, 10, 50, 20); }, {0, 0, 0, 1}, "layer"},
+      {"another colour", line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 5, 1, 0, 0, 10, 10, 50, 20); }, {0, 0, 0, 1}, "colour"},
+      {"one twice", line, [&](TJwwData& d) { line(d), line(d); }, {1, 0, 1, 0}},
+      {"ellipse tilted half a turn more", circle,
+       [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 5, 5, 3, 0.5, 0, 360, 210); }, {1, 0, 0, 0}},
+      {"arc drawn the other way", arc,
+       [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 0, 5, 5, 3, 1, 90, -80, 0); }, {1, 0, 0, 0}},
+      {"text changed", text,
+       [](TJwwData& d) {
+         d.AddEntMoji(0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 30, 0, 3, 3, 0, 0, u"ＭＳ ゴシック", u"立面図");
+       },
+       {0, 0, 0, 1}, "text"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TJwwData a, b;
+    for (auto [doc, build] : {std::pair{&a, &c.before}, std::pair{&b, &c.after}}) {
+      doc->DataDefaultSet();
+      ASSERT_TRUE(doc->AddEntPre());
+      (*build)(*doc);
+      ASSERT_TRUE(doc->AddEntPost());
+    }
+    const jww::DrawingDiff d = jww::DiffDrawings(a, b);
+    EXPECT_EQ(d.counts.same, c.expected.same);
+    EXPECT_EQ(d.counts.removed, c.expected.removed);
+    EXPECT_EQ(d.counts.added, c.expected.added);
+    EXPECT_EQ(d.counts.changed, c.expected.changed);
+    if (c.field != nullptr) {
+      ASSERT_EQ(d.entities.size(), 1u);
+      ASSERT_EQ(d.entities[0].fields.size(), 1u);
+      EXPECT_EQ(d.entities[0].fields[0].field, c.field);
+    }
+  }
+}
+
 TEST_F(Diff, ToleranceAndExitStatus) {
   TJwwData before = tools::MakeSamplePlan(), after = tools::MakeSamplePlan();
   after.EntLine[0].end_x += 1e-4;  // 0.1 µm on the sheet
