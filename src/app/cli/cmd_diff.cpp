@@ -245,8 +245,8 @@ Json JsonOf(const jww::DrawingDiff& d, const std::string& before, const std::str
   j["images"] = std::move(images);
   Json entities = Json::array();
   for (const jww::EntityDiff& e : d.entities) {
-    Json x{{"change", ChangeKey(e.change)}, {"kind", e.kind},    {"group", e.gLayer},
-           {"layer", e.layer},              {"x", e.x},          {"y", e.y}};
+    Json x{{"change", ChangeKey(e.change)}, {"kind", e.kind}, {"kindName", KindName(e.kind)},
+           {"group", e.gLayer}, {"layer", e.layer}, {"x", e.x}, {"y", e.y}};
     if (!e.fields.empty()) {
       Json fields = Json::array();
       for (const jww::FieldChange& f : e.fields)
