@@ -67,7 +67,8 @@ TEST_F(Diff, DrawingAgainstItselfAndItsRewrites) {
   for (const fs::path& p : Drawings()) docs.emplace_back(p, Read(p));
   for (auto& [name, doc] : docs) {
     SCOPED_TRACE(name.string());
-    for (bool placed : {false, true}) EXPECT_TRUE(jww::DiffDrawings(doc, doc, {1e-6, placed}).Same());
+    for (bool placed : {false, true})
+      EXPECT_TRUE(jww::DiffDrawings(doc, doc, {1e-6, placed}).Same());
     // The plan has SXF colours, widths and SXF dimensions, which versions
     // before 600 cannot carry; the real drawings have none of these.
     const std::vector<int32_t> versions =
@@ -77,7 +78,8 @@ TEST_F(Diff, DrawingAgainstItselfAndItsRewrites) {
       TJwwData other = ReadBack(doc, P("v.jww"), version);
       const jww::DrawingDiff d = jww::DiffDrawings(doc, other);
       EXPECT_FALSE(d.DrawingDiffers());
-      EXPECT_EQ(d.counts.same, d.counts.same + d.counts.removed + d.counts.added + d.counts.changed);
+      EXPECT_EQ(d.counts.same,
+                d.counts.same + d.counts.removed + d.counts.added + d.counts.changed);
       // Only the version and fields it cannot store, each said to be such.
       for (const jww::HeaderDiff& h : d.header)
         EXPECT_TRUE(h.field == jww::HeaderField::kVersion || h.notCarried) << h.name;
@@ -113,11 +115,11 @@ TEST_F(Diff, SamplePlanWithKnownEdits) {
   TJwwData after = ReadBack(e.after, P("new.jww"), 700);
   const jww::DrawingDiff d = jww::DiffDrawings(before, after);
   EXPECT_EQ(Changes(d), (std::multiset<KindChange>{{EntityChange::kRemoved, jww::kLine},
-                                          {EntityChange::kRemoved, jww::kLine},
-                                          {EntityChange::kRemoved, jww::kBlock},
-                                          {EntityChange::kAdded, jww::kLine},
-                                          {EntityChange::kAdded, jww::kLine},
-                                          {EntityChange::kChanged, jww::kMoji}}));
+                                                   {EntityChange::kRemoved, jww::kLine},
+                                                   {EntityChange::kRemoved, jww::kBlock},
+                                                   {EntityChange::kAdded, jww::kLine},
+                                                   {EntityChange::kAdded, jww::kLine},
+                                                   {EntityChange::kChanged, jww::kMoji}}));
   ASSERT_EQ(d.header.size(), 1u);
   EXPECT_EQ(d.header[0].field, jww::HeaderField::kLayerName);
   EXPECT_EQ(d.header[0].group * 16 + d.header[0].layer, 3);
@@ -131,15 +133,16 @@ TEST_F(Diff, SamplePlanWithKnownEdits) {
   for (const char* line : {"3 removed, 2 added, 1 changed", "name of layer 0-3: 設備 → 改名",
                            "~ text", "text 居間・食堂 → 書斎", "- block insertion"})
     EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
-  const auto json = testjww::RunBrindle({"diff", "--json", P("old.jww"), P("new.jww")}, tmp_.path());
+  const auto json =
+      testjww::RunBrindle({"diff", "--json", P("old.jww"), P("new.jww")}, tmp_.path());
   EXPECT_EQ(json.rc, 1);
   const nlohmann::json j = nlohmann::json::parse(json.out);
   EXPECT_EQ(j["counts"]["removed"], 3);
   EXPECT_EQ(j["counts"]["added"], 2);
   EXPECT_EQ(j["counts"]["changed"], 1);
   EXPECT_EQ(j["header"][0]["field"], "layerName");
-  const auto text_change = nlohmann::json::parse(
-      R"([{"field":"text","before":"居間・食堂","after":"書斎"}])");
+  const auto text_change =
+      nlohmann::json::parse(R"([{"field":"text","before":"居間・食堂","after":"書斎"}])");
   for (const auto& x : j["entities"]) {
     if (x["change"] == "changed") {
       EXPECT_EQ(x["fields"], text_change);
@@ -180,10 +183,10 @@ TEST_F(Diff, CorpusDrawingWithMovedAndAddedEntities) {
   ASSERT_TRUE(doc.FileOut(P("edited.jww").string(), 700));
   const jww::DrawingDiff d = jww::DiffDrawings(Read(source), Read(P("edited.jww")));
   EXPECT_EQ(Changes(d), (std::multiset<KindChange>{{EntityChange::kRemoved, jww::kLine},
-                                          {EntityChange::kRemoved, jww::kLine},
-                                          {EntityChange::kAdded, jww::kLine},
-                                          {EntityChange::kAdded, jww::kLine},
-                                          {EntityChange::kAdded, jww::kEnko}}));
+                                                   {EntityChange::kRemoved, jww::kLine},
+                                                   {EntityChange::kAdded, jww::kLine},
+                                                   {EntityChange::kAdded, jww::kLine},
+                                                   {EntityChange::kAdded, jww::kEnko}}));
   for (const jww::HeaderDiff& h : d.header) EXPECT_TRUE(h.notCarried) << h.name;
   EXPECT_EQ(d.counts.same, 6);
 
@@ -195,7 +198,8 @@ TEST_F(Diff, CorpusDrawingWithMovedAndAddedEntities) {
   };
   const fs::path self = P("self.svg"), changes = P("changes.svg");
   EXPECT_EQ(testjww::RunBrindle({"diff", source, source, "-o", self}, tmp_.path()).rc, 0);
-  EXPECT_EQ(testjww::RunBrindle({"diff", source, P("edited.jww"), "-o", changes}, tmp_.path()).rc, 1);
+  EXPECT_EQ(testjww::RunBrindle({"diff", source, P("edited.jww"), "-o", changes}, tmp_.path()).rc,
+            1);
   const std::string a = testjww::ReadWholeFile(self), b = testjww::ReadWholeFile(changes);
   EXPECT_GT(count(b, "#d62020"), count(a, "#d62020"));  // removed
   EXPECT_GT(count(b, "#1f5fe0"), count(a, "#1f5fe0"));  // added
@@ -207,7 +211,9 @@ TEST_F(Diff, CorpusDrawingWithMovedAndAddedEntities) {
 TEST(DiffMatching, SmallDifferences) {
   using Build = std::function<void(TJwwData&)>;
   const Build line = [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10, 10, 50, 20); };
-  const Build circle = [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 5, 5, 3, 0.5, 0, 360, 30); };
+  const Build circle = [](TJwwData& d) {
+    d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 5, 5, 3, 0.5, 0, 360, 30);
+  };
   const Build arc = [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 0, 5, 5, 3, 1, 10, 80, 0); };
   const Build text = [](TJwwData& d) {
     d.AddEntMoji(0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 30, 0, 3, 3, 0, 0, u"ＭＳ ゴシック", u"平面図");
@@ -219,26 +225,44 @@ TEST(DiffMatching, SmallDifferences) {
     const char* field = nullptr;
   };
   const std::vector<Case> cases = {
-      {"line the other way round", line,
-       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 50, 20, 10, 10); }, {1, 0, 0, 0}},
-      {"within the tolerance", line,
-       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10 + 5e-7, 10, 50, 20); }, {1, 0, 0, 0}},
-      {"beyond it", line,
-       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10 + 2e-6, 10, 50, 20); }, {0, 1, 1, 0}},
-      {"on another layer", line,
-       [](TJwwData& d) { d.AddEntLine(0, 0, 4, 2, 1, 0, 0, 10, 10, 50, 20); }, {0, 0, 0, 1}, "layer"},
-      {"another colour", line,
-       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 5, 1, 0, 0, 10, 10, 50, 20); }, {0, 0, 0, 1}, "colour"},
+      {"line the other way round",
+       line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 50, 20, 10, 10); },
+       {1, 0, 0, 0}},
+      {"within the tolerance",
+       line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10 + 5e-7, 10, 50, 20); },
+       {1, 0, 0, 0}},
+      {"beyond it",
+       line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 2, 1, 0, 0, 10 + 2e-6, 10, 50, 20); },
+       {0, 1, 1, 0}},
+      {"on another layer",
+       line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 4, 2, 1, 0, 0, 10, 10, 50, 20); },
+       {0, 0, 0, 1},
+       "layer"},
+      {"another colour",
+       line,
+       [](TJwwData& d) { d.AddEntLine(0, 0, 1, 5, 1, 0, 0, 10, 10, 50, 20); },
+       {0, 0, 0, 1},
+       "colour"},
       {"one twice", line, [&](TJwwData& d) { line(d), line(d); }, {1, 0, 1, 0}},
-      {"ellipse tilted half a turn more", circle,
-       [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 5, 5, 3, 0.5, 0, 360, 210); }, {1, 0, 0, 0}},
-      {"arc drawn the other way", arc,
-       [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 0, 5, 5, 3, 1, 90, -80, 0); }, {1, 0, 0, 0}},
-      {"text changed", text,
+      {"ellipse tilted half a turn more",
+       circle,
+       [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 8, 5, 5, 3, 0.5, 0, 360, 210); },
+       {1, 0, 0, 0}},
+      {"arc drawn the other way",
+       arc,
+       [](TJwwData& d) { d.AddEntArc(0, 0, 1, 2, 1, 0, 0, 5, 5, 3, 1, 90, -80, 0); },
+       {1, 0, 0, 0}},
+      {"text changed",
+       text,
        [](TJwwData& d) {
          d.AddEntMoji(0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 30, 0, 3, 3, 0, 0, u"ＭＳ ゴシック", u"立面図");
        },
-       {0, 0, 0, 1}, "text"},
+       {0, 0, 0, 1},
+       "text"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -297,8 +321,8 @@ TEST_F(Diff, GitTextconvAndExternalDiff) {
   const char* bin = std::getenv("BRINDLE_BIN_DIR");
   const auto git = [&](const std::string& commands) {
     const std::string sh = "cd '" + repo.string() + "' && export PATH='" + (bin ? bin : ".") +
-                           "':\"$PATH\" HOME='" + repo.string() +
-                           "' GIT_CONFIG_NOSYSTEM=1 && " + commands;
+                           "':\"$PATH\" HOME='" + repo.string() + "' GIT_CONFIG_NOSYSTEM=1 && " +
+                           commands;
     return std::system(sh.c_str());
   };
   ASSERT_TRUE(e.before.FileOut((repo / "plan.jww").string(), 700));

@@ -623,8 +623,12 @@ int64_t MoveEveryNth(TJwwData& doc, int every, double dx, double dy) {
         Shift(doc.EntLine[i], dx, dy);
         ShiftEnd(doc.EntLine[i].end_x, doc.EntLine[i].end_y, dx, dy);
         break;
-      case jww::kEnko: Shift(doc.EntEnko[i], dx, dy); break;
-      case jww::kTen: Shift(doc.EntTen[i], dx, dy); break;
+      case jww::kEnko:
+        Shift(doc.EntEnko[i], dx, dy);
+        break;
+      case jww::kTen:
+        Shift(doc.EntTen[i], dx, dy);
+        break;
       case jww::kMoji:
         Shift(doc.EntMoji[i], dx, dy);
         ShiftEnd(doc.EntMoji[i].end_x, doc.EntMoji[i].end_y, dx, dy);
@@ -653,7 +657,8 @@ int64_t MoveEveryNth(TJwwData& doc, int every, double dx, double dy) {
       case jww::kBlock:
         ShiftEnd(doc.EntBlock[i].DPKijunTen_x, doc.EntBlock[i].DPKijunTen_y, dx, dy);
         break;
-      default: continue;
+      default:
+        continue;
     }
     ++moved;
   }

@@ -55,11 +55,12 @@ std::string Num(int64_t v) { return std::to_string(v); }
 // A point of the elliptic arc (radius r, flattening k, tilt) at parameter th.
 DPoint OnEllipse(double cx, double cy, double r, double k, double tilt, double th) {
   const double u = r * std::cos(th), v = r * k * std::sin(th);
-  return {cx + std::cos(tilt) * u - std::sin(tilt) * v, cy + std::sin(tilt) * u + std::cos(tilt) * v};
+  return {cx + std::cos(tilt) * u - std::sin(tilt) * v,
+          cy + std::sin(tilt) * u + std::cos(tilt) * v};
 }
 
-void ArcGeometry(Geometry& g, double cx, double cy, double r, double k, double tilt,
-                 double start, double sweep, bool full) {
+void ArcGeometry(Geometry& g, double cx, double cy, double r, double k, double tilt, double start,
+                 double sweep, bool full) {
   if (full) {
     // Known by the centre and the ends of one axis, which a tilt turned by
     // half a turn swaps; its flattening is compared as an attribute.
@@ -275,8 +276,8 @@ struct Collection {
   std::vector<Affine> transforms;
 };
 
-void AddItem(Collection& c, EntityRecord record, int32_t kind, int32_t node, uint16_t g,
-             uint16_t l, bool placed) {
+void AddItem(Collection& c, EntityRecord record, int32_t kind, int32_t node, uint16_t g, uint16_t l,
+             bool placed) {
   Item it{record, node, kind, g, l, {}};
   it.anchor = AnchorOf(SheetGeometry(it, node >= 0 ? &c.transforms[node] : nullptr, placed));
   c.items.push_back(it);
@@ -313,14 +314,29 @@ Collection CollectMembers(const TEntJwwBlockDef& d) {
       if (r != nullptr) AddItem(c, r, d.mNo[k].EntType, -1, r->att.nGLayer, r->att.nLayer, false);
     };
     switch (d.mNo[k].EntType) {
-      case kLine: add(Member(d.mLine, d.mLineN, i)); break;
-      case kEnko: add(Member(d.mEnko, d.mEnkoN, i)); break;
-      case kTen: add(Member(d.mTen, d.mTenN, i)); break;
-      case kMoji: add(Member(d.mMoji, d.mMojiN, i)); break;
-      case kSunpo: add(Member(d.mSunpo, d.mSunpoN, i)); break;
-      case kSolid: add(Member(d.mSolid, d.mSolidN, i)); break;
-      case kBlock: add(Member(d.mBlock, d.mBlockN, i)); break;
-      default: break;
+      case kLine:
+        add(Member(d.mLine, d.mLineN, i));
+        break;
+      case kEnko:
+        add(Member(d.mEnko, d.mEnkoN, i));
+        break;
+      case kTen:
+        add(Member(d.mTen, d.mTenN, i));
+        break;
+      case kMoji:
+        add(Member(d.mMoji, d.mMojiN, i));
+        break;
+      case kSunpo:
+        add(Member(d.mSunpo, d.mSunpoN, i));
+        break;
+      case kSolid:
+        add(Member(d.mSolid, d.mSolidN, i));
+        break;
+      case kBlock:
+        add(Member(d.mBlock, d.mBlockN, i));
+        break;
+      default:
+        break;
     }
   }
   return c;
@@ -512,8 +528,8 @@ class Matcher {
   std::vector<int32_t> partner_;
 };
 
-DiffCounts Match(const Collection& before, const Collection& after, const Side& sb,
-                 const Side& sa, const DiffOptions& o, std::vector<EntityDiff>* out) {
+DiffCounts Match(const Collection& before, const Collection& after, const Side& sb, const Side& sa,
+                 const DiffOptions& o, std::vector<EntityDiff>* out) {
   Matcher m(before, after, sb, sa, o);
   m.Run();
   DiffCounts counts;

@@ -53,9 +53,9 @@ struct FieldChange {
 struct EntityDiff {
   EntityChange change = EntityChange::kSame;
   int32_t kind = kNone;
-  uint16_t gLayer = 0, layer = 0;  // of the newer entity, else of the older
-  EntityRef before, after;         // unset on the side that has none
-  double x = 0, y = 0;             // where it is on the sheet (mm)
+  uint16_t gLayer = 0, layer = 0;   // of the newer entity, else of the older
+  EntityRef before, after;          // unset on the side that has none
+  double x = 0, y = 0;              // where it is on the sheet (mm)
   std::vector<FieldChange> fields;  // kChanged only
 };
 
@@ -64,15 +64,15 @@ enum class HeaderField : uint8_t {
   kVersion,
   kSheet,
   kMemo,
-  kWriteGroup,   // the layer group drawn into
-  kGroupName,    // group
-  kGroupState,   // group: 0 hidden, 1 shown, 2 editable, 3 writing
-  kGroupScale,   // group
-  kGroupProtect, // group
-  kLayerName,    // group, layer
-  kLayerState,   // group, layer
-  kLayerProtect, // group, layer
-  kOther,        // name: the field's name in `brindle dump`
+  kWriteGroup,    // the layer group drawn into
+  kGroupName,     // group
+  kGroupState,    // group: 0 hidden, 1 shown, 2 editable, 3 writing
+  kGroupScale,    // group
+  kGroupProtect,  // group
+  kLayerName,     // group, layer
+  kLayerState,    // group, layer
+  kLayerProtect,  // group, layer
+  kOther,         // name: the field's name in `brindle dump`
 };
 
 struct HeaderDiff {
@@ -131,8 +131,8 @@ void DiffEntities(const TJwwData& before, const TJwwData& after, const DiffOptio
                   DrawingDiff& out);
 // Header, layer tables, block definitions, images (diff_tables.cpp).
 void DiffHeader(const TJwwData& before, const TJwwData& after, DrawingDiff& out);
-void DiffBlockDefinitions(const TJwwData& before, const TJwwData& after,
-                          const DiffOptions& options, DrawingDiff& out);
+void DiffBlockDefinitions(const TJwwData& before, const TJwwData& after, const DiffOptions& options,
+                          DrawingDiff& out);
 void DiffImages(const TJwwData& before, const TJwwData& after, DrawingDiff& out);
 
 // Compares two lists of entities of block definitions (members), counting

@@ -23,8 +23,10 @@ using Fields = std::map<std::string, std::string>;
 size_t ValueEnd(std::string_view line, size_t from) {
   if (from < line.size() && line[from] == '"') {
     for (size_t i = from + 1; i < line.size(); ++i) {
-      if (line[i] == '\\') ++i;
-      else if (line[i] == '"') return i + 1;
+      if (line[i] == '\\')
+        ++i;
+      else if (line[i] == '"')
+        return i + 1;
     }
     return line.size();
   }
@@ -98,8 +100,7 @@ std::set<std::string> LostThrough(const TJwwData& src, const Fields& own, int32_
 }
 
 // "EntLgrp[3].adScale" → table "EntLgrp", index 3, field "adScale".
-bool SplitTableKey(const std::string& key, std::string_view table, int& index,
-                   std::string& field) {
+bool SplitTableKey(const std::string& key, std::string_view table, int& index, std::string& field) {
   if (key.compare(0, table.size() + 1, std::string(table) + "[") != 0) return false;
   const size_t close = key.find("].", table.size());
   if (close == key.npos) return false;
@@ -150,7 +151,8 @@ HeaderDiff Describe(const std::string& key, const std::string& before, const std
 std::map<std::pair<std::u16string, int>, int32_t> DefinitionsByName(const TJwwData& doc) {
   std::map<std::pair<std::u16string, int>, int32_t> out;
   std::map<std::u16string, int> seen;
-  const int32_t n = std::min<int32_t>(doc.EntBlockDefN, static_cast<int32_t>(doc.EntBlockDef.size()));
+  const int32_t n =
+      std::min<int32_t>(doc.EntBlockDefN, static_cast<int32_t>(doc.EntBlockDef.size()));
   for (int32_t i = 0; i < n; ++i) {
     const std::u16string& name = doc.EntBlockDef[i].strName;
     out.emplace(std::make_pair(name, seen[name]++), i);
@@ -177,13 +179,14 @@ void DiffHeader(const TJwwData& before, const TJwwData& after, DrawingDiff& out)
     h.notCarried = h.field != HeaderField::kVersion && lost.count(key) != 0;
     out.header.push_back(std::move(h));
   }
-  std::stable_sort(out.header.begin(), out.header.end(), [](const HeaderDiff& x, const HeaderDiff& y) {
-    return std::tie(x.field, x.group, x.layer) < std::tie(y.field, y.group, y.layer);
-  });
+  std::stable_sort(
+      out.header.begin(), out.header.end(), [](const HeaderDiff& x, const HeaderDiff& y) {
+        return std::tie(x.field, x.group, x.layer) < std::tie(y.field, y.group, y.layer);
+      });
 }
 
-void DiffBlockDefinitions(const TJwwData& before, const TJwwData& after,
-                          const DiffOptions& options, DrawingDiff& out) {
+void DiffBlockDefinitions(const TJwwData& before, const TJwwData& after, const DiffOptions& options,
+                          DrawingDiff& out) {
   const auto b = DefinitionsByName(before), a = DefinitionsByName(after);
   for (const auto& [key, i] : b) {
     BlockDiff d;
@@ -192,8 +195,8 @@ void DiffBlockDefinitions(const TJwwData& before, const TJwwData& after,
     if (it == a.end()) {
       d.change = EntityChange::kRemoved;
     } else {
-      const DiffCounts c = DiffMembers(before.EntBlockDef[i], after.EntBlockDef[it->second],
-                                       before, after, options);
+      const DiffCounts c =
+          DiffMembers(before.EntBlockDef[i], after.EntBlockDef[it->second], before, after, options);
       if (c.removed + c.added + c.changed == 0) continue;
       d.change = EntityChange::kChanged;
       d.removed = c.removed;
@@ -226,7 +229,8 @@ void DiffImages(const TJwwData& before, const TJwwData& after, DrawingDiff& out)
                           it == a.end() ? 0 : it->second});
   }
   for (const auto& [name, size] : a)
-    if (b.count(name) == 0) out.images.push_back({util::ToUtf8(name), EntityChange::kAdded, 0, size});
+    if (b.count(name) == 0)
+      out.images.push_back({util::ToUtf8(name), EntityChange::kAdded, 0, size});
 }
 
 }  // namespace jww

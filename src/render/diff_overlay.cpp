@@ -10,7 +10,8 @@ namespace {
 
 struct RefHash {
   size_t operator()(const jww::EntityRef& r) const {
-    return std::hash<const void*>()(r.record) ^ (static_cast<size_t>(r.node) * 0x9E3779B97F4A7C15ull);
+    return std::hash<const void*>()(r.record) ^
+           (static_cast<size_t>(r.node) * 0x9E3779B97F4A7C15ull);
   }
 };
 using InkMap = std::unordered_map<jww::EntityRef, uint32_t, RefHash>;
@@ -23,7 +24,8 @@ jww::EntityRef RefOf(const jww::PlacedEntity& e, const jww::TJwwData& doc, bool 
     if (top >= 0 && top < doc.EntBlockN && static_cast<size_t>(top) < doc.EntBlock.size())
       return {&doc.EntBlock[top], -1};
   }
-  const void* record = std::visit([](const auto* p) { return static_cast<const void*>(p); }, e.record);
+  const void* record =
+      std::visit([](const auto* p) { return static_cast<const void*>(p); }, e.record);
   return {record, e.chain.empty() ? -1 : e.chain.back()};
 }
 
@@ -43,10 +45,17 @@ void MarkChanges(const jww::DrawingDiff& diff, const jww::TJwwData& before,
   auto inkBefore = std::make_shared<InkMap>(), inkAfter = std::make_shared<InkMap>();
   for (const jww::EntityDiff& d : diff.entities) {
     switch (d.change) {
-      case jww::EntityChange::kRemoved: (*inkBefore)[d.before] = kRemovedInk; break;
-      case jww::EntityChange::kAdded: (*inkAfter)[d.after] = kAddedInk; break;
-      case jww::EntityChange::kChanged: (*inkAfter)[d.after] = kChangedInk; break;
-      case jww::EntityChange::kSame: break;
+      case jww::EntityChange::kRemoved:
+        (*inkBefore)[d.before] = kRemovedInk;
+        break;
+      case jww::EntityChange::kAdded:
+        (*inkAfter)[d.after] = kAddedInk;
+        break;
+      case jww::EntityChange::kChanged:
+        (*inkAfter)[d.after] = kChangedInk;
+        break;
+      case jww::EntityChange::kSame:
+        break;
     }
   }
   options.ink = InkOf(inkAfter, after, placed, kUnchangedInk);

@@ -487,7 +487,8 @@ void PaintLegend(Backend& out, const RenderOptions& o, const Viewport& view, uin
     if (!cells.empty()) widest = std::max(widest, cells.back().offset + cells.back().width);
   }
   const double w = 3 * pad + h + widest, total = pad + o.legend.size() * (h + pad);
-  const std::array<DPoint, 4> box{at, at + DPoint{w, 0}, at + DPoint{w, total}, at + DPoint{0, total}};
+  const std::array<DPoint, 4> box{at, at + DPoint{w, 0}, at + DPoint{w, total},
+                                  at + DPoint{0, total}};
   out.FillPolygon(box, background);
   Stroke frame;
   frame.argb = 0xFF9A9A9A;

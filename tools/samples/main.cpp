@@ -25,9 +25,10 @@ void Usage() {
               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
               "  members, placed P times in all); existing files are kept as they are\n"),
       stderr);
-  std::fputs(app::Tr("  --moved (with --bench N) adds bench-N-moved.jww, the same drawing with 1 %\n"
-                     "  of its entities moved 1 mm, to compare with brindle diff\n"),
-             stderr);
+  std::fputs(
+      app::Tr("  --moved (with --bench N) adds bench-N-moved.jww, the same drawing with 1 %\n"
+              "  of its entities moved 1 mm, to compare with brindle diff\n"),
+      stderr);
 }
 
 void Kept(const std::string& path) {

@@ -36,37 +36,62 @@ namespace {
 constexpr int kExitDifferent = 1;
 
 // The words the core uses for fields, kinds and changes, for the catalogue.
-[[maybe_unused]] constexpr const char* kFieldNames[] = {
-    TrNoop("colour"), TrNoop("line type"), TrNoop("width"), TrNoop("flags"),
-    TrNoop("layer group"), TrNoop("layer"), TrNoop("temporary"), TrNoop("code"),
-    TrNoop("angle"), TrNoop("scale"), TrNoop("text"), TrNoop("font"), TrNoop("text type"),
-    TrNoop("width of a character"), TrNoop("height of a character"), TrNoop("spacing"),
-    TrNoop("SXF mode"), TrNoop("text x"), TrNoop("text y"), TrNoop("fill colour"),
-    TrNoop("block"), TrNoop("scale x"), TrNoop("scale y"), TrNoop("flattening")};
+[[maybe_unused]] constexpr const char* kFieldNames[] = {TrNoop("colour"),
+                                                        TrNoop("line type"),
+                                                        TrNoop("width"),
+                                                        TrNoop("flags"),
+                                                        TrNoop("layer group"),
+                                                        TrNoop("layer"),
+                                                        TrNoop("temporary"),
+                                                        TrNoop("code"),
+                                                        TrNoop("angle"),
+                                                        TrNoop("scale"),
+                                                        TrNoop("text"),
+                                                        TrNoop("font"),
+                                                        TrNoop("text type"),
+                                                        TrNoop("width of a character"),
+                                                        TrNoop("height of a character"),
+                                                        TrNoop("spacing"),
+                                                        TrNoop("SXF mode"),
+                                                        TrNoop("text x"),
+                                                        TrNoop("text y"),
+                                                        TrNoop("fill colour"),
+                                                        TrNoop("block"),
+                                                        TrNoop("scale x"),
+                                                        TrNoop("scale y"),
+                                                        TrNoop("flattening")};
 
 const char* KindName(int32_t kind) {
   static constexpr const char* kNames[] = {
-      TrNoop("entity"),    TrNoop("line"),  TrNoop("arc"),            TrNoop("point"),
-      TrNoop("text"),      TrNoop("dimension"), TrNoop("solid"), TrNoop("block insertion")};
+      TrNoop("entity"), TrNoop("line"),      TrNoop("arc"),   TrNoop("point"),
+      TrNoop("text"),   TrNoop("dimension"), TrNoop("solid"), TrNoop("block insertion")};
   return kind >= 0 && kind <= 7 ? kNames[kind] : kNames[0];
 }
 
 const char* ChangeKey(jww::EntityChange c) {
   switch (c) {
-    case jww::EntityChange::kRemoved: return "removed";
-    case jww::EntityChange::kAdded: return "added";
-    case jww::EntityChange::kChanged: return "changed";
-    case jww::EntityChange::kSame: break;
+    case jww::EntityChange::kRemoved:
+      return "removed";
+    case jww::EntityChange::kAdded:
+      return "added";
+    case jww::EntityChange::kChanged:
+      return "changed";
+    case jww::EntityChange::kSame:
+      break;
   }
   return "same";
 }
 
 char ChangeMark(jww::EntityChange c) {
   switch (c) {
-    case jww::EntityChange::kRemoved: return '-';
-    case jww::EntityChange::kAdded: return '+';
-    case jww::EntityChange::kChanged: return '~';
-    case jww::EntityChange::kSame: break;
+    case jww::EntityChange::kRemoved:
+      return '-';
+    case jww::EntityChange::kAdded:
+      return '+';
+    case jww::EntityChange::kChanged:
+      return '~';
+    case jww::EntityChange::kSame:
+      break;
   }
   return ' ';
 }
@@ -74,18 +99,30 @@ char ChangeMark(jww::EntityChange c) {
 const char* HeaderKey(jww::HeaderField f) {
   using F = jww::HeaderField;
   switch (f) {
-    case F::kVersion: return "version";
-    case F::kSheet: return "sheet";
-    case F::kMemo: return "memo";
-    case F::kWriteGroup: return "writeGroup";
-    case F::kGroupName: return "groupName";
-    case F::kGroupState: return "groupState";
-    case F::kGroupScale: return "groupScale";
-    case F::kGroupProtect: return "groupProtect";
-    case F::kLayerName: return "layerName";
-    case F::kLayerState: return "layerState";
-    case F::kLayerProtect: return "layerProtect";
-    case F::kOther: break;
+    case F::kVersion:
+      return "version";
+    case F::kSheet:
+      return "sheet";
+    case F::kMemo:
+      return "memo";
+    case F::kWriteGroup:
+      return "writeGroup";
+    case F::kGroupName:
+      return "groupName";
+    case F::kGroupState:
+      return "groupState";
+    case F::kGroupScale:
+      return "groupScale";
+    case F::kGroupProtect:
+      return "groupProtect";
+    case F::kLayerName:
+      return "layerName";
+    case F::kLayerState:
+      return "layerState";
+    case F::kLayerProtect:
+      return "layerProtect";
+    case F::kOther:
+      break;
   }
   return "other";
 }
@@ -112,18 +149,30 @@ std::string HeaderLabel(const jww::HeaderDiff& h) {
   using F = jww::HeaderField;
   const std::string g = LayerName(h.group, -1), gl = LayerName(h.group, h.layer);
   switch (h.field) {
-    case F::kVersion: return Tr("format version");
-    case F::kSheet: return Tr("sheet");
-    case F::kMemo: return Tr("memo");
-    case F::kWriteGroup: return Tr("layer group drawn into");
-    case F::kGroupName: return TrFormat("name of layer group {}", {g});
-    case F::kGroupState: return TrFormat("state of layer group {}", {g});
-    case F::kGroupScale: return TrFormat("scale of layer group {}", {g});
-    case F::kGroupProtect: return TrFormat("protection of layer group {}", {g});
-    case F::kLayerName: return TrFormat("name of layer {}", {gl});
-    case F::kLayerState: return TrFormat("state of layer {}", {gl});
-    case F::kLayerProtect: return TrFormat("protection of layer {}", {gl});
-    case F::kOther: break;
+    case F::kVersion:
+      return Tr("format version");
+    case F::kSheet:
+      return Tr("sheet");
+    case F::kMemo:
+      return Tr("memo");
+    case F::kWriteGroup:
+      return Tr("layer group drawn into");
+    case F::kGroupName:
+      return TrFormat("name of layer group {}", {g});
+    case F::kGroupState:
+      return TrFormat("state of layer group {}", {g});
+    case F::kGroupScale:
+      return TrFormat("scale of layer group {}", {g});
+    case F::kGroupProtect:
+      return TrFormat("protection of layer group {}", {g});
+    case F::kLayerName:
+      return TrFormat("name of layer {}", {gl});
+    case F::kLayerState:
+      return TrFormat("state of layer {}", {gl});
+    case F::kLayerProtect:
+      return TrFormat("protection of layer {}", {gl});
+    case F::kOther:
+      break;
   }
   return h.name;
 }
@@ -137,7 +186,9 @@ std::string Text(const jww::DrawingDiff& d, const std::string& before, const std
   std::string out = TrFormat("{} → {}: {}, {} unchanged",
                              {before, after, Counts(d.counts), std::to_string(d.counts.same)}) +
                     "\n";
-  if (d.cut) out += Tr("(the block tree stopped at its node limit: some placed copies are missing)") + std::string("\n");
+  if (d.cut)
+    out += Tr("(the block tree stopped at its node limit: some placed copies are missing)") +
+           std::string("\n");
   if (!d.header.empty()) {
     out += TrFormat("header: {} fields", {std::to_string(d.header.size())}) + "\n";
     // Fields the other version cannot store come in hundreds: named by table.
@@ -165,11 +216,13 @@ std::string Text(const jww::DrawingDiff& d, const std::string& before, const std
   }
   for (const jww::BlockDiff& b : d.blocks) {
     if (b.change == jww::EntityChange::kChanged)
-      out += TrFormat("block definition {}: members {}", {b.name, Counts({0, b.removed, b.added, b.changed})});
+      out += TrFormat("block definition {}: members {}",
+                      {b.name, Counts({0, b.removed, b.added, b.changed})});
     else
-      out += TrFormat(b.change == jww::EntityChange::kAdded ? TrNoop("block definition {}: added")
-                                                           : TrNoop("block definition {}: removed"),
-                      {b.name});
+      out +=
+          TrFormat(b.change == jww::EntityChange::kAdded ? TrNoop("block definition {}: added")
+                                                         : TrNoop("block definition {}: removed"),
+                   {b.name});
     out += "\n";
   }
   for (const jww::ImageDiff& i : d.images) {
@@ -186,9 +239,13 @@ std::string Text(const jww::DrawingDiff& d, const std::string& before, const std
            d.entities[j].layer == d.entities[i].layer;
          ++j) {
       const jww::EntityChange ch = d.entities[j].change;
-      ++(ch == jww::EntityChange::kRemoved ? c.removed : ch == jww::EntityChange::kAdded ? c.added : c.changed);
+      ++(ch == jww::EntityChange::kRemoved ? c.removed
+         : ch == jww::EntityChange::kAdded ? c.added
+                                           : c.changed);
     }
-    out += TrFormat("layer {}: {}", {LayerName(d.entities[i].gLayer, d.entities[i].layer), Counts(c)}) + "\n";
+    out += TrFormat("layer {}: {}",
+                    {LayerName(d.entities[i].gLayer, d.entities[i].layer), Counts(c)}) +
+           "\n";
     for (; i < j; ++i) {
       const jww::EntityDiff& e = d.entities[i];
       out += "  ";
@@ -196,7 +253,8 @@ std::string Text(const jww::DrawingDiff& d, const std::string& before, const std
       out += std::string(" ") + Tr(KindName(e.kind)) + " (" + Num(e.x) + ", " + Num(e.y) + ")";
       for (size_t k = 0; k < e.fields.size(); ++k) {
         const jww::FieldChange& f = e.fields[k];
-        out += (k == 0 ? ": " : ", ") + std::string(Tr(f.field.c_str())) + " " + f.before + " → " + f.after;
+        out += (k == 0 ? ": " : ", ") + std::string(Tr(f.field.c_str())) + " " + f.before + " → " +
+               f.after;
       }
       out += "\n";
     }
@@ -245,8 +303,13 @@ Json JsonOf(const jww::DrawingDiff& d, const std::string& before, const std::str
   j["images"] = std::move(images);
   Json entities = Json::array();
   for (const jww::EntityDiff& e : d.entities) {
-    Json x{{"change", ChangeKey(e.change)}, {"kind", e.kind}, {"kindName", KindName(e.kind)},
-           {"group", e.gLayer}, {"layer", e.layer}, {"x", e.x}, {"y", e.y}};
+    Json x{{"change", ChangeKey(e.change)},
+           {"kind", e.kind},
+           {"kindName", KindName(e.kind)},
+           {"group", e.gLayer},
+           {"layer", e.layer},
+           {"x", e.x},
+           {"y", e.y}};
     if (!e.fields.empty()) {
       Json fields = Json::array();
       for (const jww::FieldChange& f : e.fields)
@@ -336,8 +399,9 @@ int RunDiff(int argc, char** argv) {
   std::string out;
   double tolerance = 1e-6;
   bool json = false, placed = false, gui = false, force = false;
-  app.add_option("FILES", files,
-                 Tr("the older and the newer drawing (or git's seven arguments of an external diff)"))
+  app.add_option(
+         "FILES", files,
+         Tr("the older and the newer drawing (or git's seven arguments of an external diff)"))
       ->required()
       ->expected(2, 7);
   app.add_option("--tolerance", tolerance,
@@ -366,7 +430,8 @@ int RunDiff(int argc, char** argv) {
   const std::string shownBefore = git ? "a/" + files[0] : beforeFile;
   const std::string shownAfter = git ? "b/" + files[0] : afterFile;
   if (git && (beforeFile == "/dev/null" || afterFile == "/dev/null")) {
-    const char* what = beforeFile == "/dev/null" ? TrNoop("{}: new drawing") : TrNoop("{}: deleted");
+    const char* what =
+        beforeFile == "/dev/null" ? TrNoop("{}: new drawing") : TrNoop("{}: deleted");
     WriteOutLine(TrFormat(what, {files[0]}));
     return FinishOut(kExitOk);
   }

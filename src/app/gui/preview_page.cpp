@@ -28,15 +28,17 @@ constexpr double kZoomPerNotch = 1.25;
 // removed red, added blue, changed orange.
 jww::DrawingDiff ShowChanges(DrawingView& view, const std::shared_ptr<const jww::TJwwData>& before,
                              const std::shared_ptr<const jww::TJwwData>& after, bool placed) {
-  auto diff = std::make_shared<jww::DrawingDiff>(jww::DiffDrawings(*before, *after, {1e-6, placed}));
+  auto diff =
+      std::make_shared<jww::DrawingDiff>(jww::DiffDrawings(*before, *after, {1e-6, placed}));
   render::RenderOptions options;
   options.allGroups = true;
   render::MarkChanges(*diff, *before, *after, placed, options,
                       {util::FromUtf8(Tr("unchanged")), util::FromUtf8(Tr("removed")),
                        util::FromUtf8(Tr("added")), util::FromUtf8(Tr("changed"))});
   // The overlay and the marks point into the older drawing and the diff.
-  auto keep = std::make_shared<std::pair<std::shared_ptr<const jww::TJwwData>,
-                                         std::shared_ptr<const jww::DrawingDiff>>>(before, diff);
+  auto keep = std::make_shared<
+      std::pair<std::shared_ptr<const jww::TJwwData>, std::shared_ptr<const jww::DrawingDiff>>>(
+      before, diff);
   view.SetDrawing(after, std::move(options), keep);
   return *diff;
 }
