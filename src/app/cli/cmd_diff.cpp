@@ -215,14 +215,15 @@ std::string Text(const jww::DrawingDiff& d, const std::string& before, const std
     }
   }
   for (const jww::BlockDiff& b : d.blocks) {
+    const std::string name = "\"" + b.name + "\"";  // a name may be empty
+    const char* what = b.change == jww::EntityChange::kAdded
+                           ? TrNoop("block definition {}: added")
+                           : TrNoop("block definition {}: removed");
     if (b.change == jww::EntityChange::kChanged)
       out += TrFormat("block definition {}: members {}",
-                      {b.name, Counts({0, b.removed, b.added, b.changed})});
+                      {name, Counts({0, b.removed, b.added, b.changed})});
     else
-      out +=
-          TrFormat(b.change == jww::EntityChange::kAdded ? TrNoop("block definition {}: added")
-                                                         : TrNoop("block definition {}: removed"),
-                   {b.name});
+      out += TrFormat(what, {name});
     out += "\n";
   }
   for (const jww::ImageDiff& i : d.images) {
