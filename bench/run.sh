@@ -7,7 +7,8 @@
 # Prints, for generated drawings of 10k, 100k and 1M entities: file size,
 # cp time, `brindle rewrite` time and its ratio to cp, read+write throughput,
 # peak RSS and its ratio to the file size; `brindle info` of the 1M-entity
-# drawing against its rewrite; then, for an SXF drawing of 15
+# drawing against its rewrite; `brindle diff` of it against a copy with 1 % of
+# its entities moved, against its rewrite; then, for an SXF drawing of 15
 # figures of 50 members placed 10,000 times: `brindle convert` against
 # `brindle rewrite` of the same input, and copies per second.
 set -euo pipefail
@@ -58,6 +59,18 @@ read -r tij _ < <(measure "$build/brindle" info --json "$f")
 awk -v r="$trw" -v i="$tin" -v j="$tij" -v m="$min" 'BEGIN{
   printf "info of 1000000 entities: rewrite %.2f s, info %.2f s (%.2f of rewrite), info --json %.2f s (%.2f), RSS %.1f MB\n",
     r, i, i/r, j, j/r, m/1024 }'
+
+echo
+# diff of the 1M-entity drawing against a copy with 1 % of its entities moved,
+# against rewrite of the drawing, in the same run.
+"$build/brindle-samples" "$work/gen" --bench 1000000 --moved >/dev/null
+g="$work/gen/bench-1000000-moved.jww"
+read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+read -r tdf mdf < <(measure sh -c '"$0" diff "$1" "$2"; [ $? -le 1 ]' "$build/brindle" "$f" "$g")
+read -r tds _ < <(measure sh -c '"$0" diff "$1" "$1"' "$build/brindle" "$f")
+awk -v r="$trw" -v d="$tdf" -v s="$tds" -v m="$mdf" 'BEGIN{
+  printf "diff of 1000000 entities, 1 %% moved: rewrite %.2f s, diff %.2f s (%.2f of rewrite), diff with itself %.2f s (%.2f), RSS %.1f MB\n",
+    r, d, d/r, s, s/r, m/1024 }'
 
 echo
 "$build/brindle-samples" "$work/gen" --sxf-bench 15 50 10000 >/dev/null

@@ -18,12 +18,12 @@ _brindle() {
   COMPREPLY=()
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="convert dump rewrite info draw"
+  local commands="convert dump rewrite info draw diff"
 
   cmd=convert
   for ((i = 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
-      convert | dump | rewrite | info | draw) cmd=${COMP_WORDS[i]}; break ;;
+      convert | dump | rewrite | info | draw | diff) cmd=${COMP_WORDS[i]}; break ;;
       -*) ;;
       *) break ;;
     esac
@@ -46,7 +46,7 @@ _brindle() {
         return
       fi
       ;;
-    -j | --jobs)
+    -j | --jobs | --tolerance)
       return
       ;;
   esac

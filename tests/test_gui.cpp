@@ -636,6 +636,34 @@ class GuiTest : public QObject {
     QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains("logged.jww"));
   }
 
+  // brindle diff --gui: two revisions and, in the third view, what changed.
+  void previewComparesTwoRevisions() {
+    const fs::path a = Drawing("old.jww"), b = src_ / "new.jww";
+    jww::TJwwData edited;
+    QVERIFY(edited.FileIn(a.string()));
+    edited.EntLine[0].start_x += 20;
+    edited.EntLine[0].end_x += 20;
+    QVERIFY(edited.FileOut(b.string(), 700));
+    auto form = MakeForm();
+    form->AddPreviewPage();
+    form->show();
+    form->PageControl1->setCurrentWidget(form->Preview);
+    form->Preview->changes()->resize(600, 600);  // room to tell the two lines apart
+    QVERIFY(form->Preview->ShowComparison(Q(a), Q(b)));
+    QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains(
+        "1 removed, 1 added, 0 changed"));
+    const QImage shot = form->Preview->changes()->grab().toImage();
+    bool red = false, blue = false;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) {
+        const QRgb c = shot.pixel(x, y);
+        red = red || (qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80);
+        blue = blue || (qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 140);
+      }
+    QVERIFY(red);
+    QVERIFY(blue);
+  }
+
   // On a real X server: the pictures the README shows.
   void screenshots() {
     const QString out = qEnvironmentVariable("BRINDLE_SCREENSHOTS");

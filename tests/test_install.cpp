@@ -102,6 +102,7 @@ TEST_F(Install, BashCompletesCommandsOptionsAndDrawings) {
   EXPECT_EQ(complete("dump --f"), "--force\n");
   EXPECT_EQ(complete("draw --d"), "--dpi\n--dark\n");
   EXPECT_EQ(complete("info --a"), "--audit\n");
+  EXPECT_EQ(complete("diff --t"), "--tolerance\n");
   EXPECT_EQ(complete("rewrite --version 4"), "420\n");
   EXPECT_EQ(complete("-o out p"), "plan.jww\n");
 }

@@ -688,4 +688,71 @@ jww::TJwwData MakeSxfBenchDrawing(int figures, int membersPerFigure, int placeme
   return doc;
 }
 
+namespace {
+
+template <typename T>
+void Shift(T& r, double dx, double dy) {
+  r.start_x += dx;
+  r.start_y += dy;
+}
+void ShiftEnd(double& x, double& y, double dx, double dy) {
+  x += dx;
+  y += dy;
+}
+
+}  // namespace
+
+int64_t MoveEveryNth(TJwwData& doc, int every, double dx, double dy) {
+  int64_t moved = 0;
+  const int32_t n = std::min<int32_t>(doc.Enthd.n1, static_cast<int32_t>(doc.EntNo.size()));
+  for (int32_t k = 0; k < n; k += std::max(every, 1)) {
+    const int32_t i = doc.EntNo[k].EntNo;
+    switch (doc.EntNo[k].EntType) {
+      case jww::kLine:
+        Shift(doc.EntLine[i], dx, dy);
+        ShiftEnd(doc.EntLine[i].end_x, doc.EntLine[i].end_y, dx, dy);
+        break;
+      case jww::kEnko:
+        Shift(doc.EntEnko[i], dx, dy);
+        break;
+      case jww::kTen:
+        Shift(doc.EntTen[i], dx, dy);
+        break;
+      case jww::kMoji:
+        Shift(doc.EntMoji[i], dx, dy);
+        ShiftEnd(doc.EntMoji[i].end_x, doc.EntMoji[i].end_y, dx, dy);
+        break;
+      case jww::kSunpo: {
+        jww::TEntJwwSunpo& d = doc.EntSunpo[i];
+        for (jww::TEntJwwLine* l : {&d.Sen, &d.Ho1, &d.Ho2}) {
+          Shift(*l, dx, dy);
+          ShiftEnd(l->end_x, l->end_y, dx, dy);
+        }
+        Shift(d.Moji, dx, dy);
+        ShiftEnd(d.Moji.end_x, d.Moji.end_y, dx, dy);
+        for (jww::TEntJwwTen* t : {&d.Te1, &d.Te2, &d.Kt1, &d.Kt2}) Shift(*t, dx, dy);
+        break;
+      }
+      case jww::kSolid: {
+        jww::TEntJwwSolid& s = doc.EntSolid[i];
+        Shift(s, dx, dy);
+        if (s.att.nPenStyle < 101) {  // an arc solid keeps its radius and angles there
+          ShiftEnd(s.end_x, s.end_y, dx, dy);
+          ShiftEnd(s.DPoint2_x, s.DPoint2_y, dx, dy);
+          ShiftEnd(s.DPoint3_x, s.DPoint3_y, dx, dy);
+        }
+        break;
+      }
+      case jww::kBlock:
+        ShiftEnd(doc.EntBlock[i].DPKijunTen_x, doc.EntBlock[i].DPKijunTen_y, dx, dy);
+        break;
+      default:
+        continue;
+    }
+    ++moved;
+  }
+  doc.MakeBlockTree();
+  return moved;
+}
+
 }  // namespace tools

@@ -43,6 +43,11 @@ bool WriteSamplePlans(const std::string& dir, std::string* error,
 // of a few block definitions. The same seed gives the same drawing.
 jww::TJwwData MakeBenchDrawing(int entities, uint32_t seed);
 
+// Moves every `every`-th entity of the drawing's own draw order by (dx, dy)
+// millimetres, block placements included (the tree is made again), and
+// returns how many were moved: a revision of a drawing for comparisons.
+int64_t MoveEveryNth(jww::TJwwData& doc, int every, double dx, double dy);
+
 // `figures` SXF figure definitions of `membersPerFigure` members each (lines,
 // arcs, ellipses, points, texts, solids, arc solids and dimensions), placed
 // `placements` times in all with random rotations and unequal, partly

@@ -520,7 +520,7 @@ std::string DumpEntities(const TJwwData& doc) {
   return out;
 }
 
-std::string DumpDocument(const TJwwData& doc) {
+std::string DumpTables(const TJwwData& doc) {
   std::string out;
   DumpHeader(out, doc.Enthd);
   DumpTable(out, "EntLgrp", doc.EntLgrp);
@@ -532,6 +532,11 @@ std::string DumpDocument(const TJwwData& doc) {
   DumpTable(out, "EntColS", doc.EntColS);
   DumpTable(out, "EntLtpS", doc.EntLtpS);
   DumpTable(out, "EntMoj", doc.EntMoj);
+  return out;
+}
+
+std::string DumpDocument(const TJwwData& doc) {
+  std::string out = DumpTables(doc);
   DumpDrawing(out, doc);
   out += "[images]\n";
   size_t images = std::min(doc.BindImage.size(), static_cast<size_t>(std::max(doc.BindImageN, 0)));

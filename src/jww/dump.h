@@ -15,5 +15,7 @@ class TJwwData;
 std::string DumpDocument(const TJwwData& doc);
 // Only the entities in draw order and the block definitions with members.
 std::string DumpEntities(const TJwwData& doc);
+// Only the header and the nine tables.
+std::string DumpTables(const TJwwData& doc);
 
 }  // namespace jww

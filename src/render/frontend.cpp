@@ -205,8 +205,11 @@ class Painter final : public jww::EntityVisitor {
   }
 
   PaintStats stats;
+  const RenderOptions::Ink* inkOf = nullptr;  // options' ink, or the overlay's
 
   void Visit(const jww::PlacedEntity& e) override {
+    ink_ = inkOf != nullptr && *inkOf ? (*inkOf)(e) : RenderOptions::kOwnInk;
+    if (ink_ == RenderOptions::kNoInk) return;
     const int slot = std::min<int>(e.gLayer, 15) * 16 + std::min<int>(e.layer, 15);
     const DrawAttrStore::Layer& layer = colors_.layer(slot);
     if (!o_.allGroups && layer.state == DrawAttrStore::kLayerHidden) {
@@ -382,7 +385,7 @@ class Painter final : public jww::EntityVisitor {
 
   void Solid(const jww::TEntJwwSolid& e, const DeviceMap& m) {
     const uint32_t color =
-        e.att.nPenColor == 10
+        e.att.nPenColor == 10 && ink_ == RenderOptions::kOwnInk
             ? Visible(0xFF000000u | static_cast<uint32_t>(util::ColorRefToArgb(
                                         static_cast<int32_t>(e.Color & 0xFFFFFF))))
             : ColorOf(e.att);
@@ -401,6 +404,7 @@ class Painter final : public jww::EntityVisitor {
   uint32_t Visible(uint32_t argb) const { return Near(argb, background_) ? foreground_ : argb; }
 
   uint32_t ColorOf(const TEntJwwAttr& a) const {
+    if (ink_ != RenderOptions::kOwnInk) return ink_;
     const int n = a.nPenColor;
     if (n == 9) return kAuxiliaryColor;
     if (!DrawAttrStore::IsPenNumber(n)) return foreground_;
@@ -642,7 +646,44 @@ class Painter final : public jww::EntityVisitor {
   std::vector<util::MojiCell> cells_;
   std::array<Wave, jww::kRandomLines> waves_;
   std::vector<DPoint> wave_;  // scratch of DrawWave
+  uint32_t ink_ = RenderOptions::kOwnInk;
 };
+
+// The legend: a swatch and a name a line, in pixels from its corner.
+void PaintLegend(Backend& out, const RenderOptions& o, const Viewport& view, uint32_t background) {
+  if (o.legend.empty()) return;
+  const double h = o.legendPx, pad = h / 2;
+  const DPoint at = view.ToDevice(o.legendAt);
+  double widest = 0;
+  for (const auto& [argb, name] : o.legend) {
+    const auto cells = util::MojiLayout(name, h * 0.8, 0);
+    if (!cells.empty()) widest = std::max(widest, cells.back().offset + cells.back().width);
+  }
+  const double w = 3 * pad + h + widest, total = pad + o.legend.size() * (h + pad);
+  const std::array<DPoint, 4> box{at, at + DPoint{w, 0}, at + DPoint{w, total},
+                                  at + DPoint{0, total}};
+  out.FillPolygon(box, background);
+  Stroke frame;
+  frame.argb = 0xFF9A9A9A;
+  out.Polyline(box, true, frame);
+  Glyph g;
+  g.family = kGothic;
+  g.xAxis = {h * 0.8, 0};
+  g.yAxis = {0, -h * 0.8};
+  for (size_t i = 0; i < o.legend.size(); ++i) {
+    const auto& [argb, name] = o.legend[i];
+    const DPoint row = at + DPoint{pad, pad + i * (h + pad)};
+    const std::array<DPoint, 4> swatch{row, row + DPoint{h, 0}, row + DPoint{h, h},
+                                       row + DPoint{0, h}};
+    out.FillPolygon(swatch, argb);
+    g.argb = 0xFF000000;
+    for (const util::MojiCell& c : util::MojiLayout(name, h * 0.8, 0)) {
+      g.text = std::u16string_view(name).substr(c.index, c.length);
+      g.origin = row + DPoint{h + pad + c.offset, h * 0.9};
+      out.DrawGlyph(g);
+    }
+  }
+}
 
 }  // namespace
 
@@ -721,9 +762,22 @@ PaintStats Frontend::Paint(Backend& backend, const Viewport& view) const {
     st.argb = options_.dark ? kDarkFrame : kLightFrame;
     backend.Polyline(frame, true, st);
   }
+  painter.inkOf = &options_.ink;
   jww::WalkPlacedDrawing(doc_, painter);
+  PaintStats stats = painter.stats;
+  if (options_.overlay != nullptr) {
+    // The overlay keeps its own pens, line types and layer states.
+    const Frontend over(*options_.overlay, options_);
+    Painter p(*options_.overlay, options_, over.store_, over.printStore_, backend, view);
+    p.inkOf = &options_.overlayInk;
+    jww::WalkPlacedDrawing(*options_.overlay, p);
+    stats.primitives += p.stats.primitives;
+    stats.culled += p.stats.culled;
+    stats.hidden += p.stats.hidden;
+  }
+  PaintLegend(backend, options_, view, background);
   backend.End();
-  return painter.stats;
+  return stats;
 }
 
 }  // namespace render

@@ -15,10 +15,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "jww/attr_store.h"
 #include "jww/document.h"
+#include "jww/walk.h"
 #include "render/backend.h"
 
 namespace render {
@@ -59,6 +63,23 @@ struct RenderOptions {
   bool fitToContents = false;
   // Folder of a drawing's linked pictures given by a relative name.
   std::string drawingFolder;
+
+  // ---- marking entities (a picture of what changed) ----
+  // The one colour (opaque ARGB) an entity is painted in instead of its own,
+  // kOwnInk to keep its own colours, kNoInk to leave it out. Called from
+  // several painting threads at once.
+  using Ink = std::function<uint32_t(const jww::PlacedEntity&)>;
+  static constexpr uint32_t kOwnInk = 0, kNoInk = 1;
+  Ink ink;
+  // A second drawing painted over the first in the same view, with its own
+  // ink and layer states (the older revision of a comparison).
+  const jww::TJwwData* overlay = nullptr;
+  Ink overlayInk;
+  // Colour swatches with their names, one a line, `legendPx` pixels high,
+  // the top-left corner at `legendAt` on the sheet (millimetres).
+  std::vector<std::pair<uint32_t, std::u16string>> legend;
+  DPoint legendAt;
+  double legendPx = 16;
 };
 
 // The sheet of the drawing's paper size (GetPaperSize), centred on the origin.

@@ -114,6 +114,16 @@ std::optional<Format> FormatOfPath(const std::string& path) {
   return std::nullopt;
 }
 
+SheetBox PictureBox(const jww::TJwwData& doc, const RenderOptions& options) {
+  SheetBox box = DrawingBox(doc, options);
+  if (options.overlay != nullptr) {
+    const SheetBox o = DrawingBox(*options.overlay, options);
+    box = {std::min(box.minX, o.minX), std::min(box.minY, o.minY), std::max(box.maxX, o.maxX),
+           std::max(box.maxY, o.maxY)};
+  }
+  return box;
+}
+
 PictureLayout LayoutPicture(const SheetBox& box, const PictureSize& size) {
   PictureLayout layout;
   double k = (size.dpi > 0 ? size.dpi : kDefaultDpi) / kMmPerInch;
@@ -153,7 +163,7 @@ constexpr int kPngQuality = 85;
 
 QByteArray RenderBytes(const jww::TJwwData& doc, const RenderOptions& options, Format format,
                        const PictureSize& size, PaintStats* stats, const PaintProgress& progress) {
-  const SheetBox box = DrawingBox(doc, options);
+  const SheetBox box = PictureBox(doc, options);
   const PictureLayout layout = LayoutPicture(box, size);
   if (layout.tooLarge) return {};
   const Viewport& view = layout.view;

@@ -47,6 +47,10 @@ struct PictureLayout {
 // is given, else at `size.dpi` (150 by default, cut to the limit).
 PictureLayout LayoutPicture(const SheetBox& box, const PictureSize& size);
 
+// What a picture of `doc` covers: its DrawingBox, widened to hold the
+// overlay's when there is one.
+SheetBox PictureBox(const jww::TJwwData& doc, const RenderOptions& options);
+
 // Told how many of a picture's parts are painted, of how many: a PNG's bands
 // as they are done (from the painting threads, one call at a time), or one
 // part for SVG and PDF.

@@ -1,7 +1,7 @@
 // brindle-samples: writes the demo plan in several versions and, on request,
 // generated drawings for benchmarks. A file that exists is never replaced.
 //
-//   brindle-samples DIR [--bench N] [--sxf-bench F M P]
+//   brindle-samples DIR [--bench N [--moved]] [--sxf-bench F M P]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +24,10 @@ void Usage() {
               "  plan-utf16.jww into DIR; --bench N adds bench-N.jww (N entities of mixed\n"
               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
               "  members, placed P times in all); existing files are kept as they are\n"),
+      stderr);
+  std::fputs(
+      app::Tr("  --moved (with --bench N) adds bench-N-moved.jww, the same drawing with 1 %\n"
+              "  of its entities moved 1 mm, to compare with brindle diff\n"),
       stderr);
 }
 
@@ -72,9 +76,12 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   std::optional<int> bench;
   std::vector<int> sxf;
+  bool moved = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--bench" && i + 1 < argc) {
+    if (arg == "--moved") {
+      moved = true;
+    } else if (arg == "--bench" && i + 1 < argc) {
       bench = PositiveNumber(argv[++i]);
       if (!bench) {
         Usage();
@@ -112,6 +119,11 @@ int main(int argc, char** argv) {
   if (bench && !Write(tools::MakeBenchDrawing(*bench, kSeed), dir,
                       "bench-" + std::to_string(*bench) + ".jww")) {
     return 1;
+  }
+  if (bench && moved) {
+    jww::TJwwData doc = tools::MakeBenchDrawing(*bench, kSeed);
+    tools::MoveEveryNth(doc, 100, 1.0, 0.0);
+    if (!Write(std::move(doc), dir, "bench-" + std::to_string(*bench) + "-moved.jww")) return 1;
   }
   if (!sxf.empty() && !Write(tools::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
                              "sxf-bench-" + std::to_string(sxf[0]) + "-" + std::to_string(sxf[1]) +

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <QGuiApplication>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/files.h"
+#include "app/cli/headless_qt.h"
 #include "app/convert.h"
 #include "app/i18n.h"
 #include "app/steps.h"
@@ -21,25 +21,6 @@
 #include "render/output.h"
 
 namespace app::cli {
-
-namespace {
-
-// Fonts need a GUI application; without a display the offscreen platform
-// serves, which is all a picture needs.
-void ChooseQtPlatform() {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
-
-// Qt's own remarks are for developers: a user of `brindle draw` on a server
-// would otherwise read about a runtime folder that a picture never needs.
-// Warnings that concern the picture still reach stderr.
-void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
-  if (type == QtDebugMsg || type == QtInfoMsg) return;
-  if (text.startsWith(QStringLiteral("QStandardPaths:"))) return;
-  std::cerr << "brindle: " << text.toStdString() << "\n";
-}
-
-}  // namespace
 
 int RunDraw(int argc, char** argv) {
   CLI::App app{Tr("Draws a drawing into a picture: PNG, SVG or PDF, chosen by the output's name."),
@@ -98,11 +79,7 @@ int RunDraw(int argc, char** argv) {
   doc.BindImageExplode();  // pictures stored compressed are read under their plain names
   if (after) jww::DataTransJWW(doc);
 
-  ChooseQtPlatform();
-  qInstallMessageHandler(QtMessage);
-  int qtArgc = 1;
-  char* qtArgv[] = {argv[0], nullptr};
-  QGuiApplication qt(qtArgc, qtArgv);
+  HeadlessQt qt(argv[0]);
   render::RenderOptions options;
   options.dark = dark;
   options.allGroups = allGroups;

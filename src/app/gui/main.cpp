@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/gui/form1.h"
+#include "app/gui/preview_page.h"
 #include "app/i18n.h"
 #include "app/settings.h"
 #include "app/version.h"
@@ -24,11 +25,12 @@ bool AnsweredOnTheTerminal(int argc, char** argv) {
     if (a == "--") return false;
     if (a == "-h" || a == "--help") {
       app::InitMessages(argv[0]);
-      std::printf("%s\n%s\n\n%s\n%s\n%s\n",
+      std::printf("%s\n%s\n\n%s\n%s\n%s\n%s\n",
                   app::Tr("Usage: brindle-gui [--settings FILE] [--] [FILE...]"),
                   app::Tr("The window of brindle: drawings dropped on it, chosen in its dialog or "
                           "named here are converted into new files."),
                   app::Tr("  --settings FILE  use this settings file"),
+                  app::Tr("  --compare OLD NEW  show two revisions of a drawing and what changed"),
                   app::Tr("  --               every argument after it is a drawing"),
                   app::Tr("  -h, --help       print this help and exit; --version prints the "
                           "version"));
@@ -63,11 +65,15 @@ int main(int argc, char** argv) {
   // with dashes.
   app::gui::TForm1::Options options;
   std::string settingsFile;
+  QStringList compare;  // "--compare OLD NEW": two revisions on the preview page
   const QStringList args = QApplication::arguments();
   bool names = false;
   for (qsizetype i = 1; i < args.size(); ++i) {
     if (!names && args[i] == "--") {
       names = true;
+    } else if (!names && args[i] == "--compare" && i + 2 < args.size()) {
+      compare = {args[i + 1], args[i + 2]};
+      i += 2;
     } else if (!names && args[i] == "--settings" && i + 1 < args.size()) {
       settingsFile = QFile::encodeName(args[++i]).toStdString();
     } else if (!names && args[i].startsWith("--settings=")) {
@@ -88,6 +94,10 @@ int main(int argc, char** argv) {
 
   app::gui::TForm1 form(options);
   form.AddPreviewPage();
+  if (!compare.isEmpty()) {
+    form.Preview->ShowComparison(compare[0], compare[1]);
+    form.PageControl1->setCurrentWidget(form.Preview);
+  }
   form.show();
   return QApplication::exec();
 }

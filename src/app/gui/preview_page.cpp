@@ -8,11 +8,14 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
+#include <tuple>
 
 #include "app/i18n.h"
 #include "app/steps.h"
 #include "jww/sxf_explode.h"
+#include "render/diff_overlay.h"
 #include "render/painter_backend.h"
+#include "util/encoding.h"
 
 namespace app::gui {
 
@@ -20,6 +23,25 @@ namespace {
 
 // One notch of the wheel zooms by this factor.
 constexpr double kZoomPerNotch = 1.25;
+
+// The differences of `before` and `after` in `view`: unchanged ink grey,
+// removed red, added blue, changed orange.
+jww::DrawingDiff ShowChanges(DrawingView& view, const std::shared_ptr<const jww::TJwwData>& before,
+                             const std::shared_ptr<const jww::TJwwData>& after, bool placed) {
+  auto diff =
+      std::make_shared<jww::DrawingDiff>(jww::DiffDrawings(*before, *after, {1e-6, placed}));
+  render::RenderOptions options;
+  options.allGroups = true;
+  render::MarkChanges(*diff, *before, *after, placed, options,
+                      {util::FromUtf8(Tr("unchanged")), util::FromUtf8(Tr("removed")),
+                       util::FromUtf8(Tr("added")), util::FromUtf8(Tr("changed"))});
+  // The overlay and the marks point into the older drawing and the diff.
+  auto keep = std::make_shared<
+      std::pair<std::shared_ptr<const jww::TJwwData>, std::shared_ptr<const jww::DrawingDiff>>>(
+      before, diff);
+  view.SetDrawing(after, std::move(options), keep);
+  return *diff;
+}
 
 }  // namespace
 
@@ -31,10 +53,12 @@ DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
 
 DrawingView::~DrawingView() = default;
 
-void DrawingView::SetDrawing(std::shared_ptr<const jww::TJwwData> doc) {
+void DrawingView::SetDrawing(std::shared_ptr<const jww::TJwwData> doc,
+                             render::RenderOptions options, std::shared_ptr<const void> keep) {
   frontend_.reset();
   doc_ = std::move(doc);
-  if (doc_) frontend_.emplace(*doc_, render::RenderOptions{});
+  keep_ = std::move(keep);
+  if (doc_) frontend_.emplace(*doc_, std::move(options));
   fitted_ = false;
   Fit();
   update();
@@ -117,8 +141,11 @@ PreviewPage::PreviewPage(QWidget* parent) : QWidget(parent) {
   before_->setObjectName("PreviewBefore");
   after_ = new DrawingView(this);
   after_->setObjectName("PreviewAfter");
+  changes_ = new DrawingView(this);
+  changes_->setObjectName("PreviewChanges");
   row->addWidget(before_);
   row->addWidget(after_);
+  row->addWidget(changes_);
   layout->addLayout(row, 1);
 }
 
@@ -138,8 +165,37 @@ bool PreviewPage::ShowFile(const QString& path) {
   jww::DataTransJWW(*converted);
   before_->SetDrawing(doc);
   after_->SetDrawing(converted);
+  ShowChanges(*changes_, doc, converted, true);
   images_ = std::move(images);  // the pictures of both stay until the next file
+  imagesBefore_.reset();
   caption_->setText(TrFormat("{} — before and after conversion", {file}).c_str());
+  return true;
+}
+
+bool PreviewPage::ShowComparison(const QString& beforePath, const QString& afterPath) {
+  auto images = std::make_unique<ScopedImageFolder>();
+  auto imagesBefore = std::make_unique<ScopedImageFolder>();
+  auto before = std::make_shared<jww::TJwwData>();
+  auto after = std::make_shared<jww::TJwwData>();
+  std::string error;
+  for (auto [doc, path, folder] : {std::tuple{before.get(), beforePath, imagesBefore.get()},
+                                   std::tuple{after.get(), afterPath, images.get()}}) {
+    if (!ReadDrawing(*doc, path.toStdString(), folder, &error)) {
+      caption_->setText(QString::fromStdString(path.toStdString() + ": " + error));
+      return false;
+    }
+    doc->BindImageExplode();
+  }
+  before_->SetDrawing(before);
+  after_->SetDrawing(after);
+  const jww::DrawingDiff d = ShowChanges(*changes_, before, after, false);
+  images_ = std::move(images);
+  imagesBefore_ = std::move(imagesBefore);
+  caption_->setText(
+      TrFormat("{} → {}: {} removed, {} added, {} changed",
+               {beforePath.toStdString(), afterPath.toStdString(), std::to_string(d.counts.removed),
+                std::to_string(d.counts.added), std::to_string(d.counts.changed)})
+          .c_str());
   return true;
 }
 

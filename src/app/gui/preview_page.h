@@ -27,7 +27,9 @@ class DrawingView : public QWidget {
   explicit DrawingView(QWidget* parent = nullptr);
   ~DrawingView() override;
   // Shows `doc` (kept alive by the pointer) fitted to the view; null clears.
-  void SetDrawing(std::shared_ptr<const jww::TJwwData> doc);
+  // `options` may mark entities and paint an overlay that `keep` holds.
+  void SetDrawing(std::shared_ptr<const jww::TJwwData> doc, render::RenderOptions options = {},
+                  std::shared_ptr<const void> keep = {});
   const render::Viewport& viewport() const { return view_; }
   // Milliseconds the last paint took.
   double lastPaintMs() const { return lastPaintMs_; }
@@ -44,6 +46,7 @@ class DrawingView : public QWidget {
   void Fit();
 
   std::shared_ptr<const jww::TJwwData> doc_;
+  std::shared_ptr<const void> keep_;  // what the options point to beside doc_
   std::optional<render::Frontend> frontend_;
   render::Viewport view_;
   bool fitted_ = false;
@@ -60,15 +63,21 @@ class PreviewPage : public QWidget {
   // Reads `path` and shows it as read and as converted. False (and a note
   // on the page) when it cannot be read.
   bool ShowFile(const QString& path);
+  // Shows two revisions of a drawing, the older and the newer, and in the
+  // third view what changed between them (brindle diff --gui).
+  bool ShowComparison(const QString& before, const QString& after);
 
   DrawingView* before() const { return before_; }
   DrawingView* after() const { return after_; }
+  DrawingView* changes() const { return changes_; }
 
  private:
   QLabel* caption_ = nullptr;
   DrawingView* before_ = nullptr;
   DrawingView* after_ = nullptr;
+  DrawingView* changes_ = nullptr;  // the differences of before and after
   std::unique_ptr<ScopedImageFolder> images_;
+  std::unique_ptr<ScopedImageFolder> imagesBefore_;  // of the older revision compared
 };
 
 }  // namespace app::gui
