@@ -180,7 +180,7 @@ class GuiTest : public QObject {
     auto form = MakeForm();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    QCOMPARE(form->windowTitle(), QString("Brindle Ver.1.10"));
+    QCOMPARE(form->windowTitle(), QString("Brindle Ver.") + QString(BRINDLE_VERSION).section('.', 0, 1));
     QCOMPARE(form->size(), QSize(464, 442));
     QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -122,6 +122,14 @@ std::string ProgramFolder() {
   return fs::path(exe).parent_path().string() + "/";
 }
 
+WorkFolders WorkFoldersFor(const std::string& settingsPath, const std::string& programFolder) {
+  const fs::path settingsFolder = fs::path(settingsPath).parent_path();
+  if (!programFolder.empty() && settingsFolder == fs::path(programFolder).parent_path())
+    return {programFolder, programFolder + "TEMP/"};
+  return {util::AddPathDelim(HomeFolder()),
+          (fs::path(XdgCacheHome()) / "brindle" / "images").string() + "/"};
+}
+
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
                              const std::function<bool(const std::string&)>& isFile) {
   if (!overridePath.empty()) return overridePath;

@@ -1,7 +1,8 @@
 #pragma once
 
 namespace app {
-// The program's version ("1.10.0") and the window caption ("Brindle Ver.1.10").
+// The program's version (CMake's project version, "1.11.0") and the window
+// caption made of it ("Brindle Ver.1.11").
 const char* Version();
 const char* ProgramCaption();
 }  // namespace app

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/i18n.h"
+#include "app/version.h"
 #include "tools/sample_drawings.h"
 
 namespace {
@@ -25,6 +26,7 @@ void Usage() {
               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
               "  members, placed P times in all); existing files are kept as they are\n"),
       stderr);
+  std::fputs(app::Tr("  --version prints the version of brindle-samples\n"), stderr);
 }
 
 void Kept(const std::string& path) {
@@ -63,6 +65,10 @@ int main(int argc, char** argv) {
   if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     Usage();
     return 0;
+  }
+  if (argc >= 2 && std::string(argv[1]) == "--version") {
+    std::printf("brindle-samples %s\n", app::Version());
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   // A folder name that looks like an option is a mistake, not a place to write.
   if (argc < 2 || argv[1][0] == '-') {

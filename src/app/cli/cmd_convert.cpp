@@ -161,7 +161,7 @@ int RunConvert(int argc, char** argv) {
   }
   std::string settingsPath = SettingsFilePath(ExecutablePath(), a.settingsFile);
   Settings loaded;
-  if (!OpenDatFile(loaded, settingsPath, ProgramFolder()))
+  if (!OpenDatFile(loaded, settingsPath, WorkFoldersFor(settingsPath, ProgramFolder()).start))
     Error(TrFormat("the settings file {} could not be read", {settingsPath}));
   Settings current = loaded;
   ApplyModeOptions(a, current);

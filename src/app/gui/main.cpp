@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   app::InitMessages(argv[0]);
   QApplication::setApplicationName("Brindle");
+  // The desktop entry's name, by which desktops match the window to its menu
+  // entry and icon.
+  QGuiApplication::setDesktopFileName("io.github.brindle_jww.Brindle");
 
   // Whatever Qt did not take for itself is a file to convert, but for
   // "--settings FILE" (as brindle has it) and "--" before names that start
@@ -84,7 +87,7 @@ int main(int argc, char** argv) {
   const std::string sibling =
       exe.empty() ? std::string() : (fs::path(exe).parent_path() / "brindle").string();
   options.settingsPath = app::SettingsFilePath(sibling, settingsFile);
-  options.imageFolder = (fs::path(options.settingsPath).parent_path() / "TEMP").string() + "/";
+  options.imageFolder = app::WorkFoldersFor(options.settingsPath, app::ProgramFolder()).images;
 
   app::gui::TForm1 form(options);
   form.AddPreviewPage();
