@@ -20,6 +20,8 @@ packages=(
   fonts-ipafont-mincho
   poppler-utils
   librsvg2-bin
+  dpkg-dev debhelper lintian desktop-file-utils appstream libxml2-utils shared-mime-info
+  xdg-utils libfile-mimeinfo-perl libglib2.0-bin x11-utils scrot
 )
 missing=()
 for p in "${packages[@]}"; do
