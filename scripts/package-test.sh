@@ -42,8 +42,9 @@ mkdir -p "$HOME/Desktop" "$TMPDIR" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 if [ -n "${BRINDLE_CORPUS:-}" ]; then
-  source=$(ls "$BRINDLE_CORPUS"/*.jww 2>/dev/null | head -n 1)
-  [ -n "$source" ] || fail "no drawing in BRINDLE_CORPUS=$BRINDLE_CORPUS"
+  drawings=("$BRINDLE_CORPUS"/*.jww)
+  source=${drawings[0]}
+  [ -f "$source" ] || fail "no drawing in BRINDLE_CORPUS=$BRINDLE_CORPUS"
 else
   echo "package-test: BRINDLE_CORPUS is unset: samples/plan.jww stands in for a real drawing"
   source=samples/plan.jww
@@ -85,7 +86,7 @@ for _ in $(seq 1 300); do
 done
 [ -n "$gui" ] || fail "gio launch did not start $exe"
 for _ in $(seq 1 600); do
-  if [ -s "$HOME/Desktop/drawing.jww" ] && xwininfo -root -tree | grep -q '"Brindle Ver\.'; then
+  if [ -s "$HOME/Desktop/drawing.jww" ] && xwininfo -root -tree | grep '"Brindle Ver\.' >/dev/null; then
     break
   fi
   kill -0 "$gui" 2>/dev/null || fail "brindle-gui ended early"
@@ -95,7 +96,8 @@ done
 sleep 1  # the log page paints the result line
 shot=${BRINDLE_PACKAGE_SHOT:-$work/window.png}
 # The window alone, where the X server shows it.
-geometry=$(xwininfo -name "$(xwininfo -root -tree | grep -o '"Brindle Ver\.[^"]*"' | head -n 1 | tr -d '"')" |
+title=$(xwininfo -root -tree | sed -n 's/.*"\(Brindle Ver\.[^"]*\)".*/\1/p' | sed -n 1p)
+geometry=$(xwininfo -name "$title" |
   awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width/{w=$NF} /Height/{h=$NF}
        END{print x "," y "," w "," h}')
 scrot --overwrite -a "$geometry" "$shot"
