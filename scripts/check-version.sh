@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The version lives in CMake's project(VERSION ...); the newest entry of NEWS
 # and of debian/changelog must name the same one.
 set -euo pipefail

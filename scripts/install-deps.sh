@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package Brindle needs to build, test, benchmark and fuzz.
 set -euo pipefail
 packages=(

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a brindle .deb into a scratch root (dpkg-deb -x: no root rights
 # needed, nothing of the machine touched), does what dpkg's triggers would do
 # (the MIME and desktop databases), and uses it as a user would:

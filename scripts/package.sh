@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package and checks it as a user would meet it.
 #
 # The package is built by dpkg-buildpackage from debian/ in a copy of the

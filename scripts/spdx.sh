@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence's SPDX line at the top of every source file that lacks it
 # (after a "#!" line). With --check it changes nothing, names each file that
 # lacks the line and fails when there is one (a test runs it so).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end tests of the `brindle` command: each runs the built binary in a
 // home folder of its own.
 #include <fcntl.h>

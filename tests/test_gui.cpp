@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window, driven the way a user drives it: controls, settings, drops,
 // the open dialog, Escape, and the window staying alive during a batch.
 // Runs headless (-platform offscreen); the "screenshots" case runs on a real

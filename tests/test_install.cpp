@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `cmake --install` into a fresh prefix: the programs run from there, each has
 // a man page that renders, and bash completes brindle's commands and options.
 #include <gtest/gtest.h>

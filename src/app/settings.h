@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: window placement, output-folder choice and folders,
 // open-dialog filter and visual style, 14 lines of text ended by CR LF.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a Linux desktop keeps the user's folders: the XDG base and user
 // directories, with the conventional fallbacks.
 #pragma once

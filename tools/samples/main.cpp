@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-samples: writes the demo plan in several versions and, on request,
 // generated drawings for benchmarks. A file that exists is never replaced.
 //

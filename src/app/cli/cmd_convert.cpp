@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle convert: a batch of drawings through the batch driver.
 #include <unistd.h>
 

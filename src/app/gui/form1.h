@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the output-folder choice, the link that opens the file
 // dialog, the settings page with the style chooser and the log page. The
 // controls carry the names the settings and the driver know them by.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-gui: the window of Brindle. Drawings dropped on it, chosen through
 // its link or named on the command line are converted like `brindle` does,
 // with the same settings file.
