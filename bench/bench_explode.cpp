@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of SXF figure explosion: one figure of mixed members placed many
 // times with rotation and unequal scales (the slow path of arcs and texts).
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting speed: a generated drawing onto a 4000-pixel-wide picture, split
 // by primitive (strokes, fills, glyphs) to show where the time goes; one
 // frame of the sample plan in a window-sized view (zoomed in and panned, as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reader and writer throughput on generated drawings of mixed kinds (about 80 %
 // lines, 10 % Japanese texts, the rest arcs, points, solids, dimensions and
 // insertions). Bytes per second are those of the file. Run it with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What reading a placed drawing costs beside changing it: the read-only walk
 // and the SXF explosion plan against the explosion itself, on one generated
 // SXF drawing (15 figures of 50 members, 10000 placements).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process figures for the README of bench/: each measured in one run
 # beside `cp` of the same file, so that ratios survive a noisy shared machine.
 #

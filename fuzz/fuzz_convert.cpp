@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion of one drawing in memory: read, measure, explode the SXF
 // figures, write, then flatten every other placement (what --all-blocks adds)
 // and write again. Nothing may crash, leak or read out of bounds, whatever the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file check's signature and version and the header on their own, then
 // the header written back in the version it claims.
 #include <cstddef>

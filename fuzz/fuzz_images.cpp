@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Embedded images: a drawing read with its images extracted into a working
 // folder, the compressed ones unpacked, packed again and embedded by the
 // writer, then deleted. An input that starts like a gzip stream is taken as

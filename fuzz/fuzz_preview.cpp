@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview reader: the same stream read up to an object limit, from a
 // file. The limit comes from the input's size so that every limit from 0 to
 // a few hundred is tried.

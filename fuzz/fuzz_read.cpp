@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the reader and writes whatever it made of them
 // back out: neither may crash, hang, leak or read out of bounds, whatever the
 // file claims.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: any text read as the 14 lines, written again and read
 // back. What it reads once must read the same after one round.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces the fuzz targets share: bytes as a file without touching the disk,
 // a scratch folder of the process, and a cap on explosions.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XDG user-dirs.dirs parser: any text, looked up for the keys the
 // program asks for. A folder found is always absolute.
 #include <cstddef>

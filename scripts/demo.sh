@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the command line and converts the bundled sample drawing into out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."

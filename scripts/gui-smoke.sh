@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real brindle-gui under Xvfb, as a user would with a drawing on
 # the command line, and waits until the converted drawing is on the desktop.
 # Usage: scripts/gui-smoke.sh BUILD_DIR

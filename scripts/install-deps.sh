@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package Brindle needs to build, test, benchmark and fuzz.
 set -euo pipefail
 packages=(
@@ -20,6 +21,8 @@ packages=(
   fonts-ipafont-mincho
   poppler-utils
   librsvg2-bin
+  dpkg-dev debhelper lintian desktop-file-utils appstream libxml2-utils shared-mime-info
+  xdg-utils libfile-mimeinfo-perl libglib2.0-bin x11-utils scrot
 )
 missing=()
 for p in "${packages[@]}"; do

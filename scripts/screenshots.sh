@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renews the window's pictures in docs/images/ from the real window under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."

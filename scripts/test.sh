@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs every test. With --sanitize, the same tests under ASan+UBSan
 # in build-asan/. With --fuzz, builds the libFuzzer targets (clang) in
 # build-fuzz/ and runs each briefly (FUZZ_SECONDS, default 60) on seeds that

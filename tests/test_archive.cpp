@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-level primitives of the JWW archive: strings, counts, object tags and
 // the attribute block, in both directions.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entity builders: attribute repair, flag translation, geometry of the
 // derived forms, growth in steps and the all-or-nothing rule.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end tests of the conversion as users run it: the `brindle` binary
 // converts a drawing, and the output file is read back and held against what
 // the input itself says it must contain. The expectations are worked out in

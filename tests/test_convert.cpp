@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One conversion under faults: the working folder for images, explosions too
 // large to make, and the locale of the machine.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged drawings are never read as whole ones: drawings the project writes
 // at every version, cut short or with a flipped count, fail FileIn and are
 // never converted; sources that are not regular files are refused without

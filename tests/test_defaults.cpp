@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Default tables of a new drawing and their hand-over to the drawing
 // attribute store.
 #include <gtest/gtest.h>

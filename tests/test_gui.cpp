@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window, driven the way a user drives it: controls, settings, drops,
 // the open dialog, Escape, and the window staying alive during a batch.
 // Runs headless (-platform offscreen); the "screenshots" case runs on a real
@@ -181,7 +182,7 @@ class GuiTest : public QObject {
     auto form = MakeForm();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    QCOMPARE(form->windowTitle(), QString("Brindle Ver.1.10"));
+    QCOMPARE(form->windowTitle(), QString("Brindle Ver.") + QString(BRINDLE_VERSION).section('.', 0, 1));
     QCOMPARE(form->size(), QSize(464, 442));
     QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -264,15 +265,16 @@ class GuiTest : public QObject {
       QCOMPARE(form->EditFl1->isEnabled(), i == 3);
       QCOMPARE(form->ButtonFl1->isEnabled(), i == 3);
     }
-    // The browser of the fixed folder starts in the program's folder while
-    // the box names no folder, and appends the separator.
+    // The browser of the fixed folder starts in the home folder (the settings
+    // are not beside the program) while the box names no folder, and appends
+    // the separator.
     QTest::mouseClick(form->RadioButtonFl[3], Qt::LeftButton, {}, QPoint(8, 10));
     dialogs_->folders = {Q(root_ / "out"), QString()};
     QTest::mouseClick(form->ButtonFl1, Qt::LeftButton);
     QCOMPARE(form->EditFl1->text(), Q(root_ / "out") + "/");
     QCOMPARE(dialogs_->browseCaptions.at(0),
              QString("変換後のファイルを保存するフォルダを指定して下さい"));
-    QCOMPARE(dialogs_->browseStarts.at(0), QString::fromStdString(app::ProgramFolder()));
+    QCOMPARE(dialogs_->browseStarts.at(0), Q(home_) + "/");
     form->EditFl1->setText(Q(src_));
     QTest::mouseClick(form->ButtonFl1, Qt::LeftButton);  // cancelled
     QCOMPARE(form->EditFl1->text(), Q(src_));
@@ -284,7 +286,7 @@ class GuiTest : public QObject {
     {
       auto form = MakeForm();
       QVERIFY(form->RadioButtonFl[0]->isChecked());
-      QCOMPARE(form->PreFolder(), QString::fromStdString(app::ProgramFolder()));
+      QCOMPARE(form->PreFolder(), Q(home_) + "/");
       QCOMPARE(form->Fidx(), 1);
       QCOMPARE(form->gstyle(), std::string("Windows"));
       QCOMPARE(form->pos(), QPoint(50, 50));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File check, header reader and header writer: version thresholds, derived
 // values, repairs, the writer's value rules, and real drawings byte for byte.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle info: the description of a drawing, its text layout and JSON,
 // checked against `dump`, the walk and the sample drawings.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `cmake --install` into a fresh prefix: the programs run from there, each has
 // a man page that renders, and bash completes brindle's commands and options.
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -52,13 +54,34 @@ class Install : public ::testing::Test {
 
 TEST_F(Install, ProgramsRunFromThePrefix) {
   const fs::path bin = prefix_.path() / "bin";
-  const ShellRun version = Shell(Quote(bin / "brindle") + " --version 2>&1");
-  EXPECT_EQ(version.status, 0) << version.out;
-  EXPECT_EQ(version.out.rfind("brindle ", 0), 0u) << version.out;
+  // Every program prints the one version of the build (CMake's project version).
+  for (const char* program : {"brindle", "brindle-gui", "brindle-samples"}) {
+    if (!fs::exists(bin / program)) continue;  // a build without Qt has no window
+    const ShellRun version = Shell(Quote(bin / program) + " --version 2>&1");
+    EXPECT_EQ(version.status, 0) << version.out;
+    EXPECT_EQ(version.out, std::string(program) + " " BRINDLE_VERSION "\n");
+  }
   const ShellRun samples =
       Shell(Quote(bin / "brindle-samples") + " " + Quote(prefix_.path() / "s"));
   EXPECT_EQ(samples.status, 0) << samples.out;
   EXPECT_TRUE(fs::exists(prefix_.path() / "s" / "plan.jww"));
+}
+
+// The menu entry, its icon and the MIME type of .jww land where desktops look,
+// and the install brings the prefix's MIME database up to date.
+TEST_F(Install, DesktopFilesAndTheMimeDatabase) {
+  const fs::path share = prefix_.path() / "share";
+  EXPECT_TRUE(fs::exists(share / "mime/packages/brindle.xml"));
+  EXPECT_TRUE(fs::exists(share / "icons/hicolor/scalable/apps/io.github.brindle_jww.Brindle.svg"));
+  if (fs::exists(prefix_.path() / "bin/brindle-gui")) {
+    EXPECT_TRUE(fs::exists(share / "applications/io.github.brindle_jww.Brindle.desktop"));
+    EXPECT_TRUE(fs::exists(share / "metainfo/io.github.brindle_jww.Brindle.metainfo.xml"));
+  }
+  if (Shell("command -v update-mime-database >/dev/null 2>&1").status == 0) {
+    std::ifstream types(share / "mime/types");
+    std::string all((std::istreambuf_iterator<char>(types)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("application/x-jww"), std::string::npos) << all;
+  }
 }
 
 TEST_F(Install, EveryProgramHasAManPageThatRenders) {

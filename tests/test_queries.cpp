@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document queries: sheet size, font names and the entity counts by
 // layer, colour and line type, through the placed blocks of the tree.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader's findings: one drawing per fault, made byte by byte, and the
 // finding it must leave with its code and place; a clean drawing leaves none.
 #include <gtest/gtest.h>

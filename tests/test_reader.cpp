@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entity stream reader: lists, class map, every version's bodies and
 // fill-ins, block definitions, images, untrusted input, previews, corpus.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of drawings: pixels where the geometry puts them (through the walk
 // and the sheet-to-device mapping), the drawing's own line types, layer
 // states, mirrored placements and Japanese glyphs; SVG, PDF and PNG output

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing and reading back. For every drawing the expected read-back
 // document is derived from the original by the writer's rules, each applied
 // by name; the two documents must then agree field by field. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo plan and the generated benchmark drawings.
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,6 +223,29 @@ TEST(SettingsPlace, BesideTheProgramOnlyWhenTheFileIsAlreadyThere) {
   std::ofstream(tmp / "brindle.dat") << "";
   EXPECT_EQ(app::SettingsFilePath(exe, ""), tmp / "brindle.dat");
   EXPECT_EQ(app::SettingsFilePath(exe, tmp / "other.dat"), tmp / "other.dat");
+}
+
+// An installed program writes nothing beside itself: only a portable install
+// (settings file in the program's folder) keeps its dialogs and images there.
+TEST(SettingsPlace, WorkFoldersBesideAPortableProgramElseXdg) {
+  EnvGuard home("HOME", "/home/u");
+  EnvGuard cache("XDG_CACHE_HOME", "/cache");
+  const struct {
+    const char* settings;
+    const char* program;
+    app::WorkFolders expected;
+  } cases[] = {
+      {"/opt/b/brindle.dat", "/opt/b/", {"/opt/b/", "/opt/b/TEMP/"}},
+      {"/home/u/.config/brindle/brindle.dat", "/usr/bin/", {"/home/u/", "/cache/brindle/images/"}},
+      {"/x/my.dat", "/usr/bin/", {"/home/u/", "/cache/brindle/images/"}},
+  };
+  for (const auto& c : cases) {
+    const app::WorkFolders got = app::WorkFoldersFor(c.settings, c.program);
+    EXPECT_EQ(got.start, c.expected.start) << c.settings;
+    EXPECT_EQ(got.images, c.expected.images) << c.settings;
+  }
+  EnvGuard relative("XDG_CACHE_HOME", "not/absolute");
+  EXPECT_EQ(app::XdgCacheHome(), "/home/u/.cache");
 }
 
 TEST(SettingsPlace, ConfigHomeFallsBackToDotConfig) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read and write steps the commands share.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SXF explosion plan against the explosion itself: for every drawing the
 // plan's figures, groups, placements and copies must be what DataTransJWW
 // then does. Also the ASCII marker test, in the Turkish locale where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-only walk of the placed drawing, held against what the explosion
 // makes of the same drawing: every member the walk visits, transformed by
 // the placement it reports, must be the copy TJwwData::BlockExplode appends,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-exact cases of the JWW writer. Documents are built by filling records
 // directly; expected bytes are spelled out field by field.
 #include <gtest/gtest.h>

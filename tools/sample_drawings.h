@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawings made from scratch with the entity builders: the demo plan that the
 // README converts, and generated drawings for benchmarks and stress tests.
 // Every drawing starts from the default tables.

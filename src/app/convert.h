@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The road of one file: check, read, explode, write under a free name, free.
 // Both front ends, the batch driver and the tests go through ConvertFile.
 #pragma once

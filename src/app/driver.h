@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch driver: collects the drawings offered by a front end, resolves
 // the output folder once per batch, converts the files (one after the other
 // or with several workers) and writes three log lines per file, in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Messages the programs show the user, in the user's language.
 //
 // Every message of brindle, brindle-gui and brindle-samples is written in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a user asks about a drawing before converting it: format, sheet,
 // extents, entity counts, layers, fonts, blocks, the SXF figures and what the
 // conversion will do with them, embedded images, and (with the audit) what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names from the file system (paths) in JSON records. JSON text must be
 // valid UTF-8, but a Linux file name is any string of bytes: a name that is
 // not valid UTF-8 is written with each undecodable byte shown as "\xNN", and

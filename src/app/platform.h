@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the batch driver needs from the system around it. The command line,
 // the window and the tests each supply their own.
 #pragma once

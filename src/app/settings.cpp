@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/settings.h"
 
 #include <fcntl.h>
@@ -120,6 +121,14 @@ std::string ProgramFolder() {
   std::string exe = ExecutablePath();
   if (exe.empty()) return "/";
   return fs::path(exe).parent_path().string() + "/";
+}
+
+WorkFolders WorkFoldersFor(const std::string& settingsPath, const std::string& programFolder) {
+  const fs::path settingsFolder = fs::path(settingsPath).parent_path();
+  if (!programFolder.empty() && settingsFolder == fs::path(programFolder).parent_path())
+    return {programFolder, programFolder + "TEMP/"};
+  return {util::AddPathDelim(HomeFolder()),
+          (fs::path(XdgCacheHome()) / "brindle" / "images").string() + "/"};
 }
 
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: window placement, output-folder choice and folders,
 // open-dialog filter and visual style, 14 lines of text ended by CR LF.
 //
@@ -64,6 +65,18 @@ std::string SettingsText(const Settings& s);
 
 // The program's folder with its trailing separator ("/" when unknown).
 std::string ProgramFolder();
+
+// The folders a program writes to besides its output, both with a trailing
+// separator. A portable install (its settings file in the program's folder)
+// keeps them in the program's folder: dialogs start there and the window's
+// image working folder is its "TEMP". Any other program follows the XDG rules
+// and never writes beside itself: dialogs start in the home folder and the
+// images go to $XDG_CACHE_HOME/brindle/images.
+struct WorkFolders {
+  std::string start;   // where the folder dialogs and the first "ask" start
+  std::string images;  // the window's working folder for images in drawings
+};
+WorkFolders WorkFoldersFor(const std::string& settingsPath, const std::string& programFolder);
 
 // Where the settings live: `overridePath` when not empty; beside the
 // executable with the extension ".dat" when that file already exists there (a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read and write steps every command of the programs shares: reading a
 // drawing completely (with the reason when it cannot be), the encoding rule
 // of the output, and saving under a free, an exact or a replacing name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers as the user reads them: the separators of the locale the user's
 // environment names for numbers. Only for what the programs show; what goes
 // into a drawing is written with "." and "," whatever the locale.

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 namespace app {
-// The program's version ("1.10.0") and the window caption ("Brindle Ver.1.10").
+// The program's version (CMake's project version, "1.11.0") and the window
+// caption made of it ("Brindle Ver.1.11").
 const char* Version();
 const char* ProgramCaption();
 }  // namespace app

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/xdg.h"
 
 #include <pwd.h>
@@ -55,11 +56,18 @@ std::string HomeFolder() {
   return "/";
 }
 
-std::string XdgConfigHome() {
-  std::string v = EnvOrEmpty("XDG_CONFIG_HOME");
+namespace {
+// A base folder variable counts only when absolute; otherwise the home
+// folder's conventional subfolder is used.
+std::string XdgBaseFolder(const char* variable, const char* fallback) {
+  std::string v = EnvOrEmpty(variable);
   if (!v.empty() && v.front() == '/') return v;
-  return (std::filesystem::path(HomeFolder()) / ".config").string();
+  return (std::filesystem::path(HomeFolder()) / fallback).string();
 }
+}  // namespace
+
+std::string XdgConfigHome() { return XdgBaseFolder("XDG_CONFIG_HOME", ".config"); }
+std::string XdgCacheHome() { return XdgBaseFolder("XDG_CACHE_HOME", ".cache"); }
 
 std::optional<std::string> ParseUserDir(std::string_view fileText, std::string_view key,
                                         const std::string& home) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a Linux desktop keeps the user's folders: the XDG base and user
 // directories, with the conventional fallbacks.
 #pragma once
@@ -13,6 +14,9 @@ std::string HomeFolder();
 
 // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
 std::string XdgConfigHome();
+
+// $XDG_CACHE_HOME when it is an absolute path, else ~/.cache.
+std::string XdgCacheHome();
 
 // The value of `key` (e.g. "XDG_DESKTOP_DIR") in the text of a
 // user-dirs.dirs file, with "$HOME" expanded and shell escapes removed.

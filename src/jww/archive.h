@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-level conventions of the JWW archive: little-endian scalars, the MFC
 // string form, counts, object tags and the entity attribute block.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing attribute store: the pens, line types and layer display states
 // that a renderer draws with. The document hands its colour, line-type and
 // layer tables over through FileColorSet, FileLtypeSet and SetGAttLayer; the

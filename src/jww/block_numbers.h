@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Block definitions by number. Several definitions may carry one number; the
 // first in array order decides wherever a number is looked up (block tree,
 // writer, reader's findings), so all of them use this one map.

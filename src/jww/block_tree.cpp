@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block reference tree: one node per placement of a definition reachable
 // from the drawing, with the full transform into drawing coordinates, plus
 // the in-use marks and dense numbers of the definitions the writer keeps.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entity builders: a drawing made in memory, one entity or block definition
 // per call. Each record is made once by a Make… function and appended by
 // one generic Append, either to the drawing's own lists or to the member lists

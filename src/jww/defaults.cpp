@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Default header and tables of a new drawing, and the hand-over of a
 // drawing's colour, line-type and layer tables to a drawing attribute store.
 #include <algorithm>

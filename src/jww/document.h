@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TJwwData: one Jw_cad drawing in memory.
 //
 // The document owns the header, the nine tables, one array per entity kind

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jww/dump.h"
 
 #include <unicode/utf16.h>

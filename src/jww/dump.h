@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Canonical, diff-friendly text of a document, for tests and debugging.
 // One record per line as `name=value` pairs; doubles with 17 significant
 // digits; strings as UTF-8 in double quotes with quotes, backslashes and

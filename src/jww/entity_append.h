@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appending transformed copies to the drawing: the layer rule of a placement
 // and the growth of the entity arrays and the draw order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One list of entities: the seven arrays with their counts and the draw order
 // with its count, either the drawing's own or a block definition's members.
 // The reader and the builders fill either kind of list through this one view.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Explosion of every block placement of the drawing through the block tree:
 // afterwards the drawing holds no insertions and no definitions.
 

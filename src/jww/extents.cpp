@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GetMinMaxZahyo: the drawing's extents, measured as read (before any block
 // explosion), with block contents counted through the block tree.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing's extents: a fast bounding-box estimate of everything a
 // document draws, block contents included (TJwwData::GetMinMaxZahyo), and
 // the small geometric helpers it is made of.

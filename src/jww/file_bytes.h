@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file reads for the JWW readers: a drawing is parsed from memory, so
 // that every read is bounds checked and the file is open only briefly.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format versions of JWW files this program reads and writes, stated
 // once for the reader, the writer and the front ends.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File check, header reader and header writer.
 //
 // The header is one fixed sequence of rows whose presence depends on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored items of a JWW header, as offsets into the file. Used by tools
 // and tests that compare headers byte for byte; the readers do not need it.
 #pragma once

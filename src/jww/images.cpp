@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image files carried in drawings, kept as ordinary files in the working
 // folder (BindImageFolder) while the document lives.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a whole file so that nobody ever sees half of it.
 //
 // Two ways to save serve every writer of the programs (drawings, text output,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read-only questions about a loaded drawing: its sheet, the fonts its texts
 // use, and how many entities of each kind match a layer, a colour or a line
 // type. They read the document as it is (block tree built) and change

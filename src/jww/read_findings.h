@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the reader repaired or noticed in a drawing, for audits: each finding
 // has a stable code, the place it was found and a short detail text.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entity stream reader: the entity list, the block definitions with their
 // members and the embedded images that follow the header, for every format
 // version from 220 to 700. The whole file is parsed from memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain records of a Jw_cad drawing: entities, tables and the header.
 // Field names follow the format's own romanised Japanese vocabulary so that
 // anyone who knows JWW files finds every value under its familiar name.

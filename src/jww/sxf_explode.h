@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Explosion of SXF figures: block definitions whose names carry
 // "@@SFIGORGFLAG@@1" or "@@SFIGORGFLAG@@2". Every placement of such a figure
 // in the drawing is replaced by transformed copies of its members, gathered in

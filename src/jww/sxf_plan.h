@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the SXF explosion (DataTransJWW) will do to a drawing, worked out
 // without doing it: per SXF figure, how many placements it replaces, into
 // which layer group, and how many copies it appends; in total, how many

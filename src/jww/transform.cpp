@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copies of block members carried by a placement transform, one rule per
 // entity kind, and the whole-drawing move and scale.
 //

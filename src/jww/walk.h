@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A read-only walk of the placed drawing: every entity the drawing shows, the
 // drawing's own list in draw order and then the members of every block
 // placement, nested to any depth, each with the composed transform that puts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JWW writer: the whole document in one forward pass.
 //
 // Every list is preceded by its object count, so each list is walked twice:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a back end paints: a handful of primitives in device coordinates
 // (pixels of the picture, x to the right, y downwards). The front end
 // (frontend.h) decides what to draw and with which colour, width and dash

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The painting front end: walks a drawing (block placements resolved, nothing
 // changed) and hands a back end the primitives of what Jw_cad shows on the
 // sheet, with the drawing's own pens, line types and layer states:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of a drawing as files: PNG through QImage, SVG through
 // QSvgGenerator and PDF through QPdfWriter, all painted by the one QPainter
 // back end. Needs a QGuiApplication (the fonts); the offscreen platform is

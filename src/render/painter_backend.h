@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one back end: Qt's QPainter, which paints the same primitives into a
 // QImage (PNG), a QSvgGenerator (SVG), a QPdfWriter (PDF) and the window.
 #pragma once

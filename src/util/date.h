@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Japanese era (wareki) of a date.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between the document's UTF-16 strings and the byte strings of
 // a JWW file (Windows code page 932) or UTF-16LE, plus UTF-8 for the outside
 // world (paths, terminals, settings).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plane geometry for block placements: affine transforms, angles, distances,
 // rounding to decimal digits and the width of a text line.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Path and file-system helpers. Paths are UTF-8 std::string. Names that come
 // from drawings or Windows users may carry "\\", so the name-splitting helpers
 // accept both "/" and "\\". Nothing here throws: failures give false or "".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small text and value helpers shared by the reader, the writer, the driver
 // and the settings file. None keeps state and none throws: malformed input
 // gives the fixed result documented beside each function.

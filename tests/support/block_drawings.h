@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawings with block definitions and placements made record by record, for
 // the tests of the block tree, the explosions and the walk. Unlike the
 // builders these make any structure, cycles and dangling numbers included.

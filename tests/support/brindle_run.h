@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built `brindle` with arguments (no shell), its standard output
 // into a file of the caller's choice (/dev/full, say) or captured.
 #pragma once

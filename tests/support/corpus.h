@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder of real Jw_cad drawings used by corpus tests, taken from the
 // environment variable BRINDLE_CORPUS.
 #pragma once

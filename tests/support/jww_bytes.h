@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds JWW byte streams for tests, object by object: a header written by
 // TJwwData::WriteHeader, then lists written with the archive primitives and
 // the class numbering of the format. Values are written as given (no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fresh folder under the system's temporary folder, removed with all it
 // holds when the object goes (write permission is given back first, so that
 // tests that take it away still clean up).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-fuzz-seeds: writes the inputs the fuzz targets start from, so that
 // no binary seed needs to live in the repository.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-samples: writes the demo plan in several versions and, on request,
 // generated drawings for benchmarks. A file that exists is never replaced.
 //
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/i18n.h"
+#include "app/version.h"
 #include "tools/sample_drawings.h"
 
 namespace {
@@ -29,6 +31,7 @@ void Usage() {
       app::Tr("  --moved (with --bench N) adds bench-N-moved.jww, the same drawing with 1 %\n"
               "  of its entities moved 1 mm, to compare with brindle diff\n"),
       stderr);
+  std::fputs(app::Tr("  --version prints the version of brindle-samples\n"), stderr);
 }
 
 void Kept(const std::string& path) {
@@ -67,6 +70,10 @@ int main(int argc, char** argv) {
   if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     Usage();
     return 0;
+  }
+  if (argc >= 2 && std::string(argv[1]) == "--version") {
+    std::printf("brindle-samples %s\n", app::Version());
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   // A folder name that looks like an option is a mistake, not a place to write.
   if (argc < 2 || argv[1][0] == '-') {

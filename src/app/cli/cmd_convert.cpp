@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle convert: a batch of drawings through the batch driver.
 #include <unistd.h>
 
@@ -161,7 +162,7 @@ int RunConvert(int argc, char** argv) {
   }
   std::string settingsPath = SettingsFilePath(ExecutablePath(), a.settingsFile);
   Settings loaded;
-  if (!OpenDatFile(loaded, settingsPath, ProgramFolder()))
+  if (!OpenDatFile(loaded, settingsPath, WorkFoldersFor(settingsPath, ProgramFolder()).start))
     Error(TrFormat("the settings file {} could not be read", {settingsPath}));
   Settings current = loaded;
   ApplyModeOptions(a, current);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle draw: a picture of a drawing (PNG, SVG or PDF), as read or as the
 // conversion will make it.
 #include <unistd.h>

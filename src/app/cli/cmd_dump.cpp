@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle dump: a drawing as text.
 #include <CLI/CLI.hpp>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle info FILE…: what a drawing holds and what a conversion would do
 // with it, as aligned text or as JSON (one object per line and file), and
 // with --audit what the reading repaired or found wrong.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle rewrite: a drawing read and written again, nothing exploded.
 #include <CLI/CLI.hpp>
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subcommands of `brindle`, one entry each in one table.
 //
 // Adding a command: write `int RunName(int argc, char** argv)` in a file of

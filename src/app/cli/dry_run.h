@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle convert --dry-run: the batch as it would run, writing nothing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a drawing and writing a text file for the commands that work on
 // one named file (dump, rewrite).
 #pragma once

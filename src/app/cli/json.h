@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JSON the commands print: objects keep their keys in the order written,
 // and every text comes out as valid UTF-8 (file names through
 // app::PutJsonName, json_names.h).

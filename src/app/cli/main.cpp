@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle: explodes the SXF figures of Jw_cad drawings from the command line.
 //
 //   brindle [convert] [options] FILE…     convert a batch

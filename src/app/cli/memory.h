@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Allocator settings for drawings of millions of entities, made inside the
 // process so that no child of brindle inherits them.
 #pragma once

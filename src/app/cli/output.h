@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard output and standard error of the commands. Every write to
 // standard output goes through WriteOut, so that a failing one (a full disk,
 // /dev/full) turns into a message and exit status 1 instead of being lost.

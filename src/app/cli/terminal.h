@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's side of the batch driver: log lines on stdout, JSON
 // records, a progress line and the batch's summary on stderr, the folder
 // question on the terminal and Ctrl-C as the stop key.

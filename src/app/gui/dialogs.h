@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs the window opens. The window asks through this interface so
 // that tests can answer in place of a user and never block on a modal box.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/gui/form1.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@
 
 #include "app/gui/preview_page.h"
 #include "app/i18n.h"
+#include "app/version.h"
 #include "util/path.h"
 
 namespace app::gui {
@@ -77,7 +79,7 @@ TForm1::TForm1(Options options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<QtDialogs>()),
-      programFolder_(ProgramFolder()),
+      startFolder_(WorkFoldersFor(options_.settingsPath, ProgramFolder()).start),
       platform_(this, {[this](const std::string& start) { return AskOutputFolder(start); },
                        [this](const std::string& text) {
                          dialogs_->Message(this, QString::fromStdString(text));
@@ -116,7 +118,7 @@ TForm1::~TForm1() {
 
 void TForm1::BuildControls() {
   setObjectName("Form1");
-  setWindowTitle(kCaption);
+  setWindowTitle(ProgramCaption());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -315,7 +317,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::OpenDatFile(const std::string& path) {
   Settings s;
-  app::OpenDatFile(s, path, programFolder_);
+  app::OpenDatFile(s, path, startFolder_);
   ShowSettings(s);
 }
 
@@ -366,7 +368,7 @@ void TForm1::RadioButtonFl1Click() {
 
 void TForm1::RunBrowseForFolder1() {
   const std::string text = Local(EditFl1->text());
-  const QString start = Shown(IsFolder(text) ? text : programFolder_);
+  const QString start = Shown(IsFolder(text) ? text : startFolder_);
   if (std::optional<QString> folder = dialogs_->BrowseFolder(this, kBrowseCaption, start))
     BrowseForFolder1Accept(*folder);
 }
@@ -503,7 +505,7 @@ void TForm1::BatchDone(BatchOutcome outcome) {
 
 FolderAnswer TForm1::AskOutputFolder(const std::string& start) {
   if (!BrowseForFolder2->isEnabled()) return {FolderAnswer::Kind::kUnavailable, {}};
-  const QString from = Shown(IsFolder(start) ? start : programFolder_);
+  const QString from = Shown(IsFolder(start) ? start : startFolder_);
   std::optional<QString> folder = dialogs_->BrowseFolder(this, kBrowseCaption, from);
   if (!folder) return {FolderAnswer::Kind::kCancelled, {}};
   BrowseForFolder2Accept(*folder);

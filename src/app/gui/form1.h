@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the output-folder choice, the link that opens the file
 // dialog, the settings page with the style chooser and the log page. The
 // controls carry the names the settings and the driver know them by.
@@ -31,8 +32,8 @@ namespace app::gui {
 
 class PreviewPage;  // preview_page.h
 
-// Window texts, exactly as the user sees them.
-inline constexpr const char* kCaption = "Brindle Ver.1.10";
+// Window texts, exactly as the user sees them (the caption is
+// app::ProgramCaption(), made of the version).
 inline constexpr const char* kStatusText =
     "※保存先フォルダに同じ名前のファイルが存在する場合は名前に枝番が付きます";
 inline constexpr const char* kOpenDialogTitle = "変換元ファイルを指定";
@@ -143,7 +144,7 @@ class TForm1 : public QMainWindow {
 
   Options options_;
   std::shared_ptr<Dialogs> dialogs_;
-  std::string programFolder_;
+  std::string startFolder_;
   std::string gstyle_ = kDefaultStyle;
   int fidx_ = 1;
   QString preFolder_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-gui: the window of Brindle. Drawings dropped on it, chosen through
 // its link or named on the command line are converted like `brindle` does,
 // with the same settings file.
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   app::InitMessages(argv[0]);
   QApplication::setApplicationName("Brindle");
+  // The desktop entry's name, by which desktops match the window to its menu
+  // entry and icon.
+  QGuiApplication::setDesktopFileName("io.github.brindle_jww.Brindle");
 
   // Whatever Qt did not take for itself is a file to convert, but for
   // "--settings FILE" (as brindle has it) and "--" before names that start
@@ -90,7 +94,7 @@ int main(int argc, char** argv) {
   const std::string sibling =
       exe.empty() ? std::string() : (fs::path(exe).parent_path() / "brindle").string();
   options.settingsPath = app::SettingsFilePath(sibling, settingsFile);
-  options.imageFolder = (fs::path(options.settingsPath).parent_path() / "TEMP").string() + "/";
+  options.imageFolder = app::WorkFoldersFor(options.settingsPath, app::ProgramFolder()).images;
 
   app::gui::TForm1 form(options);
   form.AddPreviewPage();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page "プレビュー": a drawing before and after conversion side by side,
 // zoomed under the mouse wheel and panned by dragging. Nothing is written:
 // the conversion is made on a copy in memory.

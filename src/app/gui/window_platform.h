@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the batch driver. The batch runs on a worker thread;
 // log lines reach the window as queued signals, in the order they were
 // written, and the questions and the per-file report run on the window's
