@@ -768,7 +768,7 @@ TEST(Catalogue, JapaneseIsComplete) {
   const std::string pot = (tmp.path() / "all.pot").string();
   const std::string cmd = "cd '" + source.string() +
                           "' && xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
-                          "--keyword=TrNoop --no-wrap -o '" +
+                          "--keyword=TrNoop --keyword=TrPlural:1,2 --no-wrap -o '" +
                           pot + "' $(find src/app tools -name '*.cpp' -o -name '*.h' | sort)";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   const std::string extracted = ReadAll(pot);

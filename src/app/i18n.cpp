@@ -46,8 +46,9 @@ void InitMessages(const char* argv0) {
 
 const char* Tr(const char* english) { return dgettext(kDomain, english); }
 
-std::string TrFormat(const char* english, std::initializer_list<std::string> args) {
-  std::string pattern = Tr(english);
+namespace {
+
+std::string Fill(const std::string& pattern, std::initializer_list<std::string> args) {
   std::string out;
   out.reserve(pattern.size() + 32);
   auto arg = args.begin();
@@ -60,6 +61,17 @@ std::string TrFormat(const char* english, std::initializer_list<std::string> arg
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string TrFormat(const char* english, std::initializer_list<std::string> args) {
+  return Fill(Tr(english), args);
+}
+
+std::string TrPlural(const char* singular, const char* plural, unsigned long n,
+                     std::initializer_list<std::string> args) {
+  return Fill(dngettext(kDomain, singular, plural, n), args);
 }
 
 }  // namespace app

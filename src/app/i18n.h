@@ -30,4 +30,9 @@ constexpr const char* TrNoop(const char* english) { return english; }
 // Tr() of `english` with "{}" replaced by the arguments in order.
 std::string TrFormat(const char* english, std::initializer_list<std::string> args);
 
+// The translation of the singular or plural English text that fits the count
+// `n` (ngettext), with "{}" replaced by the arguments in order.
+std::string TrPlural(const char* singular, const char* plural, unsigned long n,
+                     std::initializer_list<std::string> args);
+
 }  // namespace app

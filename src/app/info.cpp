@@ -271,8 +271,12 @@ void PlanText(const DrawingInfo& info, std::string& out) {
   Section(out, TrNoop("SXF figures and what the conversion does"), t);
   if (t.body() > 0) {
     out += "  " +
-           TrFormat("{} placements replaced by {} copies",
-                    {Int(info.plan.placements), Int(info.plan.copies)}) +
+           TrFormat("{} replaced by {}",
+                    {TrPlural("{} placement", "{} placements",
+                              static_cast<unsigned long>(info.plan.placements),
+                              {Int(info.plan.placements)}),
+                     TrPlural("{} copy", "{} copies", static_cast<unsigned long>(info.plan.copies),
+                              {Int(info.plan.copies)})}) +
            "\n";
   }
   for (const std::string& name : info.plan.left)

@@ -275,14 +275,20 @@ std::vector<std::string> RewriteWarnings(const RewriteNotes& notes) {
   std::vector<std::string> w;
   if (notes.lostCharacters > 0) {
     w.push_back(
-        TrFormat("{} characters cannot be written in code page 932 and become \"?\" "
+        TrPlural("{} character cannot be written in code page 932 and becomes \"?\" "
                  "(among them: {})",
+                 "{} characters cannot be written in code page 932 and become \"?\" "
+                 "(among them: {})",
+                 static_cast<unsigned long>(notes.lostCharacters),
                  {std::to_string(notes.lostCharacters), util::ToUtf8(notes.lostSample)}));
   }
   if (notes.droppedImages > 0) {
     w.push_back(
-        TrFormat("{} embedded images are dropped: versions below 700 cannot carry "
+        TrPlural("{} embedded image is dropped: versions below 700 cannot carry "
+                 "it, and the image text will point at nothing",
+                 "{} embedded images are dropped: versions below 700 cannot carry "
                  "them, and the image texts will point at nothing",
+                 static_cast<unsigned long>(notes.droppedImages),
                  {std::to_string(notes.droppedImages)}));
   }
   if (notes.utf16BelowVersion700)

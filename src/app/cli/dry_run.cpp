@@ -39,7 +39,9 @@ void ShowText(const FileRecord& rec, const Preview& p) {
   WriteOutLine(kLogArrow + rec.target);
   for (const jww::SxfFigurePlan& f : p.plan.figures) {
     WriteOutLine("  " + (f.group > 0
-                             ? TrFormat("{}: {} placements → layer group {}, {} copies",
+                             ? TrPlural("{}: {} placement → layer group {}, {} copies",
+                                        "{}: {} placements → layer group {}, {} copies",
+                                        static_cast<unsigned long>(f.placements),
                                         {util::ToUtf8(f.name), std::to_string(f.placements),
                                          std::to_string(f.group), std::to_string(f.copies)})
                              : TrFormat("{} stays a block: only 15 layer groups take figures",

@@ -475,8 +475,9 @@ void TForm1::RunProc() {
   running_ = true;
   batchTotal_ = driver_.FListN;
   batchDone_ = 0;
-  SetStatus(TrFormat("Converting {} files… (Esc stops after the current file)",
-                     {std::to_string(batchTotal_)})
+  SetStatus(TrPlural("Converting {} file… (Esc stops after the current file)",
+                     "Converting {} files… (Esc stops after the current file)",
+                     static_cast<unsigned long>(batchTotal_), {std::to_string(batchTotal_)})
                 .c_str());
   try {
     worker_ = std::thread([this] {
@@ -513,7 +514,9 @@ FolderAnswer TForm1::AskOutputFolder(const std::string& start) {
 void TForm1::OnFileDone(const FileRecord& /*record*/) {
   ++batchDone_;
   if (!platform_.StopRequested())
-    SetStatus(TrFormat("{} of {} files done (Esc stops after the current file)",
+    SetStatus(TrPlural("{} of {} file done (Esc stops after the current file)",
+                       "{} of {} files done (Esc stops after the current file)",
+                       static_cast<unsigned long>(batchTotal_),
                        {std::to_string(batchDone_), std::to_string(batchTotal_)})
                   .c_str());
   emit fileConverted(batchDone_, batchTotal_);
