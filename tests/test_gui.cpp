@@ -4,6 +4,8 @@
 // X server (xvfb-run) and saves pictures of both pages.
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -28,6 +30,7 @@
 
 #include "app/driver.h"
 #include "app/gui/form1.h"
+#include "app/gui/language.h"
 #include "app/gui/preview_page.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
@@ -122,6 +125,7 @@ class GuiTest : public QObject {
   fs::path root_, home_, desktop_, src_, caseDir_;
   std::shared_ptr<FakeDialogs> dialogs_;
   int case_ = 0;
+  bool qtTranslated_ = false;
 
   fs::path SettingsPath() const { return caseDir_ / "brindle.dat"; }
 
@@ -165,6 +169,10 @@ class GuiTest : public QObject {
     qputenv("HOME", home_.string().c_str());
     qputenv("XDG_CONFIG_HOME", (root_ / "config").string().c_str());
     QVERIFY(!qEnvironmentVariable("BRINDLE_SOURCE_DIR").isEmpty());
+    // The window speaks Japanese even under LANG=C, as brindle-gui starts it.
+    qputenv("LANG", "C");
+    for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"}) qunsetenv(v);
+    qtTranslated_ = app::gui::SpeakJapanese(*qApp, "test_gui");
   }
 
   void init() {
@@ -538,6 +546,7 @@ class GuiTest : public QObject {
     qputenv("HOME", home);
     QCOMPARE(dialogs_->messages.size(), 2);
     QVERIFY(dialogs_->messages[1].contains(Q(root_ / "empty-home" / "Desktop")));
+    QVERIFY2(dialogs_->messages[1].contains("がありません"), qPrintable(dialogs_->messages[1]));
     QCOMPARE(form->LogLines(), QStringList{"old line"});
     QCOMPARE(ReadAll(SettingsPath()), before);
   }
@@ -612,6 +621,29 @@ class GuiTest : public QObject {
     form->ListBox1->setCurrentRow(0);
     QVERIFY(after->viewport().pxPerMm > 0);
     QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains("logged.jww"));
+  }
+
+  // Qt's own file and folder dialogs, as QtDialogs opens them, in Japanese.
+  void dialogsSpeakJapanese() {
+    QVERIFY2(qtTranslated_, "Qt's Japanese translations (qt6-translations-l10n) are missing");
+    auto form = MakeForm();
+    form->show();
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) seen << b->text();
+      for (QLabel* l : dialog->findChildren<QLabel*>()) seen << l->text();
+      const QString shots = qEnvironmentVariable("BRINDLE_SCREENSHOTS");
+      if (!shots.isEmpty()) dialog->grab().save(shots + "/gui-open-dialog.png");
+      dialog->reject();
+    });
+    app::gui::QtDialogs().OpenFiles(form.get(), "変換元ファイルを指定", Q(src_),
+                                    {"Jw_cad 図面ファイル (*.jww)"}, 1);
+    const QString all = seen.join("|");
+    QVERIFY2(seen.contains("キャンセル") && all.contains("ファイル名"), qPrintable(all));
+    for (const char* english : {"Cancel", "Look in:", "File name:", "&Open", "Open"})
+      QVERIFY2(!seen.contains(english), qPrintable(all));
   }
 
   // On a real X server: the pictures the README shows.

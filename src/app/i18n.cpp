@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -34,10 +35,17 @@ std::string CatalogueFolder(const char* argv0) {
 
 }  // namespace
 
-void InitMessages(const char* argv0) {
+void InitMessages(const char* argv0, const char* language) {
   // Only the message category follows the user: numbers and character
   // classes of everything the programs compute stay those of "C".
-  std::setlocale(LC_MESSAGES, "");
+  const char* messages = std::setlocale(LC_MESSAGES, "");
+  if (language != nullptr) {
+    // gettext ignores LANGUAGE only in the locale "C" (and POSIX); C.UTF-8
+    // is always there and lets it choose, the system's own texts included.
+    const std::string name = messages ? messages : "C";
+    if (name == "C" || name == "POSIX") std::setlocale(LC_MESSAGES, "C.UTF-8");
+    ::setenv("LANGUAGE", language, 1);
+  }
   std::setlocale(LC_CTYPE, "C.UTF-8");
   const std::string folder = CatalogueFolder(argv0);
   bindtextdomain(kDomain, folder.c_str());

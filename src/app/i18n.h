@@ -17,7 +17,9 @@ namespace app {
 // Binds the text domain (catalogues beside the executable in ../share/locale
 // or in the build tree, else the installed prefix) and selects the user's
 // message locale. Call once at start-up, before any Tr().
-void InitMessages(const char* argv0);
+// `language` (e.g. "ja") speaks that language whatever the user's locale
+// says, even under LANG=C: the window is Japanese in every locale.
+void InitMessages(const char* argv0, const char* language = nullptr);
 
 // The translation of `english`, or `english` itself.
 const char* Tr(const char* english);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/gui/form1.h"
+#include "app/gui/language.h"
 #include "app/i18n.h"
 #include "app/settings.h"
 #include "app/version.h"
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   // Qt takes the whole locale from the environment; numbers the program
   // computes with stay those of "C", as they are in brindle.
   std::setlocale(LC_NUMERIC, "C");
-  app::InitMessages(argv[0]);
+  app::gui::SpeakJapanese(application, argv[0]);
   QApplication::setApplicationName("Brindle");
 
   // Whatever Qt did not take for itself is a file to convert, but for
