@@ -257,13 +257,14 @@ TEST_F(Driver, MissingFixedFolderStopsBeforeAnything) {
   EXPECT_EQ(driver_.FListN, 1);
 }
 
-TEST_F(Driver, EmptyFixedFolderCountsAsMissing) {
+TEST_F(Driver, EmptyFixedFolderSaysNoneIsChosen) {
   WriteDrawing(src_ / "A.jww", 600);
   driver_.PickupFile(S(src_ / "A.jww"));
   settings_.SetMode(OutputMode::kFixed);
   settings_.EditFl1.clear();
   EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
-  EXPECT_EQ(platform_.messages, std::vector<std::string>{"指定したフォルダが見つかりません。\r\n"});
+  EXPECT_EQ(platform_.messages, std::vector<std::string>{app::NoFolderChosenMessage()});
+  EXPECT_EQ(platform_.saves, 0);
 }
 
 TEST_F(Driver, MissingDesktopOrDocumentsFolderIsSaidOnceAndStartsNothing) {

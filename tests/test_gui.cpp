@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -359,8 +360,11 @@ class GuiTest : public QObject {
     QVERIFY(Drop(form.get(), {Q(src_ / "folder.jww"), Q(src_ / "notes.txt"), Q(a), Q(b)}));
     QVERIFY(form->BatchRunning() || !form->LogLines().isEmpty());
     WaitForBatch(*form);
+    // What was not taken is said first, each with its reason.
     QCOMPARE(form->LogLines(),
-             ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
+             QStringList({"　※ " + Q(src_ / "folder.jww") + " を飛ばしました: 図面ではなくフォルダです",
+                          "　※ " + Q(src_ / "notes.txt") + " を飛ばしました: .jww ファイルではありません"}) +
+                 ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
     QCOMPARE(form->PageControl1->currentIndex(), TForm1::kLogPage);
     QCOMPARE(form->StatusText(), QString(app::gui::kStatusText));
     QVERIFY(fs::exists(desktop_ / "A.jww") && fs::exists(desktop_ / "B.JWW"));
@@ -389,6 +393,33 @@ class GuiTest : public QObject {
     QCOMPARE(log[3], QString("　…… 変換完了"));
   }
 
+  // A failed file's reason on the line below it, the note of a drawing
+  // without SXF figures, and the log following its newest line.
+  void logSaysWhatHappened() {
+    const fs::path bad = src_ / "bad.jww";
+    std::ofstream(bad) << "JwwData.garbage";
+    const fs::path plain = src_ / "plain.jww";
+    jww::TJwwData d;
+    d.DataDefaultSet();
+    QVERIFY(d.AddEntPre() && d.AddEntLine(0, 0, 0, 1, 1, 0, 0, 0, 0, 1000, 0) && d.AddEntPost());
+    QVERIFY(d.FileOut(plain.string(), 700));
+    QStringList offered{Q(bad), Q(plain)};
+    for (int i = 0; i < 30; ++i) offered << Q(src_ / ("gone" + std::to_string(i) + ".jww"));
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(Drop(form.get(), offered));
+    WaitForBatch(*form);
+    const QStringList log = form->LogLines();
+    QCOMPARE(log.size(), 30 + 4 + 4);
+    QCOMPARE(log.mid(30, 3), ResultLines(bad, desktop_ / "bad.jww", false));
+    QVERIFY2(log[33].startsWith("　※ ") && log[33].size() > 4, qPrintable(log[33]));
+    QCOMPARE(log.mid(34, 2), ResultLines(plain, desktop_ / "plain.jww").mid(0, 2));
+    QCOMPARE(log[36], QString("　※ SXF図形はありません: レイヤの状態を戻して書き直しました"));
+    QCOMPARE(log[37], QString("　…… 変換完了"));
+    QScrollBar* bar = form->ListBox1->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+  }
+
   void openDialogAndCommandLineRoads() {
     fs::path a = Drawing("dialog.jww");
     std::ofstream(src_ / "notes.txt") << "x";
@@ -405,7 +436,9 @@ class GuiTest : public QObject {
     QVERIFY(dialogs_->opens[0].filters[0].startsWith("Jw_cad 図面ファイル (*.jww"));
     QVERIFY(dialogs_->opens[0].filters[1].startsWith("全てのファイル(*.*)"));
     WaitForBatch(*form);
-    QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "dialog.jww"));
+    QCOMPARE(form->LogLines(),
+             QStringList("　※ " + Q(src_ / "notes.txt") + " を飛ばしました: .jww ファイルではありません") +
+                 ResultLines(a, desktop_ / "dialog.jww"));
     QCOMPARE(form->Label1->text(), Q(src_) + "/");
     QCOMPARE(form->Fidx(), 2);
     form->close();
@@ -416,7 +449,14 @@ class GuiTest : public QObject {
     QVERIFY(second->LogLines().isEmpty());
     second->show();
     WaitForBatch(*second);
-    QCOMPARE(second->LogLines(), ResultLines(a, desktop_ / "dialog~1.jww"));
+    QCOMPARE(second->LogLines(),
+             QStringList("　※ " + Q(src_ / "missing.jww") + " を飛ばしました: そのようなファイルはありません") +
+                 ResultLines(a, desktop_ / "dialog~1.jww"));
+    // Nothing taken at all: no batch, but the log says why.
+    QVERIFY(Drop(second.get(), {Q(src_ / "notes.txt")}));
+    QVERIFY(!second->BatchRunning());
+    QCOMPARE(second->LogLines().size(), 1);
+    QVERIFY(second->LogLines()[0].contains("notes.txt"));
   }
 
   void escapeStopsBeforeTheNextFile() {
@@ -534,6 +574,14 @@ class GuiTest : public QObject {
     WaitForBatch(*form);
     QCOMPARE(dialogs_->messages, QStringList{"指定したフォルダが見つかりません。\r\n/nowhere/"});
     QCOMPARE(form->LogLines(), QStringList{"old line"});
+    // An empty folder box names no folder at all: said so, the log stays.
+    form->EditFl1->clear();
+    QVERIFY(Drop(form.get(), {Q(a)}));
+    WaitForBatch(*form);
+    QCOMPARE(dialogs_->messages.size(), 2);
+    QVERIFY2(dialogs_->messages[1].contains("指定されていません"), qPrintable(dialogs_->messages[1]));
+    QCOMPARE(form->LogLines(), QStringList{"old line"});
+    dialogs_->messages.removeLast();
     QCOMPARE(form->PageControl1->currentIndex(), TForm1::kSettingsPage);
     QCOMPARE(ReadAll(SettingsPath()), before);  // not saved
 

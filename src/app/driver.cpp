@@ -18,6 +18,21 @@ std::string MissingFolderMessage(const std::string& folder) {
   return std::string(kMissingFolder) + folder;
 }
 
+std::string NoFolderChosenMessage() {
+  return Tr("No output folder is chosen: type one into the box of 指定フォルダ, or choose one "
+            "with 参照.");
+}
+
+std::string SkipReason(const std::string& fn) {
+  std::error_code ec;
+  const fs::file_status st = fn.empty() ? fs::file_status() : fs::status(fn, ec);
+  if (fn.empty() || !fs::exists(st)) return Tr("no such file");
+  if (fs::is_directory(st)) return Tr("is a folder, not a drawing");
+  if (util::LowerFileExt(fn) != ".jww") return Tr("not a .jww file");
+  if (!fs::is_regular_file(st)) return Tr("not a regular file");
+  return {};
+}
+
 std::string MissingStandardFolderMessage(const std::string& folder) {
   return TrFormat("The output folder {} does not exist. Nothing was converted.", {folder});
 }
@@ -59,8 +74,11 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
       // An empty folder text would name the root of the file system; that is
       // never the folder a user meant, so it counts as not found.
       std::error_code ec;
-      if (settings_.EditFl1.empty() ||
-          (!fs::is_directory(settings_.EditFl1, ec) && !fixedFolderWillBeMade_)) {
+      if (settings_.EditFl1.empty()) {
+        platform_.MessageBox(NoFolderChosenMessage());
+        return false;
+      }
+      if (!fs::is_directory(settings_.EditFl1, ec) && !fixedFolderWillBeMade_) {
         platform_.MessageBox(MissingFolderMessage(settings_.EditFl1));
         return false;
       }
@@ -109,6 +127,8 @@ void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
         kLogWarningPrefix +
         std::string(Tr("no SXF figure found: written again with the layer states reset")));
   platform_.Log(std::string(kLogResultPrefix) + (rec.result.ok ? kLogDone : kLogFailed));
+  if (logFailureReasons_ && !rec.result.ok && !rec.result.error.empty())
+    platform_.Log(kLogWarningPrefix + rec.result.error);
   if (rec.result.ok)
     ++outcome.converted;
   else

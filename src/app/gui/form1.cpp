@@ -87,13 +87,11 @@ TForm1::TForm1(Options options, QWidget* parent)
   ConvertOptions convert;
   convert.imageFolder = options_.imageFolder;
   driver_.SetConvertOptions(convert);
+  driver_.SetNoteNoFigures(true);
+  driver_.SetLogFailureReasons(true);
   BuildControls();
-  connect(&platform_, &WindowPlatform::logLine, this,
-          [this](const QString& line) { ListBox1->addItem(line); });
-  connect(&platform_, &WindowPlatform::logCleared, this, [this] {
-    ListBox1->clear();
-    PageControl1->setCurrentIndex(kLogPage);
-  });
+  connect(&platform_, &WindowPlatform::logLine, this, [this](const QString& line) { AddLog(line); });
+  connect(&platform_, &WindowPlatform::logCleared, this, [this] { StartLog(); });
   connect(&platform_, &WindowPlatform::logPageWanted, this,
           [this] { PageControl1->setCurrentIndex(kLogPage); });
   qApp->installEventFilter(this);
@@ -449,9 +447,30 @@ bool TForm1::OfferFiles(const QStringList& paths) {
     return false;
   }
   driver_.ClearFList();
-  for (const QString& p : paths) driver_.PickupFile(Local(p));
+  skipped_.clear();
+  for (const QString& p : paths) {
+    if (driver_.PickupFile(Local(p))) continue;
+    const std::string reason = SkipReason(Local(p));
+    skipped_ << QString::fromStdString(
+        kLogWarningPrefix +
+        TrFormat("skipped {}: {}", {p.toStdString(), reason.empty() ? "?" : reason}));
+  }
+  // Nothing to convert: no batch, but the log says what became of each.
+  if (driver_.FListN == 0 && !skipped_.isEmpty()) StartLog();
   RunProc();
   return true;
+}
+
+void TForm1::StartLog() {
+  ListBox1->clear();
+  for (const QString& line : skipped_) AddLog(line);
+  skipped_.clear();
+  PageControl1->setCurrentIndex(kLogPage);
+}
+
+void TForm1::AddLog(const QString& line) {
+  ListBox1->addItem(line);
+  ListBox1->scrollToBottom();
 }
 
 void TForm1::Refuse() {
