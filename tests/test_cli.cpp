@@ -338,6 +338,30 @@ TEST_F(Cli, AskReadsTheFolderFromTheTerminal) {
   EXPECT_EQ(o.out, "");
 }
 
+bool HasLocale(const char* name);
+
+// A first --ask offers the desktop, not the folder brindle is installed in
+// (the settings' default), and asks in the user's language.
+TEST_F(Cli, AskOffersTheDesktopInTheUsersLanguage) {
+  WriteFigureDrawing(src_ / "a.jww");
+  const fs::path desktop = home_ / "机";  // the fixture's user-dirs.dirs
+  {
+    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+    ASSERT_TRUE(p.WaitForErr("Folder to save the converted files in [" + S(desktop) + "/]: ")) << p.Err();
+    p.Send("\n");
+    Outcome o = p.Wait();
+    EXPECT_EQ(o.rc, 0) << o.err;
+    EXPECT_EQ(Lines(o.out).at(1), "→ " + S(desktop / "a.jww"));
+  }
+  if (!HasLocale("ja_JP.UTF-8")) GTEST_SKIP() << "ja_JP.UTF-8 is not generated (localedef)";
+  std::vector<std::string> env = Env();
+  env[2] = "LANG=ja_JP.UTF-8";
+  Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, env, root_ / "run", true);
+  ASSERT_TRUE(p.WaitForErr("変換後のファイルを保存するフォルダを指定して下さい [" + S(desktop) + "/]: "));
+  p.Send("\n");
+  EXPECT_EQ(p.Wait().rc, 0);
+}
+
 TEST_F(Cli, JsonRecordsInsteadOfLogLines) {
   WriteFigureDrawing(src_ / "a.jww");
   WriteAll(src_ / "bad.jww", "nope");
@@ -684,12 +708,13 @@ TEST_F(Cli, AskRefusesAFolderThatDoesNotExist) {
   EXPECT_EQ(o.rc, 0) << o.err;
   EXPECT_NE(o.err.find(S(root_ / "nowhere") + ": no such folder"), std::string::npos) << o.err;
   EXPECT_EQ(Lines(o.out).at(1), "→ " + S(out_ / "a.jww"));
-  // A remembered folder that has gone away is not offered again.
+  // A remembered folder that has gone away is not offered again: the
+  // desktop is.
   fs::remove(out_ / "a.jww");
   fs::remove(out_);
   Process q({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
-  ASSERT_TRUE(q.WaitForErr("して下さい: "));
-  EXPECT_EQ(q.Err().find("["), std::string::npos) << q.Err();
+  ASSERT_TRUE(q.WaitForErr("[" + S(home_ / "机") + "/]: ")) << q.Err();
+  EXPECT_EQ(q.Err().find(S(out_)), std::string::npos) << q.Err();
   q.CloseStdin();
   EXPECT_EQ(q.Wait().rc, 1);
 }

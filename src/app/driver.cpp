@@ -23,6 +23,18 @@ std::string NoFolderChosenMessage() {
             "with 参照.");
 }
 
+std::string AskStartFolder(const std::string& last, const std::string& desktop,
+                           const std::string& programFolder, bool portable) {
+  std::error_code ec;
+  auto isFolder = [&](const std::string& f) { return !f.empty() && fs::is_directory(f, ec); };
+  const bool programs = isFolder(last) && isFolder(programFolder) &&
+                        fs::equivalent(last, programFolder, ec);
+  if (isFolder(last) && (portable || !programs)) return util::AddPathDelim(last);
+  if (isFolder(desktop)) return util::AddPathDelim(desktop);
+  const fs::path here = fs::current_path(ec);
+  return ec ? std::string() : util::AddPathDelim(here.string());
+}
+
 std::string SkipReason(const std::string& fn) {
   std::error_code ec;
   const fs::file_status st = fn.empty() ? fs::file_status() : fs::status(fn, ec);
@@ -86,10 +98,15 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
       return true;
     }
     case OutputMode::kAsk: {
-      FolderAnswer answer = platform_.AskFolder(settings_.LabelPreFolder);
+      const std::string start = AskStartFolder(settings_.LabelPreFolder, platform_.DesktopFolder(),
+                                               ProgramFolder(), PortableInstall());
+      FolderAnswer answer = platform_.AskFolder(start);
       if (answer.kind == FolderAnswer::Kind::kUnavailable) return false;
-      if (answer.kind == FolderAnswer::Kind::kChosen)
-        settings_.LabelPreFolder = util::AddPathDelim(answer.folder);
+      // Not answered (Enter at the terminal, the browser cancelled): the
+      // folder offered.
+      const std::string& chosen =
+          answer.kind == FolderAnswer::Kind::kChosen ? answer.folder : start;
+      if (!chosen.empty()) settings_.LabelPreFolder = util::AddPathDelim(chosen);
       folder = settings_.LabelPreFolder;
       return true;
     }

@@ -101,6 +101,13 @@ class BatchDriver {
 std::string MissingFolderMessage(const std::string& folder);
 // Text of the message shown when the fixed folder's text is empty.
 std::string NoFolderChosenMessage();
+// The folder the question of mode 5 offers: the one chosen last time, else
+// the desktop, else the current folder, each with its separator and only
+// when it exists. The program's own folder (the settings' default, and after
+// an install a folder of programs) is offered only by a portable install.
+std::string AskStartFolder(const std::string& last, const std::string& desktop,
+                           const std::string& programFolder, bool portable);
+
 // Why PickupFile would not keep `fn` (in the user's language); empty when
 // it would.
 std::string SkipReason(const std::string& fn);

@@ -122,6 +122,12 @@ std::string ProgramFolder() {
   return fs::path(exe).parent_path().string() + "/";
 }
 
+bool PortableInstall() {
+  std::error_code ec;
+  const std::string exe = ExecutablePath();
+  return !exe.empty() && fs::is_regular_file(fs::path(exe).parent_path() / "brindle.dat", ec);
+}
+
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
                              const std::function<bool(const std::string&)>& isFile) {
   if (!overridePath.empty()) return overridePath;

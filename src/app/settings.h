@@ -64,6 +64,8 @@ std::string SettingsText(const Settings& s);
 
 // The program's folder with its trailing separator ("/" when unknown).
 std::string ProgramFolder();
+// A portable install: the settings file brindle.dat sits beside the programs.
+bool PortableInstall();
 
 // Where the settings live: `overridePath` when not empty; beside the
 // executable with the extension ".dat" when that file already exists there (a

@@ -154,7 +154,7 @@ FolderAnswer TerminalPlatform::AskFolder(const std::string& start) {
   const bool offer = IsFolder(start);
   g_asking = true;
   for (;;) {
-    std::cerr << "変換後のファイルを保存するフォルダを指定して下さい";
+    std::cerr << Tr("Folder to save the converted files in");
     if (offer) std::cerr << " [" << start << "]";
     std::cerr << ": " << std::flush;
     std::string line;

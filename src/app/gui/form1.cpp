@@ -523,7 +523,7 @@ void TForm1::BatchDone(BatchOutcome outcome) {
 
 FolderAnswer TForm1::AskOutputFolder(const std::string& start) {
   if (!BrowseForFolder2->isEnabled()) return {FolderAnswer::Kind::kUnavailable, {}};
-  const QString from = Shown(IsFolder(start) ? start : programFolder_);
+  const QString from = Shown(start);  // an existing folder, never the program's own
   std::optional<QString> folder = dialogs_->BrowseFolder(this, kBrowseCaption, from);
   if (!folder) return {FolderAnswer::Kind::kCancelled, {}};
   BrowseForFolder2Accept(*folder);
