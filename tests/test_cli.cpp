@@ -774,6 +774,24 @@ TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
     EXPECT_NE(help.out.find("使い方"), std::string::npos) << command << "\n" << help.out;
     EXPECT_EQ(help.out.find("Print this help"), std::string::npos) << command << "\n" << help.out;
   }
+  // CLI11's own words, in its help and its errors, are said in Japanese too.
+  Process help({"--help"}, env, root_ / "run", false);
+  const Outcome h = help.Wait();
+  for (const char* english : {"TEXT", "INT", " in [", "POSITIVE", "Excludes"})
+    EXPECT_EQ(h.out.find(english), std::string::npos) << english << "\n" << h.out;
+  for (const auto& [args, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"-j", "5000", "a.jww"}, "--jobs: 5000 は 0〜1024 の範囲外です"},
+           {{"--nosuch", "a.jww"}, "このコマンドのオプションではありません: --nosuch"},
+           {{"--desktop", "--beside", "a.jww"}, "--desktop と --beside は同時に指定できません"},
+           {{"rewrite", "a.jww"}, "OUT を指定して下さい"},
+           {{"-j"}, "--jobs には値が必要です"}}) {
+    Process e(args, env, root_ / "run", false);
+    const Outcome bad = e.Wait();
+    EXPECT_EQ(bad.rc, 2) << args[0];
+    EXPECT_NE(bad.err.find(said), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("詳しくは --help"), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.err.find("Run with"), std::string::npos) << bad.err;
+  }
   Process i({"info", S(src_ / "a.jww")}, env, root_ / "run", false);
   const Outcome info = i.Wait();
   EXPECT_NE(info.out.find("\n要素\n"), std::string::npos) << info.out;

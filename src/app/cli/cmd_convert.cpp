@@ -179,7 +179,7 @@ int RunConvert(int argc, char** argv) {
       return SaveDatFile(current, settingsPath) ? kExitOk : kExitFailed;
     }
     Error(Tr("no drawing given"));
-    std::cerr << app.help();
+    PrintHelp(app, std::cerr);
     return kExitUsage;
   }
 
