@@ -2,6 +2,7 @@
 // home folder of its own.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -557,7 +558,7 @@ TEST_F(Cli, FailedWritesToStandardOutputFailTheCommand) {
     Process p(args, Env(), root_ / "run", false, {}, "/dev/full");
     Outcome o = p.Wait();
     EXPECT_EQ(o.rc, 1) << args[0] << " " << args.back();
-    EXPECT_NE(o.err.find("standard output could not be written: No space left on device"),
+    EXPECT_NE(o.err.find("standard output could not be written: no space left on the device"),
               std::string::npos)
         << o.err;
   }
@@ -773,6 +774,18 @@ TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
     const Outcome help = h.Wait();
     EXPECT_NE(help.out.find("使い方"), std::string::npos) << command << "\n" << help.out;
     EXPECT_EQ(help.out.find("Print this help"), std::string::npos) << command << "\n" << help.out;
+  }
+  // The reasons are ours too, not the C library's or the core's English.
+  WriteAll(src_ / "bad.jww", "JwwData.garbage");
+  ASSERT_EQ(::mkfifo(S(src_ / "pipe.jww").c_str(), 0600), 0);
+  for (const auto& [args, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"rewrite", S(src_ / "a.jww"), S(root_ / "none" / "b.jww")},
+            "保存先のフォルダに書けません: そのようなファイルやフォルダはありません"},
+           {{"info", S(src_ / "pipe.jww")}, "開けません: 通常のファイルではありません"},
+           {{"-o", S(out_), S(src_ / "bad.jww")}, "バージョン 220〜700 の Jw_cad 図面ではありません"}}) {
+    Process e(args, env, root_ / "run", false);
+    const std::string err = e.Wait().err;
+    EXPECT_NE(err.find(said), std::string::npos) << err;
   }
   // CLI11's own words, in its help and its errors, are said in Japanese too.
   Process help({"--help"}, env, root_ / "run", false);

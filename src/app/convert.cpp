@@ -122,7 +122,7 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   }
   JwwDataFree(doc);
   r.ok = !r.output.empty() && util::FileExistsCheck(r.output);
-  if (!r.ok && r.error.empty()) r.error = "the output file is missing";
+  if (!r.ok && r.error.empty()) r.error = Tr("the output file is missing");
 }
 
 }  // namespace
@@ -138,10 +138,10 @@ ConvertResult ConvertFile(const std::string& src, const std::string& dst,
     r.error = Tr("not enough memory to convert the drawing; nothing was written");
   } catch (const std::exception& e) {
     r.ok = false;
-    r.error = std::string("internal error: ") + e.what();
+    r.error = TrFormat("internal error: {}", {e.what()});
   } catch (...) {
     r.ok = false;
-    r.error = "internal error";
+    r.error = Tr("internal error");
   }
   if (!r.ok) r.entitiesWritten = 0;
   r.milliseconds =

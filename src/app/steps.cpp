@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "jww/document.h"
 #include "jww/format_version.h"
 #include "jww/image_name.h"
@@ -82,8 +83,9 @@ bool ScopedImageFolder::Make(std::string* error) {
   if (ec) base = "/tmp";
   std::string templ = (base / "brindle-images-XXXXXX").string();
   if (!::mkdtemp(templ.data())) {
+    const int err = errno;
     *error = TrFormat("cannot make a working folder for the drawing's images in {}: {}",
-                      {base.string(), std::strerror(errno)});
+                      {base.string(), SystemReason(err)});
     return false;
   }
   path_ = templ;
@@ -115,7 +117,7 @@ namespace {
 // Why a read failed: the system's reason when there is one.
 std::string ReadFailure(const jww::TJwwData& doc) {
   if (doc.LastReadCause)
-    return TrFormat("the drawing could not be read: {}", {doc.LastReadCause.message()});
+    return TrFormat("the drawing could not be read: {}", {Reason(doc.LastReadCause)});
   return Tr("the drawing could not be read completely");
 }
 
@@ -149,8 +151,10 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder*
                  std::string* error) {
   std::error_code cause;
   if (!doc.FileCheck(file, cause)) {
-    *error = cause ? TrFormat("cannot be opened: {}", {cause.message()})
-                   : TrFormat("not a Jw_cad drawing of version {}", {jww::VersionRangeText()});
+    *error = cause ? TrFormat("cannot be opened: {}", {Reason(cause)})
+                   : TrFormat("not a Jw_cad drawing of version {}",
+                              {TrFormat("{} to {}", {std::to_string(jww::kOldestVersion),
+                                                     std::to_string(jww::kNewestVersion)})});
     return false;
   }
   // First without extracting: most drawings carry no images, and those need
@@ -304,11 +308,16 @@ std::string SaveFile(const std::string& path, const jww::FileContents& contents,
                      std::string* error, int lastBranch) {
   jww::SaveOptions options;
   options.hook = RegisterTemp;
+  // The core says its failures in English: they are said again here.
   if (rule == NameRule::kReplace) {
-    return jww::SaveReplacingFile(path, contents, error, options) ? path : std::string();
+    if (jww::SaveReplacingFile(path, contents, error, options)) return path;
+    *error = TranslateCoreError(*error);
+    return {};
   }
   options.lastBranch = rule == NameRule::kBranch ? lastBranch : 0;
-  return jww::SaveAsNewFile(path, contents, error, options);
+  std::string saved = jww::SaveAsNewFile(path, contents, error, options);
+  if (!error->empty()) *error = TranslateCoreError(*error);
+  return saved;
 }
 
 std::string SaveText(const std::string& path, const std::string& text, NameRule rule,
