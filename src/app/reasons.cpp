@@ -82,6 +82,7 @@ std::string TranslateCoreError(const std::string& english) {
       TrNoop("image name too long"),
       TrNoop("text too long to be written (65534 bytes or more)"),
       TrNoop("a header string is too long to be written (65534 bytes or more)"),
+      TrNoop("cannot build the sample plan"),
   };
   for (const char* phrase : kPhrases) {
     const std::string p = phrase;
@@ -89,13 +90,19 @@ std::string TranslateCoreError(const std::string& english) {
     if (english.rfind(p + ": ", 0) == 0)
       return std::string(Tr(phrase)) + ": " + ReasonOfText(english.substr(p.size() + 2));
   }
+  // Not a message: the English the core writes, matched to be said again.
   static const std::regex kCannotWrite(R"(cannot write (/.*): ([^:]+))");
+  // Not a message: as above.
   static const std::regex kBranches(R"(every branch name up to ~(\d+) is taken)");
+  // Not a message: as above.
+  static const std::regex kFolder(R"(cannot create folder (.*))");
   std::smatch m;
   if (std::regex_match(english, m, kCannotWrite))
     return TrFormat("cannot write {}: {}", {m[1].str(), ReasonOfText(m[2].str())});
   if (std::regex_match(english, m, kBranches))
     return TrFormat("every branch name up to ~{} is taken", {m[1].str()});
+  if (std::regex_match(english, m, kFolder)) return TrFormat("cannot create folder {}", {m[1].str()});
+  // Not a message: as above.
   if (english.rfind("cannot write ", 0) == 0)
     return TrFormat("cannot write {}", {english.substr(13)});
   return english;

@@ -137,6 +137,7 @@ std::string TranslateParseError(const CLI::ParseError& e) {
     const char* pattern;
     const char* message;
   };
+  // Not a message: the patterns are CLI11's English, matched to be said again.
   static const Shape shapes[] = {
       {R"(The following arguments? (?:was|were) not expected: (.*))",
        TrNoop("not an option of this command: {}")},

@@ -55,6 +55,7 @@ void ShowJson(const FileRecord& rec, const Preview& p) {
   Json j;
   PutName(j, "source", rec.source);
   PutName(j, "output", rec.target);
+  // Not a message: a result code of the JSON records.
   j["result"] = "dry run";
   j["ok"] = p.ok;
   if (!p.ok) j["error"] = p.error;

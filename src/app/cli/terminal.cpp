@@ -140,6 +140,7 @@ std::string JsonNotConverted(const std::string& name) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
+  // Not a message: a result code of the JSON records.
   j["result"] = "not converted";
   j["ok"] = false;
   j["reason"] = Tr("the batch was stopped before this file");
