@@ -789,6 +789,13 @@ TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
     const std::string err = e.Wait().err;
     EXPECT_NE(err.find(said), std::string::npos) << err;
   }
+  // The audit's details too: a drawing cut in half.
+  const std::string whole = ReadAll(src_ / "a.jww");
+  WriteAll(src_ / "cut.jww", whole.substr(0, whole.size() / 2));
+  Process audit({"info", "--audit", S(src_ / "cut.jww")}, env, root_ / "run", false);
+  const Outcome cut = audit.Wait();
+  EXPECT_NE(cut.out.find("の途中でファイルが終わっています"), std::string::npos) << cut.out;
+  EXPECT_EQ(cut.out.find("the file ends inside"), std::string::npos) << cut.out;
   // CLI11's own words, in its help and its errors, are said in Japanese too.
   Process help({"--help"}, env, root_ / "run", false);
   const Outcome h = help.Wait();
@@ -879,7 +886,8 @@ TEST(Catalogue, JapaneseIsComplete) {
   };
   const auto translated = entries(ReadAll(pot));
   static const std::regex prose(R"([A-Za-z]{2,}[ ,:;]+[a-z]{2,})");
-  static const std::regex notProse(R"(^brindle[a-z-]* [a-z]+$|\\\\S|\(\.\*\)|\(\?:)");
+  // Command names and patterns to match (a group or an escape of a regex).
+  static const std::regex notProse(R"(^brindle[a-z-]* [a-z]+$|\\\\[Sd(]|\(\.[*+]\??\)|\(\?:)");
   for (const auto& [id, entry] : entries(ReadAll(literals))) {
     if (id.empty() || translated.count(id)) continue;
     if (!std::regex_search(id, prose) || std::regex_search(id, notProse)) continue;

@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
@@ -64,7 +65,7 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
   jww::ExplodeReport report = jww::DataTransJWW(doc);
   r.figures = report.figures;
   r.copies = report.copies;
-  r.warnings.insert(r.warnings.end(), report.warnings.begin(), report.warnings.end());
+  for (const std::string& w : report.warnings) r.warnings.push_back(TranslateCoreError(w));
   if (report.outOfMemory) {
     r.error = Tr("not enough memory to explode the SXF figures; nothing was written");
     return;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "app/json_names.h"
 #include "jww/document.h"
 #include "jww/extents.h"
@@ -293,7 +294,8 @@ void ImagesText(const DrawingInfo& info, std::string& out) {
 void FindingsText(const DrawingInfo& info, std::string& out) {
   TextTable t({false, false, false});
   t.Row({Tr("code"), Tr("where"), Tr("detail")});
-  for (const Finding& f : info.findings) t.Row({f.code, FindingPlace(f), f.detail});
+  for (const Finding& f : info.findings)
+    t.Row({f.code, FindingPlace(f), TranslateCoreError(f.detail)});
   Section(out, TrNoop("Audit"), t);
   if (info.findingsOmitted > 0) {
     out +=

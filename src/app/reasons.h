@@ -17,7 +17,8 @@ std::string SystemReason(int errnum);
 // The reason of an error code of the system's category or of the readers'
 // own (jww::FileError).
 std::string Reason(const std::error_code& ec);
-// A failure text of the core's saving and writing, in the user's language.
+// A text of the core (a failure of saving and writing, a finding of the
+// reader, a warning of the explosion), in the user's language.
 std::string TranslateCoreError(const std::string& english);
 
 }  // namespace app
