@@ -378,8 +378,22 @@ DrawingInfo DescribeUnreadable(const jww::TJwwData& doc, const std::string& file
   return info;
 }
 
+// The reader's section codes, as the text output names them.
+std::string SectionWord(const std::string& code) {
+  static constexpr std::pair<const char*, const char*> kSections[] = {
+      {"file", TrNoop("file")},
+      {"header", TrNoop("header")},
+      {"entities", TrNoop("entities")},
+      {"block-definitions", TrNoop("block definitions")},
+      {"block-members", TrNoop("block members")},
+      {"images", TrNoop("images")}};
+  for (const auto& [c, word] : kSections)
+    if (code == c) return Tr(word);
+  return code;
+}
+
 std::string FindingPlace(const Finding& f) {
-  std::string place = f.section;
+  std::string place = SectionWord(f.section);
   if (f.definition >= 0) place += " " + Int(f.definition);
   if (f.index >= 0) place += ", " + TrFormat("object {}", {Int(f.index)});
   if (f.offset >= 0) place += ", " + TrFormat("byte {}", {Int(f.offset)});
