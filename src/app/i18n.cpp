@@ -54,9 +54,7 @@ void InitMessages(const char* argv0, const char* language) {
 
 const char* Tr(const char* english) { return dgettext(kDomain, english); }
 
-namespace {
-
-std::string Fill(const std::string& pattern, std::initializer_list<std::string> args) {
+std::string FillPattern(const std::string& pattern, std::span<const std::string> args) {
   std::string out;
   out.reserve(pattern.size() + 32);
   auto arg = args.begin();
@@ -71,15 +69,13 @@ std::string Fill(const std::string& pattern, std::initializer_list<std::string> 
   return out;
 }
 
-}  // namespace
-
 std::string TrFormat(const char* english, std::initializer_list<std::string> args) {
-  return Fill(Tr(english), args);
+  return FillPattern(Tr(english), {args.begin(), args.size()});
 }
 
 std::string TrPlural(const char* singular, const char* plural, unsigned long n,
                      std::initializer_list<std::string> args) {
-  return Fill(dngettext(kDomain, singular, plural, n), args);
+  return FillPattern(dngettext(kDomain, singular, plural, n), {args.begin(), args.size()});
 }
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 
 namespace app {
@@ -31,6 +32,9 @@ constexpr const char* TrNoop(const char* english) { return english; }
 
 // Tr() of `english` with "{}" replaced by the arguments in order.
 std::string TrFormat(const char* english, std::initializer_list<std::string> args);
+
+// `pattern` (already translated) with "{}" replaced by `args` in order.
+std::string FillPattern(const std::string& pattern, std::span<const std::string> args);
 
 // The translation of the singular or plural English text that fits the count
 // `n` (ngettext), with "{}" replaced by the arguments in order.

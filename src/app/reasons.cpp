@@ -146,17 +146,7 @@ std::string CoreSentence(const std::string& english) {
       parts.push_back(e != 0 ? SystemReason(e) : Word(part));
     }
     const std::string pattern = Tr(shape.message);
-    std::string out;
-    size_t next = 0;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-      if (pattern.compare(i, 2, "{}") == 0 && next < parts.size()) {
-        out += parts[next++];
-        ++i;
-      } else {
-        out += pattern[i];
-      }
-    }
-    return out;
+    return FillPattern(pattern, parts);
   }
   return {};
 }

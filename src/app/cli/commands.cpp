@@ -157,17 +157,7 @@ std::string TranslateParseError(const CLI::ParseError& e) {
     std::vector<std::string> args;
     for (size_t i = 1; i < m.size(); ++i) args.push_back(PlainNumber(m[i].str()));
     const std::string pattern = Tr(shape.message);
-    std::string out;
-    size_t next = 0;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-      if (pattern.compare(i, 2, "{}") == 0 && next < args.size()) {
-        out += args[next++];
-        ++i;
-      } else {
-        out += pattern[i];
-      }
-    }
-    return out;
+    return FillPattern(pattern, args);
   }
   return TrFormat("the command line is not understood: {}", {what});
 }
