@@ -2,20 +2,20 @@
 // home folder of its own.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <cstring>
-#include <regex>
-#include <sys/stat.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -350,7 +350,8 @@ TEST_F(Cli, AskOffersTheDesktopInTheUsersLanguage) {
   const fs::path desktop = home_ / "机";  // the fixture's user-dirs.dirs
   {
     Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
-    ASSERT_TRUE(p.WaitForErr("Folder to save the converted files in [" + S(desktop) + "/]: ")) << p.Err();
+    ASSERT_TRUE(p.WaitForErr("Folder to save the converted files in [" + S(desktop) + "/]: "))
+        << p.Err();
     p.Send("\n");
     Outcome o = p.Wait();
     EXPECT_EQ(o.rc, 0) << o.err;
@@ -360,7 +361,8 @@ TEST_F(Cli, AskOffersTheDesktopInTheUsersLanguage) {
   std::vector<std::string> env = Env();
   env[2] = "LANG=ja_JP.UTF-8";
   Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, env, root_ / "run", true);
-  ASSERT_TRUE(p.WaitForErr("変換後のファイルを保存するフォルダを指定して下さい [" + S(desktop) + "/]: "));
+  ASSERT_TRUE(
+      p.WaitForErr("変換後のファイルを保存するフォルダを指定して下さい [" + S(desktop) + "/]: "));
   p.Send("\n");
   EXPECT_EQ(p.Wait().rc, 0);
 }
@@ -784,7 +786,8 @@ TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
            {{"rewrite", S(src_ / "a.jww"), S(root_ / "none" / "b.jww")},
             "保存先のフォルダに書けません: そのようなファイルやフォルダはありません"},
            {{"info", S(src_ / "pipe.jww")}, "開けません: 通常のファイルではありません"},
-           {{"-o", S(out_), S(src_ / "bad.jww")}, "バージョン 220〜700 の Jw_cad 図面ではありません"}}) {
+           {{"-o", S(out_), S(src_ / "bad.jww")},
+            "バージョン 220〜700 の Jw_cad 図面ではありません"}}) {
     Process e(args, env, root_ / "run", false);
     const std::string err = e.Wait().err;
     EXPECT_NE(err.find(said), std::string::npos) << err;
@@ -842,8 +845,9 @@ TEST(Catalogue, JapaneseIsComplete) {
       " $(find src/app tools -path tools/fuzz_seeds -prune -o \\( -name '*.cpp' -o -name '*.h' "
       "\\) -print | sort)";
   const std::string cd = "cd '" + source.string() + "' && ";
-  ASSERT_EQ(std::system((cd + "xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
-                               "--keyword=TrNoop --keyword=TrPlural:1,2 --no-wrap -o '" +
+  ASSERT_EQ(std::system((cd +
+                         "xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
+                         "--keyword=TrNoop --keyword=TrPlural:1,2 --no-wrap -o '" +
                          pot + "'" + sources)
                             .c_str()),
             0);
@@ -856,8 +860,9 @@ TEST(Catalogue, JapaneseIsComplete) {
       << ReadAll(missing);
 
   // Every literal of the sources, with the comments above it.
-  ASSERT_EQ(std::system((cd + "xgettext --from-code=UTF-8 -C -a --add-comments='Not a message' "
-                              "--no-wrap -o '" +
+  ASSERT_EQ(std::system((cd +
+                         "xgettext --from-code=UTF-8 -C -a --add-comments='Not a message' "
+                         "--no-wrap -o '" +
                          literals + "'" + sources + " 2>/dev/null")
                             .c_str()),
             0);

@@ -334,12 +334,9 @@ TEST_F(Driver, AskOffersNeverTheProgramsFolderUnlessPortable) {
     bool portable;
     std::string offered;
   } cases[] = {
-      {S(src_), desk, false, S(src_) + "/"},
-      {programs + "/", desk, false, desk + "/"},
-      {programs, desk, true, programs + "/"},
-      {programs, S(root_ / "none"), false, here},
-      {S(root_ / "gone"), desk, false, desk + "/"},
-      {"", "", false, here},
+      {S(src_), desk, false, S(src_) + "/"},        {programs + "/", desk, false, desk + "/"},
+      {programs, desk, true, programs + "/"},       {programs, S(root_ / "none"), false, here},
+      {S(root_ / "gone"), desk, false, desk + "/"}, {"", "", false, here},
   };
   for (const Case& c : cases)
     EXPECT_EQ(app::AskStartFolder(c.last, c.desktop, programs, c.portable), c.offered) << c.last;

@@ -4,10 +4,9 @@
 // X server (xvfb-run) and saves pictures of both pages.
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QTimer>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,13 +14,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
@@ -361,10 +361,12 @@ class GuiTest : public QObject {
     QVERIFY(form->BatchRunning() || !form->LogLines().isEmpty());
     WaitForBatch(*form);
     // What was not taken is said first, each with its reason.
-    QCOMPARE(form->LogLines(),
-             QStringList({"　※ " + Q(src_ / "folder.jww") + " を飛ばしました: 図面ではなくフォルダです",
-                          "　※ " + Q(src_ / "notes.txt") + " を飛ばしました: .jww ファイルではありません"}) +
-                 ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
+    QCOMPARE(
+        form->LogLines(),
+        QStringList(
+            {"　※ " + Q(src_ / "folder.jww") + " を飛ばしました: 図面ではなくフォルダです",
+             "　※ " + Q(src_ / "notes.txt") + " を飛ばしました: .jww ファイルではありません"}) +
+            ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
     QCOMPARE(form->PageControl1->currentIndex(), TForm1::kLogPage);
     QCOMPARE(form->StatusText(), QString(app::gui::kStatusText));
     QVERIFY(fs::exists(desktop_ / "A.jww") && fs::exists(desktop_ / "B.JWW"));
@@ -436,9 +438,9 @@ class GuiTest : public QObject {
     QVERIFY(dialogs_->opens[0].filters[0].startsWith("Jw_cad 図面ファイル (*.jww"));
     QVERIFY(dialogs_->opens[0].filters[1].startsWith("全てのファイル(*.*)"));
     WaitForBatch(*form);
-    QCOMPARE(form->LogLines(),
-             QStringList("　※ " + Q(src_ / "notes.txt") + " を飛ばしました: .jww ファイルではありません") +
-                 ResultLines(a, desktop_ / "dialog.jww"));
+    QCOMPARE(form->LogLines(), QStringList("　※ " + Q(src_ / "notes.txt") +
+                                           " を飛ばしました: .jww ファイルではありません") +
+                                   ResultLines(a, desktop_ / "dialog.jww"));
     QCOMPARE(form->Label1->text(), Q(src_) + "/");
     QCOMPARE(form->Fidx(), 2);
     form->close();
@@ -449,9 +451,9 @@ class GuiTest : public QObject {
     QVERIFY(second->LogLines().isEmpty());
     second->show();
     WaitForBatch(*second);
-    QCOMPARE(second->LogLines(),
-             QStringList("　※ " + Q(src_ / "missing.jww") + " を飛ばしました: そのようなファイルはありません") +
-                 ResultLines(a, desktop_ / "dialog~1.jww"));
+    QCOMPARE(second->LogLines(), QStringList("　※ " + Q(src_ / "missing.jww") +
+                                             " を飛ばしました: そのようなファイルはありません") +
+                                     ResultLines(a, desktop_ / "dialog~1.jww"));
     // Nothing taken at all: no batch, but the log says why.
     QVERIFY(Drop(second.get(), {Q(src_ / "notes.txt")}));
     QVERIFY(!second->BatchRunning());
@@ -579,7 +581,8 @@ class GuiTest : public QObject {
     QVERIFY(Drop(form.get(), {Q(a)}));
     WaitForBatch(*form);
     QCOMPARE(dialogs_->messages.size(), 2);
-    QVERIFY2(dialogs_->messages[1].contains("指定されていません"), qPrintable(dialogs_->messages[1]));
+    QVERIFY2(dialogs_->messages[1].contains("指定されていません"),
+             qPrintable(dialogs_->messages[1]));
     QCOMPARE(form->LogLines(), QStringList{"old line"});
     dialogs_->messages.removeLast();
     QCOMPARE(form->PageControl1->currentIndex(), TForm1::kSettingsPage);

@@ -19,16 +19,17 @@ std::string MissingFolderMessage(const std::string& folder) {
 }
 
 std::string NoFolderChosenMessage() {
-  return Tr("No output folder is chosen: type one into the box of 指定フォルダ, or choose one "
-            "with 参照.");
+  return Tr(
+      "No output folder is chosen: type one into the box of 指定フォルダ, or choose one "
+      "with 参照.");
 }
 
 std::string AskStartFolder(const std::string& last, const std::string& desktop,
                            const std::string& programFolder, bool portable) {
   std::error_code ec;
   auto isFolder = [&](const std::string& f) { return !f.empty() && fs::is_directory(f, ec); };
-  const bool programs = isFolder(last) && isFolder(programFolder) &&
-                        fs::equivalent(last, programFolder, ec);
+  const bool programs =
+      isFolder(last) && isFolder(programFolder) && fs::equivalent(last, programFolder, ec);
   if (isFolder(last) && (portable || !programs)) return util::AddPathDelim(last);
   if (isFolder(desktop)) return util::AddPathDelim(desktop);
   const fs::path here = fs::current_path(ec);

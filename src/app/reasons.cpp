@@ -68,17 +68,32 @@ std::string ReasonOfText(const std::string& text) {
 // The words the core puts into its sentences: kinds of objects and places
 // in the file.
 std::string Word(const std::string& english) {
-  static constexpr const char* kWords[] = {
-      TrNoop("object"), TrNoop("line"), TrNoop("arc"), TrNoop("point"), TrNoop("text"),
-      TrNoop("dimension"), TrNoop("solid"), TrNoop("block insertion"), TrNoop("the header"),
-      TrNoop("the entity count"), TrNoop("the block-definition count"),
-      TrNoop("a block definition's tag"), TrNoop("a block definition's fixed part or name"),
-      TrNoop("a block definition's member count"), TrNoop("the image count"),
-      TrNoop("an image's name or size"), TrNoop("an image's content"), TrNoop("the object's tag"),
-      TrNoop("text position or angle"), TrNoop("coordinate"),
-      TrNoop("centre, radius, angle or flattening"), TrNoop("position, rotation or scale"),
-      TrNoop("corner"), TrNoop("reference point, scale or rotation"), TrNoop("block name"),
-      TrNoop("font name")};
+  static constexpr const char* kWords[] = {TrNoop("object"),
+                                           TrNoop("line"),
+                                           TrNoop("arc"),
+                                           TrNoop("point"),
+                                           TrNoop("text"),
+                                           TrNoop("dimension"),
+                                           TrNoop("solid"),
+                                           TrNoop("block insertion"),
+                                           TrNoop("the header"),
+                                           TrNoop("the entity count"),
+                                           TrNoop("the block-definition count"),
+                                           TrNoop("a block definition's tag"),
+                                           TrNoop("a block definition's fixed part or name"),
+                                           TrNoop("a block definition's member count"),
+                                           TrNoop("the image count"),
+                                           TrNoop("an image's name or size"),
+                                           TrNoop("an image's content"),
+                                           TrNoop("the object's tag"),
+                                           TrNoop("text position or angle"),
+                                           TrNoop("coordinate"),
+                                           TrNoop("centre, radius, angle or flattening"),
+                                           TrNoop("position, rotation or scale"),
+                                           TrNoop("corner"),
+                                           TrNoop("reference point, scale or rotation"),
+                                           TrNoop("block name"),
+                                           TrNoop("font name")};
   for (const char* w : kWords)
     if (english == w) return Tr(w);
   return english;
@@ -94,13 +109,16 @@ std::string CoreSentence(const std::string& english) {
   // Not a message: the patterns are the core's English, matched to be said again.
   static const Shape kShapes[] = {
       {R"re(the file ends inside (.+))re", TrNoop("the file ends inside {}")},
-      {R"re((\d+) bytes after the end of the drawing)re", TrNoop("{} bytes after the end of the drawing")},
+      {R"re((\d+) bytes after the end of the drawing)re",
+       TrNoop("{} bytes after the end of the drawing")},
       {R"re(a count of (\d+) objects, more than the file can hold)re",
        TrNoop("a count of {} objects, more than the file can hold")},
-      {R"re(an object of the unknown class "(.*)")re", TrNoop("an object of the unknown class \"{}\"")},
+      {R"re(an object of the unknown class "(.*)")re",
+       TrNoop("an object of the unknown class \"{}\"")},
       {R"re(an object naming class (\d+), which no entity class has)re",
        TrNoop("an object naming class {}, which no entity class has")},
-      {R"re(an? (.+) cut short by the end of the file)re", TrNoop("a {} cut short by the end of the file")},
+      {R"re(an? (.+) cut short by the end of the file)re",
+       TrNoop("a {} cut short by the end of the file")},
       {R"re(an? (.+) with a NaN or infinite text size or spacing, repaired \(size 3, spacing 0\))re",
        TrNoop("a {} with a NaN or infinite text size or spacing, repaired (size 3, spacing 0)")},
       {R"re(an? (.+) with a NaN or infinite (.+))re", TrNoop("a {} with a NaN or infinite {}")},
@@ -129,7 +147,8 @@ std::string CoreSentence(const std::string& english) {
               "it was placed without the shear")},
       {R"re((\d+) SXF figures found; only the first (\d+) were exploded)re",
        TrNoop("{} SXF figures found; only the first {} were exploded")},
-      {R"re(cannot open embedded image (.+?): ([^:]+))re", TrNoop("cannot open embedded image {}: {}")},
+      {R"re(cannot open embedded image (.+?): ([^:]+))re",
+       TrNoop("cannot open embedded image {}: {}")},
       {R"re(embedded image too large: (.+))re", TrNoop("embedded image too large: {}")},
       {R"re(embedded image changed while being written: (.+))re",
        TrNoop("embedded image changed while being written: {}")},
@@ -188,7 +207,8 @@ std::string TranslateCoreError(const std::string& english) {
     return TrFormat("cannot write {}: {}", {m[1].str(), ReasonOfText(m[2].str())});
   if (std::regex_match(english, m, kBranches))
     return TrFormat("every branch name up to ~{} is taken", {m[1].str()});
-  if (std::regex_match(english, m, kFolder)) return TrFormat("cannot create folder {}", {m[1].str()});
+  if (std::regex_match(english, m, kFolder))
+    return TrFormat("cannot create folder {}", {m[1].str()});
   if (std::string said = CoreSentence(english); !said.empty()) return said;
   // Not a message: as above.
   if (english.rfind("cannot write ", 0) == 0)

@@ -287,13 +287,12 @@ std::vector<std::string> RewriteWarnings(const RewriteNotes& notes) {
                  {std::to_string(notes.lostCharacters), util::ToUtf8(notes.lostSample)}));
   }
   if (notes.droppedImages > 0) {
-    w.push_back(
-        TrPlural("{} embedded image is dropped: versions below 700 cannot carry "
-                 "it, and the image text will point at nothing",
-                 "{} embedded images are dropped: versions below 700 cannot carry "
-                 "them, and the image texts will point at nothing",
-                 static_cast<unsigned long>(notes.droppedImages),
-                 {std::to_string(notes.droppedImages)}));
+    w.push_back(TrPlural(
+        "{} embedded image is dropped: versions below 700 cannot carry "
+        "it, and the image text will point at nothing",
+        "{} embedded images are dropped: versions below 700 cannot carry "
+        "them, and the image texts will point at nothing",
+        static_cast<unsigned long>(notes.droppedImages), {std::to_string(notes.droppedImages)}));
   }
   if (notes.utf16BelowVersion700)
     w.push_back(
