@@ -18,6 +18,7 @@ packages=(
   gettext
   fonts-ipafont-gothic
   qt6-svg-dev
+  qt6-translations-l10n
   fonts-ipafont-mincho
   poppler-utils
   librsvg2-bin

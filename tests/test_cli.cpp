@@ -4,16 +4,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -339,6 +342,32 @@ TEST_F(Cli, AskReadsTheFolderFromTheTerminal) {
   EXPECT_EQ(o.out, "");
 }
 
+bool HasLocale(const char* name);
+
+// A first --ask offers the desktop, not the folder brindle is installed in
+// (the settings' default), and asks in the user's language.
+TEST_F(Cli, AskOffersTheDesktopInTheUsersLanguage) {
+  WriteFigureDrawing(src_ / "a.jww");
+  const fs::path desktop = home_ / "机";  // the fixture's user-dirs.dirs
+  {
+    Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
+    ASSERT_TRUE(p.WaitForErr("Folder to save the converted files in [" + S(desktop) + "/]: "))
+        << p.Err();
+    p.Send("\n");
+    Outcome o = p.Wait();
+    EXPECT_EQ(o.rc, 0) << o.err;
+    EXPECT_EQ(Lines(o.out).at(1), "→ " + S(desktop / "a.jww"));
+  }
+  if (!HasLocale("ja_JP.UTF-8")) GTEST_SKIP() << "ja_JP.UTF-8 is not generated (localedef)";
+  std::vector<std::string> env = Env();
+  env[2] = "LANG=ja_JP.UTF-8";
+  Process p({"--settings", settings_, "--ask", S(src_ / "a.jww")}, env, root_ / "run", true);
+  ASSERT_TRUE(
+      p.WaitForErr("変換後のファイルを保存するフォルダを指定して下さい [" + S(desktop) + "/]: "));
+  p.Send("\n");
+  EXPECT_EQ(p.Wait().rc, 0);
+}
+
 TEST_F(Cli, JsonRecordsInsteadOfLogLines) {
   WriteFigureDrawing(src_ / "a.jww");
   WriteAll(src_ / "bad.jww", "nope");
@@ -534,7 +563,7 @@ TEST_F(Cli, FailedWritesToStandardOutputFailTheCommand) {
     Process p(args, Env(), root_ / "run", false, {}, "/dev/full");
     Outcome o = p.Wait();
     EXPECT_EQ(o.rc, 1) << args[0] << " " << args.back();
-    EXPECT_NE(o.err.find("standard output could not be written: No space left on device"),
+    EXPECT_NE(o.err.find("standard output could not be written: no space left on the device"),
               std::string::npos)
         << o.err;
   }
@@ -685,12 +714,13 @@ TEST_F(Cli, AskRefusesAFolderThatDoesNotExist) {
   EXPECT_EQ(o.rc, 0) << o.err;
   EXPECT_NE(o.err.find(S(root_ / "nowhere") + ": no such folder"), std::string::npos) << o.err;
   EXPECT_EQ(Lines(o.out).at(1), "→ " + S(out_ / "a.jww"));
-  // A remembered folder that has gone away is not offered again.
+  // A remembered folder that has gone away is not offered again: the
+  // desktop is.
   fs::remove(out_ / "a.jww");
   fs::remove(out_);
   Process q({"--settings", settings_, "--ask", S(src_ / "a.jww")}, Env(), root_ / "run", true);
-  ASSERT_TRUE(q.WaitForErr("して下さい: "));
-  EXPECT_EQ(q.Err().find("["), std::string::npos) << q.Err();
+  ASSERT_TRUE(q.WaitForErr("[" + S(home_ / "机") + "/]: ")) << q.Err();
+  EXPECT_EQ(q.Err().find(S(out_)), std::string::npos) << q.Err();
   q.CloseStdin();
   EXPECT_EQ(q.Wait().rc, 1);
 }
@@ -750,35 +780,133 @@ TEST_F(Cli, MessagesSpeakJapaneseButTheLogLinesStayTheSystems) {
     EXPECT_NE(help.out.find("使い方"), std::string::npos) << command << "\n" << help.out;
     EXPECT_EQ(help.out.find("Print this help"), std::string::npos) << command << "\n" << help.out;
   }
+  // The reasons are ours too, not the C library's or the core's English.
+  WriteAll(src_ / "bad.jww", "JwwData.garbage");
+  ASSERT_EQ(::mkfifo(S(src_ / "pipe.jww").c_str(), 0600), 0);
+  for (const auto& [args, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"rewrite", S(src_ / "a.jww"), S(root_ / "none" / "b.jww")},
+            "保存先のフォルダに書けません: そのようなファイルやフォルダはありません"},
+           {{"info", S(src_ / "pipe.jww")}, "開けません: 通常のファイルではありません"},
+           {{"-o", S(out_), S(src_ / "bad.jww")},
+            "バージョン 220〜700 の Jw_cad 図面ではありません"}}) {
+    Process e(args, env, root_ / "run", false);
+    const std::string err = e.Wait().err;
+    EXPECT_NE(err.find(said), std::string::npos) << err;
+  }
+  // The audit's details too: a drawing cut in half.
+  const std::string whole = ReadAll(src_ / "a.jww");
+  WriteAll(src_ / "cut.jww", whole.substr(0, whole.size() / 2));
+  Process audit({"info", "--audit", S(src_ / "cut.jww")}, env, root_ / "run", false);
+  const Outcome cut = audit.Wait();
+  EXPECT_NE(cut.out.find("の途中でファイルが終わっています"), std::string::npos) << cut.out;
+  EXPECT_EQ(cut.out.find("the file ends inside"), std::string::npos) << cut.out;
+  // CLI11's own words, in its help and its errors, are said in Japanese too.
+  Process help({"--help"}, env, root_ / "run", false);
+  const Outcome h = help.Wait();
+  for (const char* english : {"TEXT", "INT", " in [", "POSITIVE", "Excludes"})
+    EXPECT_EQ(h.out.find(english), std::string::npos) << english << "\n" << h.out;
+  for (const auto& [args, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"-j", "5000", "a.jww"}, "--jobs: 5000 は 0〜1024 の範囲外です"},
+           {{"--nosuch", "a.jww"}, "このコマンドのオプションではありません: --nosuch"},
+           {{"--desktop", "--beside", "a.jww"}, "--desktop と --beside は同時に指定できません"},
+           {{"rewrite", "a.jww"}, "OUT を指定して下さい"},
+           {{"-j"}, "--jobs には値が必要です"}}) {
+    Process e(args, env, root_ / "run", false);
+    const Outcome bad = e.Wait();
+    EXPECT_EQ(bad.rc, 2) << args[0];
+    EXPECT_NE(bad.err.find(said), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("詳しくは --help"), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.err.find("Run with"), std::string::npos) << bad.err;
+  }
   Process i({"info", S(src_ / "a.jww")}, env, root_ / "run", false);
   const Outcome info = i.Wait();
   EXPECT_NE(info.out.find("\n要素\n"), std::string::npos) << info.out;
   EXPECT_EQ(info.out.find("\nEntities\n"), std::string::npos) << info.out;
 }
 
-// Every message the sources pass through Tr has its Japanese translation.
+// Every message of the programs has its Japanese: each text passed through
+// the catalogue (Tr, TrFormat, TrNoop, TrPlural) has a translation, and no
+// English sentence of the programs' sources bypasses the catalogue. A
+// literal that is English but no message (a code, a pattern to match, a
+// text of a drawing) says so in a comment "Not a message: …" above it.
 TEST(Catalogue, JapaneseIsComplete) {
   const fs::path source = std::getenv("BRINDLE_SOURCE_DIR");
   const std::string po = ReadAll(source / "po" / "ja.po");
   ASSERT_FALSE(po.empty());
   EXPECT_EQ(po.find("#, fuzzy"), std::string::npos);
   EXPECT_EQ(po.find("msgstr \"\"\n\n"), std::string::npos) << "an untranslated message";
-  if (std::system("xgettext --version >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "xgettext is not installed";
+  EXPECT_NE(po.find("Plural-Forms: nplurals=1; plural=0;"), std::string::npos);
+  if (std::system("xgettext --version >/dev/null 2>&1 && msgcmp --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xgettext or msgcmp is not installed";
   testjww::TempDir tmp{"brindle-pot"};
   const std::string pot = (tmp.path() / "all.pot").string();
-  const std::string cmd = "cd '" + source.string() +
-                          "' && xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
-                          "--keyword=TrNoop --no-wrap -o '" +
-                          pot + "' $(find src/app tools -name '*.cpp' -o -name '*.h' | sort)";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  const std::string extracted = ReadAll(pot);
-  for (size_t at = 0; (at = extracted.find("\nmsgid \"", at)) != std::string::npos;) {
-    at += 7;
-    const size_t end = extracted.find("\"\nmsgstr", at);
-    const std::string id = extracted.substr(at, end - at + 1);
-    if (id == "\"\"") continue;  // the header, or a message over several lines
-    EXPECT_NE(po.find("msgid " + id + "\nmsgstr"), std::string::npos) << "msgid " << id;
+  const std::string literals = (tmp.path() / "literals.pot").string();
+  // The programs' sources; brindle-fuzz-seeds is a developer's tool.
+  const std::string sources =
+      " $(find src/app tools -path tools/fuzz_seeds -prune -o \\( -name '*.cpp' -o -name '*.h' "
+      "\\) -print | sort)";
+  const std::string cd = "cd '" + source.string() + "' && ";
+  ASSERT_EQ(std::system((cd +
+                         "xgettext --from-code=UTF-8 -C --keyword=Tr --keyword=TrFormat "
+                         "--keyword=TrNoop --keyword=TrPlural:1,2 --no-wrap -o '" +
+                         pot + "'" + sources)
+                            .c_str()),
+            0);
+  // msgcmp fails on any message of the sources that ja.po does not translate.
+  const std::string missing = (tmp.path() / "missing.txt").string();
+  EXPECT_EQ(std::system(("msgcmp '" + (source / "po" / "ja.po").string() + "' '" + pot + "' 2>'" +
+                         missing + "'")
+                            .c_str()),
+            0)
+      << ReadAll(missing);
+
+  // Every literal of the sources, with the comments above it.
+  ASSERT_EQ(std::system((cd +
+                         "xgettext --from-code=UTF-8 -C -a --add-comments='Not a message' "
+                         "--no-wrap -o '" +
+                         literals + "'" + sources + " 2>/dev/null")
+                            .c_str()),
+            0);
+  auto entries = [](const std::string& text) {
+    std::map<std::string, std::string> ids;  // text -> its entry
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find("\n\n", at);
+      if (end == std::string::npos) end = text.size();
+      const std::string entry = text.substr(at, end - at);
+      at = end + 2;
+      for (const char* key : {"\nmsgid \"", "\nmsgid_plural \""}) {
+        const size_t k = ("\n" + entry).find(key);
+        if (k == std::string::npos) continue;
+        std::string id;
+        // The text may run over several quoted lines.
+        for (size_t q = k + std::strlen(key) - 2; q < entry.size() && entry[q] == '"';) {
+          const size_t close = entry.find("\"\n", q + 1);
+          const size_t stop = close == std::string::npos ? entry.size() - 1 : close;
+          id += entry.substr(q + 1, stop - q - 1);
+          q = stop + 2;
+        }
+        ids[id] = entry;
+      }
+    }
+    return ids;
+  };
+  const auto translated = entries(ReadAll(pot));
+  static const std::regex prose(R"([A-Za-z]{2,}[ ,:;]+[a-z]{2,})");
+  // Command names and patterns to match (a group or an escape of a regex).
+  static const std::regex notProse(R"(^brindle[a-z-]* [a-z]+$|\\\\[Sd(]|\(\.[*+]\??\)|\(\?:)");
+  for (const auto& [id, entry] : entries(ReadAll(literals))) {
+    if (id.empty() || translated.count(id)) continue;
+    if (!std::regex_search(id, prose) || std::regex_search(id, notProse)) continue;
+    // Its first place, and the comment lines right above it.
+    const size_t where = entry.find("#: ") + 3;
+    const std::string place = entry.substr(where, entry.find_first_of(" \n", where) - where);
+    const size_t colon = place.rfind(':');
+    std::vector<std::string> lines = Lines(ReadAll(source / place.substr(0, colon)));
+    bool exempt = false;
+    for (int n = std::stoi(place.substr(colon + 1)) - 2;
+         n >= 0 && lines[n].find("//") != std::string::npos && !exempt; --n)
+      exempt = lines[n].find("Not a message") != std::string::npos;
+    if (!exempt) ADD_FAILURE() << "a message outside the catalogue: \"" << id << "\" at " << place;
   }
 }
 

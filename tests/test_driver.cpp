@@ -258,13 +258,14 @@ TEST_F(Driver, MissingFixedFolderStopsBeforeAnything) {
   EXPECT_EQ(driver_.FListN, 1);
 }
 
-TEST_F(Driver, EmptyFixedFolderCountsAsMissing) {
+TEST_F(Driver, EmptyFixedFolderSaysNoneIsChosen) {
   WriteDrawing(src_ / "A.jww", 600);
   driver_.PickupFile(S(src_ / "A.jww"));
   settings_.SetMode(OutputMode::kFixed);
   settings_.EditFl1.clear();
   EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
-  EXPECT_EQ(platform_.messages, std::vector<std::string>{"指定したフォルダが見つかりません。\r\n"});
+  EXPECT_EQ(platform_.messages, std::vector<std::string>{app::NoFolderChosenMessage()});
+  EXPECT_EQ(platform_.saves, 0);
 }
 
 TEST_F(Driver, MissingDesktopOrDocumentsFolderIsSaidOnceAndStartsNothing) {
@@ -322,6 +323,36 @@ TEST_F(Driver, AskModeUsesTheAnswerOrThePreviousFolder) {
   int saves = platform_.saves;
   EXPECT_EQ(driver_.RunProc().status, BatchStatus::kNotStarted);
   EXPECT_EQ(platform_.saves, saves);
+}
+
+// The question of mode 5 offers the folder of last time, else the desktop,
+// else the current folder; the program's folder only to a portable install.
+TEST_F(Driver, AskOffersNeverTheProgramsFolderUnlessPortable) {
+  const std::string programs = S(root_ / "bin"), desk = S(out_), here = S(fs::current_path()) + "/";
+  fs::create_directories(programs);
+  struct Case {
+    std::string last, desktop;
+    bool portable;
+    std::string offered;
+  } cases[] = {
+      {S(src_), desk, false, S(src_) + "/"},        {programs + "/", desk, false, desk + "/"},
+      {programs, desk, true, programs + "/"},       {programs, S(root_ / "none"), false, here},
+      {S(root_ / "gone"), desk, false, desk + "/"}, {"", "", false, here},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(app::AskStartFolder(c.last, c.desktop, programs, c.portable), c.offered) << c.last;
+
+  // The settings' default (the program's folder) is not where an unanswered
+  // question writes.
+  WriteDrawing(src_ / "A.jww", 600);
+  driver_.PickupFile(S(src_ / "A.jww"));
+  settings_.SetMode(OutputMode::kAsk);
+  settings_.LabelPreFolder = app::ProgramFolder();
+  platform_.answer = {FolderAnswer::Kind::kCancelled, {}};
+  driver_.RunProc();
+  EXPECT_EQ(platform_.askedStart, desk + "/");
+  EXPECT_EQ(platform_.lines.at(1), "→ " + S(out_ / "A.jww"));
+  EXPECT_EQ(settings_.LabelPreFolder, desk + "/");
 }
 
 TEST_F(Driver, OutputKeepsVersionAndStringEncoding) {

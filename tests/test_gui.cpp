@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,11 +16,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
@@ -30,6 +33,7 @@
 
 #include "app/driver.h"
 #include "app/gui/form1.h"
+#include "app/gui/language.h"
 #include "app/gui/preview_page.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
@@ -124,6 +128,7 @@ class GuiTest : public QObject {
   fs::path root_, home_, desktop_, src_, caseDir_;
   std::shared_ptr<FakeDialogs> dialogs_;
   int case_ = 0;
+  bool qtTranslated_ = false;
 
   fs::path SettingsPath() const { return caseDir_ / "brindle.dat"; }
 
@@ -167,6 +172,10 @@ class GuiTest : public QObject {
     qputenv("HOME", home_.string().c_str());
     qputenv("XDG_CONFIG_HOME", (root_ / "config").string().c_str());
     QVERIFY(!qEnvironmentVariable("BRINDLE_SOURCE_DIR").isEmpty());
+    // The window speaks Japanese even under LANG=C, as brindle-gui starts it.
+    qputenv("LANG", "C");
+    for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"}) qunsetenv(v);
+    qtTranslated_ = app::gui::SpeakJapanese(*qApp, "test_gui");
   }
 
   void init() {
@@ -354,8 +363,13 @@ class GuiTest : public QObject {
     QVERIFY(Drop(form.get(), {Q(src_ / "folder.jww"), Q(src_ / "notes.txt"), Q(a), Q(b)}));
     QVERIFY(form->BatchRunning() || !form->LogLines().isEmpty());
     WaitForBatch(*form);
-    QCOMPARE(form->LogLines(),
-             ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
+    // What was not taken is said first, each with its reason.
+    QCOMPARE(
+        form->LogLines(),
+        QStringList(
+            {"　※ " + Q(src_ / "folder.jww") + " を飛ばしました: 図面ではなくフォルダです",
+             "　※ " + Q(src_ / "notes.txt") + " を飛ばしました: .jww ファイルではありません"}) +
+            ResultLines(a, desktop_ / "A.jww") + ResultLines(b, desktop_ / "B.JWW"));
     QCOMPARE(form->PageControl1->currentIndex(), TForm1::kLogPage);
     QCOMPARE(form->StatusText(), QString(app::gui::kStatusText));
     QVERIFY(fs::exists(desktop_ / "A.jww") && fs::exists(desktop_ / "B.JWW"));
@@ -384,6 +398,33 @@ class GuiTest : public QObject {
     QCOMPARE(log[3], QString("　…… 変換完了"));
   }
 
+  // A failed file's reason on the line below it, the note of a drawing
+  // without SXF figures, and the log following its newest line.
+  void logSaysWhatHappened() {
+    const fs::path bad = src_ / "bad.jww";
+    std::ofstream(bad) << "JwwData.garbage";
+    const fs::path plain = src_ / "plain.jww";
+    jww::TJwwData d;
+    d.DataDefaultSet();
+    QVERIFY(d.AddEntPre() && d.AddEntLine(0, 0, 0, 1, 1, 0, 0, 0, 0, 1000, 0) && d.AddEntPost());
+    QVERIFY(d.FileOut(plain.string(), 700));
+    QStringList offered{Q(bad), Q(plain)};
+    for (int i = 0; i < 30; ++i) offered << Q(src_ / ("gone" + std::to_string(i) + ".jww"));
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(Drop(form.get(), offered));
+    WaitForBatch(*form);
+    const QStringList log = form->LogLines();
+    QCOMPARE(log.size(), 30 + 4 + 4);
+    QCOMPARE(log.mid(30, 3), ResultLines(bad, desktop_ / "bad.jww", false));
+    QVERIFY2(log[33].startsWith("　※ ") && log[33].size() > 4, qPrintable(log[33]));
+    QCOMPARE(log.mid(34, 2), ResultLines(plain, desktop_ / "plain.jww").mid(0, 2));
+    QCOMPARE(log[36], QString("　※ SXF図形はありません: レイヤの状態を戻して書き直しました"));
+    QCOMPARE(log[37], QString("　…… 変換完了"));
+    QScrollBar* bar = form->ListBox1->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+  }
+
   void openDialogAndCommandLineRoads() {
     fs::path a = Drawing("dialog.jww");
     std::ofstream(src_ / "notes.txt") << "x";
@@ -400,7 +441,9 @@ class GuiTest : public QObject {
     QVERIFY(dialogs_->opens[0].filters[0].startsWith("Jw_cad 図面ファイル (*.jww"));
     QVERIFY(dialogs_->opens[0].filters[1].startsWith("全てのファイル(*.*)"));
     WaitForBatch(*form);
-    QCOMPARE(form->LogLines(), ResultLines(a, desktop_ / "dialog.jww"));
+    QCOMPARE(form->LogLines(), QStringList("　※ " + Q(src_ / "notes.txt") +
+                                           " を飛ばしました: .jww ファイルではありません") +
+                                   ResultLines(a, desktop_ / "dialog.jww"));
     QCOMPARE(form->Label1->text(), Q(src_) + "/");
     QCOMPARE(form->Fidx(), 2);
     form->close();
@@ -411,7 +454,14 @@ class GuiTest : public QObject {
     QVERIFY(second->LogLines().isEmpty());
     second->show();
     WaitForBatch(*second);
-    QCOMPARE(second->LogLines(), ResultLines(a, desktop_ / "dialog~1.jww"));
+    QCOMPARE(second->LogLines(), QStringList("　※ " + Q(src_ / "missing.jww") +
+                                             " を飛ばしました: そのようなファイルはありません") +
+                                     ResultLines(a, desktop_ / "dialog~1.jww"));
+    // Nothing taken at all: no batch, but the log says why.
+    QVERIFY(Drop(second.get(), {Q(src_ / "notes.txt")}));
+    QVERIFY(!second->BatchRunning());
+    QCOMPARE(second->LogLines().size(), 1);
+    QVERIFY(second->LogLines()[0].contains("notes.txt"));
   }
 
   void escapeStopsBeforeTheNextFile() {
@@ -529,6 +579,15 @@ class GuiTest : public QObject {
     WaitForBatch(*form);
     QCOMPARE(dialogs_->messages, QStringList{"指定したフォルダが見つかりません。\r\n/nowhere/"});
     QCOMPARE(form->LogLines(), QStringList{"old line"});
+    // An empty folder box names no folder at all: said so, the log stays.
+    form->EditFl1->clear();
+    QVERIFY(Drop(form.get(), {Q(a)}));
+    WaitForBatch(*form);
+    QCOMPARE(dialogs_->messages.size(), 2);
+    QVERIFY2(dialogs_->messages[1].contains("指定されていません"),
+             qPrintable(dialogs_->messages[1]));
+    QCOMPARE(form->LogLines(), QStringList{"old line"});
+    dialogs_->messages.removeLast();
     QCOMPARE(form->PageControl1->currentIndex(), TForm1::kSettingsPage);
     QCOMPARE(ReadAll(SettingsPath()), before);  // not saved
 
@@ -541,6 +600,7 @@ class GuiTest : public QObject {
     qputenv("HOME", home);
     QCOMPARE(dialogs_->messages.size(), 2);
     QVERIFY(dialogs_->messages[1].contains(Q(root_ / "empty-home" / "Desktop")));
+    QVERIFY2(dialogs_->messages[1].contains("がありません"), qPrintable(dialogs_->messages[1]));
     QCOMPARE(form->LogLines(), QStringList{"old line"});
     QCOMPARE(ReadAll(SettingsPath()), before);
   }
@@ -653,7 +713,7 @@ class GuiTest : public QObject {
     form->Preview->changes()->resize(600, 600);  // room to tell the two lines apart
     QVERIFY(form->Preview->ShowComparison(Q(a), Q(b)));
     QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains(
-        "1 removed, 1 added, 0 changed"));
+        "削除 1、追加 1、変更 0"));  // the window speaks Japanese
     const QImage shot = form->Preview->changes()->grab().toImage();
     bool red = false, blue = false;
     for (int y = 0; y < shot.height(); ++y)
@@ -664,6 +724,29 @@ class GuiTest : public QObject {
       }
     QVERIFY(red);
     QVERIFY(blue);
+  }
+
+  // Qt's own file and folder dialogs, as QtDialogs opens them, in Japanese.
+  void dialogsSpeakJapanese() {
+    QVERIFY2(qtTranslated_, "Qt's Japanese translations (qt6-translations-l10n) are missing");
+    auto form = MakeForm();
+    form->show();
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) seen << b->text();
+      for (QLabel* l : dialog->findChildren<QLabel*>()) seen << l->text();
+      const QString shots = qEnvironmentVariable("BRINDLE_SCREENSHOTS");
+      if (!shots.isEmpty()) dialog->grab().save(shots + "/gui-open-dialog.png");
+      dialog->reject();
+    });
+    app::gui::QtDialogs().OpenFiles(form.get(), "変換元ファイルを指定", Q(src_),
+                                    {"Jw_cad 図面ファイル (*.jww)"}, 1);
+    const QString all = seen.join("|");
+    QVERIFY2(seen.contains("キャンセル") && all.contains("ファイル名"), qPrintable(all));
+    for (const char* english : {"Cancel", "Look in:", "File name:", "&Open", "Open"})
+      QVERIFY2(!seen.contains(english), qPrintable(all));
   }
 
   // On a real X server: the pictures the README shows.

@@ -52,12 +52,32 @@ TEST(RewriteNotes, ImagesDroppedBelowVersion700AreCounted) {
   EXPECT_TRUE(app::RewriteWarnings(app::CheckRewrite(d, 700)).empty());
 }
 
+// English counts agree with their nouns (ngettext), one or many.
+TEST(RewriteNotes, WarningsAgreeWithTheirCounts) {
+  struct Case {
+    int lost, dropped;
+    const char* said;
+  } cases[] = {{1, 0, "1 character cannot be written in code page 932 and becomes"},
+               {2, 0, "2 characters cannot be written in code page 932 and become"},
+               {0, 1, "1 embedded image is dropped"},
+               {0, 3, "3 embedded images are dropped"}};
+  for (const Case& c : cases) {
+    app::RewriteNotes n;
+    n.lostCharacters = c.lost;
+    n.lostSample = u"é";
+    n.droppedImages = c.dropped;
+    const std::vector<std::string> w = app::RewriteWarnings(n);
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0].rfind(c.said, 0), 0u) << w[0];
+  }
+}
+
 TEST(ReadDrawing, SaysWhyAFileCannotBeRead) {
   testjww::TempDir tmp{"brindle-steps"};
   jww::TJwwData d;
   std::string error;
   EXPECT_FALSE(app::ReadDrawing(d, tmp / "missing.jww", nullptr, &error));
-  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_NE(error.find("no such file or folder"), std::string::npos) << error;
   std::ofstream(tmp / "text.jww") << "not a drawing at all";
   EXPECT_FALSE(app::ReadDrawing(d, tmp / "text.jww", nullptr, &error));
   EXPECT_NE(error.find("not a Jw_cad drawing"), std::string::npos) << error;

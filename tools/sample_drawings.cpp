@@ -402,6 +402,7 @@ void DrawTexts(Sketch s) {
   s.Text(centre, 4, 8 * M, 2.6 * M, 0, u"洗面所");
   s.Text(centre, 3, 2 * M, 0.7 * M, 0, u"玄関");
   s.Text(Pen{0, kTexts, 2, 1}, 6, 0, -3.2 * M, 0, u"平面図　Ｓ＝１：５０");
+  // Not a message: a text of the sample drawing.
   s.Text(Pen{0, kTexts, 2, 9}, 2, 10 * M, -3.2 * M, 0, u"Brindle sample plan");
   s.Text(Pen{0, kTexts, 2, 7, 0, 4}, 3, -2.2 * M, 8 * M, 0, u"縦書き");
   s.TextBetween(Pen{0, kTexts, 2, 1}, 6.3 * M, 1.6 * M, 6.3 * M + 24, 1.6 * M, 2.5, 2.5, 0,
@@ -580,6 +581,7 @@ SampleWrite WriteNewDrawing(jww::TJwwData& doc, const std::string& path, int32_t
   // The writer says "exists" when the name is taken; a file (not a folder of
   // that name) is what the tools promise to keep.
   if (std::filesystem::is_regular_file(path, ec)) return SampleWrite::kKept;
+  // Not a message: said again in the user's language by app::TranslateCoreError.
   if (error) *error = "cannot write " + path + ": " + doc.LastWriteError;
   return SampleWrite::kFailed;
 }
@@ -591,9 +593,11 @@ bool WriteSamplePlans(const std::string& dir, std::string* error, std::vector<st
   };
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
+  // Not a message: said again in the user's language by app::TranslateCoreError.
   if (!std::filesystem::is_directory(dir)) return fail("cannot create folder " + dir);
 
   TJwwData doc;
+  // Not a message: said again in the user's language by app::TranslateCoreError.
   if (!BuildSamplePlan(doc)) return fail("cannot build the sample plan");
 
   struct Output {

@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
@@ -65,7 +66,7 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
   jww::ExplodeReport report = jww::DataTransJWW(doc);
   r.figures = report.figures;
   r.copies = report.copies;
-  r.warnings.insert(r.warnings.end(), report.warnings.begin(), report.warnings.end());
+  for (const std::string& w : report.warnings) r.warnings.push_back(TranslateCoreError(w));
   if (report.outOfMemory) {
     r.error = Tr("not enough memory to explode the SXF figures; nothing was written");
     return;
@@ -123,7 +124,7 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   }
   JwwDataFree(doc);
   r.ok = !r.output.empty() && util::FileExistsCheck(r.output);
-  if (!r.ok && r.error.empty()) r.error = "the output file is missing";
+  if (!r.ok && r.error.empty()) r.error = Tr("the output file is missing");
 }
 
 }  // namespace
@@ -139,10 +140,10 @@ ConvertResult ConvertFile(const std::string& src, const std::string& dst,
     r.error = Tr("not enough memory to convert the drawing; nothing was written");
   } catch (const std::exception& e) {
     r.ok = false;
-    r.error = std::string("internal error: ") + e.what();
+    r.error = TrFormat("internal error: {}", {e.what()});
   } catch (...) {
     r.ok = false;
-    r.error = "internal error";
+    r.error = Tr("internal error");
   }
   if (!r.ok) r.entitiesWritten = 0;
   r.milliseconds =

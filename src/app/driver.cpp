@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/i18n.h"
+#include "app/xdg.h"
 #include "util/path.h"
 
 namespace app {
@@ -17,6 +18,41 @@ namespace fs = std::filesystem;
 
 std::string MissingFolderMessage(const std::string& folder) {
   return std::string(kMissingFolder) + folder;
+}
+
+std::string NoFolderChosenMessage() {
+  return Tr(
+      "No output folder is chosen: type one into the box of 指定フォルダ, or choose one "
+      "with 参照.");
+}
+
+namespace {
+bool SameFolder(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && fs::equivalent(a, b, ec);
+}
+}  // namespace
+
+std::string AskStartFolder(const std::string& last, const std::string& desktop,
+                           const std::string& programFolder, bool portable) {
+  std::error_code ec;
+  auto isFolder = [&](const std::string& f) { return !f.empty() && fs::is_directory(f, ec); };
+  const bool programs =
+      isFolder(last) && isFolder(programFolder) && fs::equivalent(last, programFolder, ec);
+  if (isFolder(last) && (portable || !programs)) return util::AddPathDelim(last);
+  if (isFolder(desktop)) return util::AddPathDelim(desktop);
+  const fs::path here = fs::current_path(ec);
+  return ec ? std::string() : util::AddPathDelim(here.string());
+}
+
+std::string SkipReason(const std::string& fn) {
+  std::error_code ec;
+  const fs::file_status st = fn.empty() ? fs::file_status() : fs::status(fn, ec);
+  if (fn.empty() || !fs::exists(st)) return Tr("no such file");
+  if (fs::is_directory(st)) return Tr("is a folder, not a drawing");
+  if (util::LowerFileExt(fn) != ".jww") return Tr("not a .jww file");
+  if (!fs::is_regular_file(st)) return Tr("not a regular file");
+  return {};
 }
 
 std::string MissingStandardFolderMessage(const std::string& folder) {
@@ -60,8 +96,11 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
       // An empty folder text would name the root of the file system; that is
       // never the folder a user meant, so it counts as not found.
       std::error_code ec;
-      if (settings_.EditFl1.empty() ||
-          (!fs::is_directory(settings_.EditFl1, ec) && !fixedFolderWillBeMade_)) {
+      if (settings_.EditFl1.empty()) {
+        platform_.MessageBox(NoFolderChosenMessage());
+        return false;
+      }
+      if (!fs::is_directory(settings_.EditFl1, ec) && !fixedFolderWillBeMade_) {
         platform_.MessageBox(MissingFolderMessage(settings_.EditFl1));
         return false;
       }
@@ -69,10 +108,21 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
       return true;
     }
     case OutputMode::kAsk: {
-      FolderAnswer answer = platform_.AskFolder(settings_.LabelPreFolder);
+      // Outside a portable install the settings start from the home folder,
+      // so a "last time" there was never chosen either.
+      const bool portable = PortableInstall();
+      const std::string& last =
+          !portable && SameFolder(settings_.LabelPreFolder, HomeFolder()) ? std::string()
+                                                                          : settings_.LabelPreFolder;
+      const std::string start =
+          AskStartFolder(last, platform_.DesktopFolder(), ProgramFolder(), portable);
+      FolderAnswer answer = platform_.AskFolder(start);
       if (answer.kind == FolderAnswer::Kind::kUnavailable) return false;
-      if (answer.kind == FolderAnswer::Kind::kChosen)
-        settings_.LabelPreFolder = util::AddPathDelim(answer.folder);
+      // Not answered (Enter at the terminal, the browser cancelled): the
+      // folder offered.
+      const std::string& chosen =
+          answer.kind == FolderAnswer::Kind::kChosen ? answer.folder : start;
+      if (!chosen.empty()) settings_.LabelPreFolder = util::AddPathDelim(chosen);
       folder = settings_.LabelPreFolder;
       return true;
     }
@@ -110,6 +160,8 @@ void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
         kLogWarningPrefix +
         std::string(Tr("no SXF figure found: written again with the layer states reset")));
   platform_.Log(std::string(kLogResultPrefix) + (rec.result.ok ? kLogDone : kLogFailed));
+  if (logFailureReasons_ && !rec.result.ok && !rec.result.error.empty())
+    platform_.Log(kLogWarningPrefix + rec.result.error);
   if (rec.result.ok)
     ++outcome.converted;
   else

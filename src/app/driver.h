@@ -53,6 +53,9 @@ class BatchDriver {
   // Adds a log line to each conversion that found no SXF figure (it still
   // writes a new drawing, with the layer states reset).
   void SetNoteNoFigures(bool note) { noteNoFigures_ = note; }
+  // Adds the reason of each failed file as a log line below its result
+  // (the window's log; the command line says it on stderr).
+  void SetLogFailureReasons(bool log) { logFailureReasons_ = log; }
 
   // The pending batch, in the order the names were offered.
   std::vector<std::string> FList;
@@ -91,11 +94,24 @@ class BatchDriver {
   ConvertOptions options_;
   int jobs_ = 1;
   bool noteNoFigures_ = false;
+  bool logFailureReasons_ = false;
   bool fixedFolderWillBeMade_ = false;
 };
 
 // Text of the message shown when the fixed folder does not exist.
 std::string MissingFolderMessage(const std::string& folder);
+// Text of the message shown when the fixed folder's text is empty.
+std::string NoFolderChosenMessage();
+// The folder the question of mode 5 offers: the one chosen last time, else
+// the desktop, else the current folder, each with its separator and only
+// when it exists. The program's own folder (the settings' default, and after
+// an install a folder of programs) is offered only by a portable install.
+std::string AskStartFolder(const std::string& last, const std::string& desktop,
+                           const std::string& programFolder, bool portable);
+
+// Why PickupFile would not keep `fn` (in the user's language); empty when
+// it would.
+std::string SkipReason(const std::string& fn);
 // Text of the message shown when the desktop or documents folder of modes 1
 // and 2 does not exist.
 std::string MissingStandardFolderMessage(const std::string& folder);

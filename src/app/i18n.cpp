@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -35,10 +36,17 @@ std::string CatalogueFolder(const char* argv0) {
 
 }  // namespace
 
-void InitMessages(const char* argv0) {
+void InitMessages(const char* argv0, const char* language) {
   // Only the message category follows the user: numbers and character
   // classes of everything the programs compute stay those of "C".
-  std::setlocale(LC_MESSAGES, "");
+  const char* messages = std::setlocale(LC_MESSAGES, "");
+  if (language != nullptr) {
+    // gettext ignores LANGUAGE only in the locale "C" (and POSIX); C.UTF-8
+    // is always there and lets it choose, the system's own texts included.
+    const std::string name = messages ? messages : "C";
+    if (name == "C" || name == "POSIX") std::setlocale(LC_MESSAGES, "C.UTF-8");
+    ::setenv("LANGUAGE", language, 1);
+  }
   std::setlocale(LC_CTYPE, "C.UTF-8");
   const std::string folder = CatalogueFolder(argv0);
   bindtextdomain(kDomain, folder.c_str());
@@ -47,8 +55,7 @@ void InitMessages(const char* argv0) {
 
 const char* Tr(const char* english) { return dgettext(kDomain, english); }
 
-std::string TrFormat(const char* english, std::initializer_list<std::string> args) {
-  std::string pattern = Tr(english);
+std::string FillPattern(const std::string& pattern, std::span<const std::string> args) {
   std::string out;
   out.reserve(pattern.size() + 32);
   auto arg = args.begin();
@@ -61,6 +68,15 @@ std::string TrFormat(const char* english, std::initializer_list<std::string> arg
     }
   }
   return out;
+}
+
+std::string TrFormat(const char* english, std::initializer_list<std::string> args) {
+  return FillPattern(Tr(english), {args.begin(), args.size()});
+}
+
+std::string TrPlural(const char* singular, const char* plural, unsigned long n,
+                     std::initializer_list<std::string> args) {
+  return FillPattern(dngettext(kDomain, singular, plural, n), {args.begin(), args.size()});
 }
 
 }  // namespace app

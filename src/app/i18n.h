@@ -11,6 +11,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 
 namespace app {
@@ -18,7 +19,9 @@ namespace app {
 // Binds the text domain (catalogues beside the executable in ../share/locale
 // or in the build tree, else the installed prefix) and selects the user's
 // message locale. Call once at start-up, before any Tr().
-void InitMessages(const char* argv0);
+// `language` (e.g. "ja") speaks that language whatever the user's locale
+// says, even under LANG=C: the window is Japanese in every locale.
+void InitMessages(const char* argv0, const char* language = nullptr);
 
 // The translation of `english`, or `english` itself.
 const char* Tr(const char* english);
@@ -30,5 +33,13 @@ constexpr const char* TrNoop(const char* english) { return english; }
 
 // Tr() of `english` with "{}" replaced by the arguments in order.
 std::string TrFormat(const char* english, std::initializer_list<std::string> args);
+
+// `pattern` (already translated) with "{}" replaced by `args` in order.
+std::string FillPattern(const std::string& pattern, std::span<const std::string> args);
+
+// The translation of the singular or plural English text that fits the count
+// `n` (ngettext), with "{}" replaced by the arguments in order.
+std::string TrPlural(const char* singular, const char* plural, unsigned long n,
+                     std::initializer_list<std::string> args);
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "app/json_names.h"
 #include "jww/document.h"
 #include "jww/extents.h"
@@ -272,8 +273,12 @@ void PlanText(const DrawingInfo& info, std::string& out) {
   Section(out, TrNoop("SXF figures and what the conversion does"), t);
   if (t.body() > 0) {
     out += "  " +
-           TrFormat("{} placements replaced by {} copies",
-                    {Int(info.plan.placements), Int(info.plan.copies)}) +
+           TrFormat("{} replaced by {}",
+                    {TrPlural("{} placement", "{} placements",
+                              static_cast<unsigned long>(info.plan.placements),
+                              {Int(info.plan.placements)}),
+                     TrPlural("{} copy", "{} copies", static_cast<unsigned long>(info.plan.copies),
+                              {Int(info.plan.copies)})}) +
            "\n";
   }
   for (const std::string& name : info.plan.left)
@@ -290,7 +295,8 @@ void ImagesText(const DrawingInfo& info, std::string& out) {
 void FindingsText(const DrawingInfo& info, std::string& out) {
   TextTable t({false, false, false});
   t.Row({Tr("code"), Tr("where"), Tr("detail")});
-  for (const Finding& f : info.findings) t.Row({f.code, FindingPlace(f), f.detail});
+  for (const Finding& f : info.findings)
+    t.Row({f.code, FindingPlace(f), TranslateCoreError(f.detail)});
   Section(out, TrNoop("Audit"), t);
   if (info.findingsOmitted > 0) {
     out +=
@@ -373,8 +379,22 @@ DrawingInfo DescribeUnreadable(const jww::TJwwData& doc, const std::string& file
   return info;
 }
 
+// The reader's section codes, as the text output names them.
+std::string SectionWord(const std::string& code) {
+  static constexpr std::pair<const char*, const char*> kSections[] = {
+      {"file", TrNoop("file")},
+      {"header", TrNoop("header")},
+      {"entities", TrNoop("entities")},
+      {"block-definitions", TrNoop("block definitions")},
+      {"block-members", TrNoop("block members")},
+      {"images", TrNoop("images")}};
+  for (const auto& [c, word] : kSections)
+    if (code == c) return Tr(word);
+  return code;
+}
+
 std::string FindingPlace(const Finding& f) {
-  std::string place = f.section;
+  std::string place = SectionWord(f.section);
   if (f.definition >= 0) place += " " + Int(f.definition);
   if (f.index >= 0) place += ", " + TrFormat("object {}", {Int(f.index)});
   if (f.offset >= 0) place += ", " + TrFormat("byte {}", {Int(f.offset)});

@@ -131,6 +131,12 @@ WorkFolders WorkFoldersFor(const std::string& settingsPath, const std::string& p
           (fs::path(XdgCacheHome()) / "brindle" / "images").string() + "/"};
 }
 
+bool PortableInstall() {
+  std::error_code ec;
+  const std::string exe = ExecutablePath();
+  return !exe.empty() && fs::is_regular_file(fs::path(exe).parent_path() / "brindle.dat", ec);
+}
+
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
                              const std::function<bool(const std::string&)>& isFile) {
   if (!overridePath.empty()) return overridePath;

@@ -65,6 +65,8 @@ std::string SettingsText(const Settings& s);
 
 // The program's folder with its trailing separator ("/" when unknown).
 std::string ProgramFolder();
+// A portable install: the settings file brindle.dat sits beside the programs.
+bool PortableInstall();
 
 // The folders a program writes to besides its output, both with a trailing
 // separator. A portable install (its settings file in the program's folder)

@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "jww/document.h"
 #include "jww/format_version.h"
 #include "jww/image_name.h"
@@ -83,8 +84,9 @@ bool ScopedImageFolder::Make(std::string* error) {
   if (ec) base = "/tmp";
   std::string templ = (base / "brindle-images-XXXXXX").string();
   if (!::mkdtemp(templ.data())) {
+    const int err = errno;
     *error = TrFormat("cannot make a working folder for the drawing's images in {}: {}",
-                      {base.string(), std::strerror(errno)});
+                      {base.string(), SystemReason(err)});
     return false;
   }
   path_ = templ;
@@ -116,7 +118,7 @@ namespace {
 // Why a read failed: the system's reason when there is one.
 std::string ReadFailure(const jww::TJwwData& doc) {
   if (doc.LastReadCause)
-    return TrFormat("the drawing could not be read: {}", {doc.LastReadCause.message()});
+    return TrFormat("the drawing could not be read: {}", {Reason(doc.LastReadCause)});
   return Tr("the drawing could not be read completely");
 }
 
@@ -150,8 +152,10 @@ bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder*
                  std::string* error) {
   std::error_code cause;
   if (!doc.FileCheck(file, cause)) {
-    *error = cause ? TrFormat("cannot be opened: {}", {cause.message()})
-                   : TrFormat("not a Jw_cad drawing of version {}", {jww::VersionRangeText()});
+    *error = cause ? TrFormat("cannot be opened: {}", {Reason(cause)})
+                   : TrFormat("not a Jw_cad drawing of version {}",
+                              {TrFormat("{} to {}", {std::to_string(jww::kOldestVersion),
+                                                     std::to_string(jww::kNewestVersion)})});
     return false;
   }
   // First without extracting: most drawings carry no images, and those need
@@ -276,15 +280,20 @@ std::vector<std::string> RewriteWarnings(const RewriteNotes& notes) {
   std::vector<std::string> w;
   if (notes.lostCharacters > 0) {
     w.push_back(
-        TrFormat("{} characters cannot be written in code page 932 and become \"?\" "
+        TrPlural("{} character cannot be written in code page 932 and becomes \"?\" "
                  "(among them: {})",
+                 "{} characters cannot be written in code page 932 and become \"?\" "
+                 "(among them: {})",
+                 static_cast<unsigned long>(notes.lostCharacters),
                  {std::to_string(notes.lostCharacters), util::ToUtf8(notes.lostSample)}));
   }
   if (notes.droppedImages > 0) {
-    w.push_back(
-        TrFormat("{} embedded images are dropped: versions below 700 cannot carry "
-                 "them, and the image texts will point at nothing",
-                 {std::to_string(notes.droppedImages)}));
+    w.push_back(TrPlural(
+        "{} embedded image is dropped: versions below 700 cannot carry "
+        "it, and the image text will point at nothing",
+        "{} embedded images are dropped: versions below 700 cannot carry "
+        "them, and the image texts will point at nothing",
+        static_cast<unsigned long>(notes.droppedImages), {std::to_string(notes.droppedImages)}));
   }
   if (notes.utf16BelowVersion700)
     w.push_back(
@@ -299,11 +308,16 @@ std::string SaveFile(const std::string& path, const jww::FileContents& contents,
                      std::string* error, int lastBranch) {
   jww::SaveOptions options;
   options.hook = RegisterTemp;
+  // The core says its failures in English: they are said again here.
   if (rule == NameRule::kReplace) {
-    return jww::SaveReplacingFile(path, contents, error, options) ? path : std::string();
+    if (jww::SaveReplacingFile(path, contents, error, options)) return path;
+    *error = TranslateCoreError(*error);
+    return {};
   }
   options.lastBranch = rule == NameRule::kBranch ? lastBranch : 0;
-  return jww::SaveAsNewFile(path, contents, error, options);
+  std::string saved = jww::SaveAsNewFile(path, contents, error, options);
+  if (!error->empty()) *error = TranslateCoreError(*error);
+  return saved;
 }
 
 std::string SaveText(const std::string& path, const std::string& text, NameRule rule,

@@ -13,6 +13,7 @@
 
 #include "app/i18n.h"
 #include "app/version.h"
+#include "app/reasons.h"
 #include "tools/sample_drawings.h"
 
 namespace {
@@ -59,7 +60,8 @@ bool Write(jww::TJwwData doc, const std::string& dir, const std::string& name) {
     case tools::SampleWrite::kFailed:
       break;
   }
-  std::fprintf(stderr, "%s\n", app::TrFormat("brindle-samples: {}", {error}).c_str());
+  std::fprintf(stderr, "%s\n",
+               app::TrFormat("brindle-samples: {}", {app::TranslateCoreError(error)}).c_str());
   return false;
 }
 
@@ -112,7 +114,8 @@ int main(int argc, char** argv) {
   std::string error;
   std::vector<std::string> kept;
   if (!tools::WriteSamplePlans(dir, &error, &kept)) {
-    std::fprintf(stderr, "%s\n", app::TrFormat("brindle-samples: {}", {error}).c_str());
+    std::fprintf(stderr, "%s\n",
+                 app::TrFormat("brindle-samples: {}", {app::TranslateCoreError(error)}).c_str());
     return 1;
   }
   for (const char* name : {"plan.jww", "plan-230.jww", "plan-420.jww", "plan-600.jww",

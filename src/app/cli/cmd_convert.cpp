@@ -16,6 +16,7 @@
 #include "app/convert.h"
 #include "app/driver.h"
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "app/xdg.h"
@@ -125,7 +126,7 @@ bool MakeOutputFolder(const ConvertArgs& a, const Settings& s) {
   std::error_code ec;
   if (fs::is_directory(s.EditFl1, ec)) return true;
   if (fs::create_directories(s.EditFl1, ec) || fs::is_directory(s.EditFl1, ec)) return true;
-  Error(TrFormat("the folder {} could not be made: {}", {s.EditFl1, ec.message()}));
+  Error(TrFormat("the folder {} could not be made: {}", {s.EditFl1, Reason(ec)}));
   return false;
 }
 
@@ -180,7 +181,7 @@ int RunConvert(int argc, char** argv) {
       return SaveDatFile(current, settingsPath) ? kExitOk : kExitFailed;
     }
     Error(Tr("no drawing given"));
-    std::cerr << app.help();
+    PrintHelp(app, std::cerr);
     return kExitUsage;
   }
 

@@ -6,6 +6,7 @@
 // commands.cpp. Its argv[0] is the command's own name.
 #pragma once
 
+#include <iosfwd>
 #include <span>
 #include <string>
 
@@ -48,7 +49,11 @@ const Command* ChooseCommand(int argc, char** argv, int& skip);
 // A parser for one command with its texts in the user's language.
 void TranslateParser(CLI::App& app);
 
-// CLI11's own handling of --help and parse errors, mapped to our statuses.
+// The help of `app` with its option types in the user's language.
+void PrintHelp(CLI::App& app, std::ostream& out);
+
+// CLI11's own handling of --help; its parse errors said in the user's
+// language; mapped to our statuses.
 int ParseFailure(CLI::App& app, const CLI::ParseError& e);
 
 int RunConvert(int argc, char** argv);

@@ -40,7 +40,9 @@ void ShowText(const FileRecord& rec, const Preview& p) {
   WriteOutLine(kLogArrow + rec.target);
   for (const jww::SxfFigurePlan& f : p.plan.figures) {
     WriteOutLine("  " + (f.group > 0
-                             ? TrFormat("{}: {} placements → layer group {}, {} copies",
+                             ? TrPlural("{}: {} placement → layer group {}, {} copies",
+                                        "{}: {} placements → layer group {}, {} copies",
+                                        static_cast<unsigned long>(f.placements),
                                         {util::ToUtf8(f.name), std::to_string(f.placements),
                                          std::to_string(f.group), std::to_string(f.copies)})
                              : TrFormat("{} stays a block: only 15 layer groups take figures",
@@ -54,6 +56,7 @@ void ShowJson(const FileRecord& rec, const Preview& p) {
   Json j;
   PutName(j, "source", rec.source);
   PutName(j, "output", rec.target);
+  // Not a message: a result code of the JSON records.
   j["result"] = "dry run";
   j["ok"] = p.ok;
   if (!p.ok) j["error"] = p.error;

@@ -9,6 +9,7 @@
 
 #include "app/cli/commands.h"
 #include "app/i18n.h"
+#include "app/reasons.h"
 
 namespace app::cli {
 namespace {
@@ -48,7 +49,7 @@ int FinishOut(int rc) {
   const int err = g_outError.load();
   if (err == 0) return rc;
   if (err != EPIPE)
-    Error(TrFormat("standard output could not be written: {}", {std::strerror(err)}));
+    Error(TrFormat("standard output could not be written: {}", {SystemReason(err)}));
   return rc == kExitOk ? kExitFailed : rc;
 }
 

@@ -141,6 +141,7 @@ std::string JsonNotConverted(const std::string& name) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
+  // Not a message: a result code of the JSON records.
   j["result"] = "not converted";
   j["ok"] = false;
   j["reason"] = Tr("the batch was stopped before this file");
@@ -155,7 +156,7 @@ FolderAnswer TerminalPlatform::AskFolder(const std::string& start) {
   const bool offer = IsFolder(start);
   g_asking = true;
   for (;;) {
-    std::cerr << "変換後のファイルを保存するフォルダを指定して下さい";
+    std::cerr << Tr("Folder to save the converted files in");
     if (offer) std::cerr << " [" << start << "]";
     std::cerr << ": " << std::flush;
     std::string line;

@@ -89,13 +89,11 @@ TForm1::TForm1(Options options, QWidget* parent)
   ConvertOptions convert;
   convert.imageFolder = options_.imageFolder;
   driver_.SetConvertOptions(convert);
+  driver_.SetNoteNoFigures(true);
+  driver_.SetLogFailureReasons(true);
   BuildControls();
-  connect(&platform_, &WindowPlatform::logLine, this,
-          [this](const QString& line) { ListBox1->addItem(line); });
-  connect(&platform_, &WindowPlatform::logCleared, this, [this] {
-    ListBox1->clear();
-    PageControl1->setCurrentIndex(kLogPage);
-  });
+  connect(&platform_, &WindowPlatform::logLine, this, [this](const QString& line) { AddLog(line); });
+  connect(&platform_, &WindowPlatform::logCleared, this, [this] { StartLog(); });
   connect(&platform_, &WindowPlatform::logPageWanted, this,
           [this] { PageControl1->setCurrentIndex(kLogPage); });
   qApp->installEventFilter(this);
@@ -451,9 +449,30 @@ bool TForm1::OfferFiles(const QStringList& paths) {
     return false;
   }
   driver_.ClearFList();
-  for (const QString& p : paths) driver_.PickupFile(Local(p));
+  skipped_.clear();
+  for (const QString& p : paths) {
+    if (driver_.PickupFile(Local(p))) continue;
+    const std::string reason = SkipReason(Local(p));
+    skipped_ << QString::fromStdString(
+        kLogWarningPrefix +
+        TrFormat("skipped {}: {}", {p.toStdString(), reason.empty() ? "?" : reason}));
+  }
+  // Nothing to convert: no batch, but the log says what became of each.
+  if (driver_.FListN == 0 && !skipped_.isEmpty()) StartLog();
   RunProc();
   return true;
+}
+
+void TForm1::StartLog() {
+  ListBox1->clear();
+  for (const QString& line : skipped_) AddLog(line);
+  skipped_.clear();
+  PageControl1->setCurrentIndex(kLogPage);
+}
+
+void TForm1::AddLog(const QString& line) {
+  ListBox1->addItem(line);
+  ListBox1->scrollToBottom();
 }
 
 void TForm1::Refuse() {
@@ -477,8 +496,9 @@ void TForm1::RunProc() {
   running_ = true;
   batchTotal_ = driver_.FListN;
   batchDone_ = 0;
-  SetStatus(TrFormat("Converting {} files… (Esc stops after the current file)",
-                     {std::to_string(batchTotal_)})
+  SetStatus(TrPlural("Converting {} file… (Esc stops after the current file)",
+                     "Converting {} files… (Esc stops after the current file)",
+                     static_cast<unsigned long>(batchTotal_), {std::to_string(batchTotal_)})
                 .c_str());
   try {
     worker_ = std::thread([this] {
@@ -505,7 +525,7 @@ void TForm1::BatchDone(BatchOutcome outcome) {
 
 FolderAnswer TForm1::AskOutputFolder(const std::string& start) {
   if (!BrowseForFolder2->isEnabled()) return {FolderAnswer::Kind::kUnavailable, {}};
-  const QString from = Shown(IsFolder(start) ? start : startFolder_);
+  const QString from = Shown(start);  // an existing folder, never the program's own
   std::optional<QString> folder = dialogs_->BrowseFolder(this, kBrowseCaption, from);
   if (!folder) return {FolderAnswer::Kind::kCancelled, {}};
   BrowseForFolder2Accept(*folder);
@@ -515,7 +535,9 @@ FolderAnswer TForm1::AskOutputFolder(const std::string& start) {
 void TForm1::OnFileDone(const FileRecord& /*record*/) {
   ++batchDone_;
   if (!platform_.StopRequested())
-    SetStatus(TrFormat("{} of {} files done (Esc stops after the current file)",
+    SetStatus(TrPlural("{} of {} file done (Esc stops after the current file)",
+                       "{} of {} files done (Esc stops after the current file)",
+                       static_cast<unsigned long>(batchTotal_),
                        {std::to_string(batchDone_), std::to_string(batchTotal_)})
                   .c_str());
   emit fileConverted(batchDone_, batchTotal_);

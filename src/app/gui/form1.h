@@ -141,6 +141,10 @@ class TForm1 : public QMainWindow {
   void OnFileDone(const FileRecord& record);
   void RunBrowseForFolder1();
   void Refuse();
+  // The log of a new batch: emptied, then the offered names that were not
+  // taken, each with its reason.
+  void StartLog();
+  void AddLog(const QString& line);
 
   Options options_;
   std::shared_ptr<Dialogs> dialogs_;
@@ -161,6 +165,7 @@ class TForm1 : public QMainWindow {
   BatchDriver driver_;
   std::thread worker_;
   bool running_ = false;
+  QStringList skipped_;  // log lines of the names the last offer did not take
   int batchTotal_ = 0;
   int batchDone_ = 0;
 };

@@ -11,6 +11,7 @@
 
 #include "app/gui/form1.h"
 #include "app/gui/preview_page.h"
+#include "app/gui/language.h"
 #include "app/i18n.h"
 #include "app/settings.h"
 #include "app/version.h"
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
   // Qt takes the whole locale from the environment; numbers the program
   // computes with stay those of "C", as they are in brindle.
   std::setlocale(LC_NUMERIC, "C");
-  app::InitMessages(argv[0]);
+  app::gui::SpeakJapanese(application, argv[0]);
   QApplication::setApplicationName("Brindle");
   // The desktop entry's name, by which desktops match the window to its menu
   // entry and icon.
