@@ -115,9 +115,12 @@ std::string JsonRecord(const FileRecord& rec) {
     j["output"] = nullptr;
   else
     PutName(j, "output", r.output);
-  j["result"] = r.ok ? kLogDone : kLogFailed;
+  // Scripts compare the ASCII code; the log line's words stand beside it.
+  j["result"] = r.ok ? kResultConverted : kResultFailed;
+  j["log"] = r.ok ? kLogDone : kLogFailed;
   j["ok"] = r.ok;
   j["figures"] = r.figures;
+  j["blocks"] = r.blocks;
   j["copies"] = r.copies;
   j["entitiesWritten"] = r.entitiesWritten;
   j["warnings"] = r.warnings;
@@ -130,7 +133,7 @@ std::string JsonSkipped(const std::string& name, const std::string& reason) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
-  j["result"] = "skipped";
+  j["result"] = kResultSkipped;
   j["ok"] = false;
   j["reason"] = reason;
   return Dump(j);
@@ -140,7 +143,7 @@ std::string JsonNotConverted(const std::string& name) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
-  j["result"] = "not converted";
+  j["result"] = kResultNotConverted;
   j["ok"] = false;
   j["reason"] = Tr("the batch was stopped before this file");
   return Dump(j);
@@ -205,6 +208,15 @@ void TerminalPlatform::Log(const std::string& line) {
       std::cerr << line << "\n";
     else
       WriteOutLine(line);
+    // The log line speaks of Escape, as the window's does; at a terminal the
+    // key was Ctrl-C, and the user learns what became of the rest.
+    FlushOut();
+    const size_t left = batch_.size() - std::min(done_, batch_.size());
+    std::cerr << "brindle: "
+              << TrFormat("Ctrl-C was pressed: {} of {} files were left unconverted",
+                          {std::to_string(left), std::to_string(batch_.size())})
+              << "\n"
+              << std::flush;
     return;
   }
   if (!options_.json) pending_.push_back(line);
@@ -227,8 +239,10 @@ void TerminalPlatform::SaveSettings() {
   } else {
     return;
   }
-  if (!SaveDatFile(toSave, options_.settingsPath))
-    Error(TrFormat("the settings could not be saved to {}", {options_.settingsPath}));
+  std::string why;
+  if (SaveDatFile(toSave, options_.settingsPath, &why)) return;
+  settingsFailed_ = true;
+  Error(TrFormat("the settings could not be saved to {}: {}", {options_.settingsPath, why}));
 }
 
 void TerminalPlatform::SetInputs(std::vector<std::string> batch, std::vector<size_t> positions,
@@ -258,6 +272,7 @@ void TerminalPlatform::FileDone(const FileRecord& rec) {
   if (rec.result.ok) {
     ++converted_;
     figures_ += rec.result.figures;
+    blocks_ += rec.result.blocks;
     copies_ += rec.result.copies;
   } else {
     ++failed_;
@@ -281,11 +296,16 @@ void TerminalPlatform::FinishBatch() {
   FlushOut();
   if (options_.quiet || options_.dryRun) return;
   const int notConverted = static_cast<int>(batch_.size() - std::min(done_, batch_.size()));
+  const std::string skipped = std::to_string(skipped_.size() + notConverted);
   std::string summary =
-      TrFormat("{} converted, {} failed, {} skipped; {} figures exploded into {} copies",
-               {std::to_string(converted_), std::to_string(failed_),
-                std::to_string(skipped_.size() + notConverted), std::to_string(figures_),
-                std::to_string(copies_)});
+      blocks_ == 0
+          ? TrFormat("{} converted, {} failed, {} skipped; {} figures exploded into {} copies",
+                     {std::to_string(converted_), std::to_string(failed_), skipped,
+                      std::to_string(figures_), std::to_string(copies_)})
+          : TrFormat("{} converted, {} failed, {} skipped; {} figures and {} other blocks "
+                     "exploded into {} copies",
+                     {std::to_string(converted_), std::to_string(failed_), skipped,
+                      std::to_string(figures_), std::to_string(blocks_), std::to_string(copies_)});
   std::cerr << "brindle: " << summary << "\n" << std::flush;
 }
 
