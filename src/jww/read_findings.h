@@ -20,8 +20,8 @@ namespace jww {
 namespace finding {
 // Fields the file's version does not store were filled with fixed values.
 inline constexpr std::string_view kFilledForVersion = "filled-for-version";
-// A coordinate, size or angle is NaN or infinite (kept, or repaired when the
-// detail says so).
+// A text size or spacing is NaN or infinite and was repaired (size 3,
+// spacing 0). Other values that are no number are out of range.
 inline constexpr std::string_view kNonFiniteValue = "non-finite-value";
 // An entity could not be read (cut short or of an unknown class); the read
 // stopped there.

@@ -7,7 +7,9 @@
 // and image names must be plain file names before anything is written.
 // A drawing is read only when it is whole: a read past the end anywhere, or
 // bytes left after the last list, fail the read (a damaged count shows as
-// one or the other). What was repaired or noticed goes into ReadLog.
+// one or the other), and so does a value no drawing holds (the bounds of
+// read_findings.h), checked field by field as the bodies are read. What was
+// repaired or noticed goes into ReadLog.
 #include <algorithm>
 #include <array>
 #include <cmath>
