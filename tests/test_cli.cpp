@@ -645,6 +645,7 @@ TEST_F(Cli, EveryArgumentIsAccountedFor) {
   EXPECT_NE(lines[1].find("\"result\":\"skipped\""), std::string::npos) << lines[1];
   EXPECT_NE(lines[1].find("is a folder"), std::string::npos) << lines[1];
   EXPECT_NE(lines[2].find("the same file as " + S(src_ / "a.jww")), std::string::npos);
+  EXPECT_NE(lines[2].find("\"ok\":true"), std::string::npos) << lines[2];
   EXPECT_NE(lines[3].find("no such file"), std::string::npos) << lines[3];
   EXPECT_NE(lines[4].find("\"ok\":true"), std::string::npos) << lines[4];
   // The same drawing twice is converted once.

@@ -129,12 +129,13 @@ std::string JsonRecord(const FileRecord& rec) {
   return Dump(j);
 }
 
-std::string JsonSkipped(const std::string& name, const std::string& reason) {
+std::string JsonSkipped(const std::string& name, const std::string& reason, bool refused) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
   j["result"] = kResultSkipped;
-  j["ok"] = false;
+  // A file given twice is converted once: its second mention fails nothing.
+  j["ok"] = !refused;
   j["reason"] = reason;
   return Dump(j);
 }
@@ -257,7 +258,8 @@ void TerminalPlatform::EmitSkippedBefore(size_t position) {
   for (; nextSkipped_ < skipped_.size() && skipped_[nextSkipped_].position < position;
        ++nextSkipped_) {
     if (options_.json)
-      WriteOutLine(JsonSkipped(skipped_[nextSkipped_].name, skipped_[nextSkipped_].reason));
+      WriteOutLine(JsonSkipped(skipped_[nextSkipped_].name, skipped_[nextSkipped_].reason,
+                               skipped_[nextSkipped_].refused));
   }
 }
 

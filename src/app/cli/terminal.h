@@ -35,7 +35,7 @@ inline constexpr const char* kResultDryRun = "dry-run";
 // but not taken into the batch, and a file of the batch that a stop left
 // unconverted.
 std::string JsonRecord(const FileRecord& rec);
-std::string JsonSkipped(const std::string& name, const std::string& reason);
+std::string JsonSkipped(const std::string& name, const std::string& reason, bool refused = true);
 std::string JsonNotConverted(const std::string& name);
 
 // An argument that did not become part of the batch.
