@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/reasons.h"
 #include "jww/document.h"
 #include "support/corpus.h"
 #include "support/temp_dir.h"
@@ -213,6 +215,11 @@ TEST_F(Cli, VersionHelpAndUsageErrors) {
   EXPECT_EQ(Run({}).rc, 2);
   EXPECT_EQ(Run({"-j", "-1", "x.jww"}).rc, 2);
   EXPECT_EQ(Run({"rewrite", "a.jww"}).rc, 2);
+  // A range said plainly, not the limits of the type.
+  Outcome m = Run({"--max-copies", "0", "x.jww"});
+  EXPECT_EQ(m.rc, 2);
+  EXPECT_NE(m.err.find("1 or more"), std::string::npos) << m.err;
+  EXPECT_EQ(m.err.find("9223372036854775807"), std::string::npos) << m.err;
 }
 
 TEST_F(Cli, CommandsComeFromOneTable) {
@@ -230,8 +237,11 @@ TEST_F(Cli, CommandsComeFromOneTable) {
   EXPECT_NE(o.err.find("\"dumb\""), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("brindle rewrite"), std::string::npos) << o.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 1);
-  // A drawing's name that is not there is still the batch's to report.
-  EXPECT_EQ(Run({S(src_ / "missing.jww")}, false).rc, 1);
+  // A first word that is neither a command nor an existing file is a usage
+  // error, however much it looks like a drawing's name.
+  o = Run({S(src_ / "missing.jww")}, false);
+  EXPECT_EQ(o.rc, 2);
+  EXPECT_NE(o.err.find("neither a command nor an existing file"), std::string::npos) << o.err;
   // An existing file whose name is not a drawing's, first: converted (refused).
   WriteAll(src_ / "notes", "x");
   Process q({"notes"}, Env(), root_ / "run", false, src_);
@@ -376,12 +386,12 @@ TEST_F(Cli, JsonRecordsInsteadOfLogLines) {
   std::vector<std::string> lines = Lines(o.out);
   ASSERT_EQ(lines.size(), 2u) << o.out;
   EXPECT_EQ(lines[0].rfind("{\"source\":\"" + S(src_ / "a.jww") + "\",\"output\":\"" +
-                               S(out_ / "a.jww") + "\",\"result\":\"変換完了\",\"ok\":true," +
-                               "\"figures\":1,\"copies\":4,\"entitiesWritten\":5,\"warnings\":[]",
+                               S(out_ / "a.jww") + "\",\"result\":\"converted\",\"log\":\"変換完了\",\"ok\":true," +
+                               "\"figures\":1,\"blocks\":0,\"copies\":4,\"entitiesWritten\":5,\"warnings\":[]",
                            0),
             0u)
       << lines[0];
-  EXPECT_NE(lines[1].find("\"output\":null,\"result\":\"変換失敗\",\"ok\":false"),
+  EXPECT_NE(lines[1].find("\"output\":null,\"result\":\"failed\",\"log\":\"変換失敗\",\"ok\":false"),
             std::string::npos)
       << lines[1];
   EXPECT_NE(lines[1].find("\"error\":"), std::string::npos);
@@ -396,6 +406,44 @@ TEST_F(Cli, AllBlocksExplodesEveryPlacement) {
   ASSERT_TRUE(d.FileIn(S(out_ / "a.jww")));
   EXPECT_EQ(d.EntLineN, 5);
   EXPECT_EQ(d.EntBlockDefN, 0);
+}
+
+// One SXF figure of two lines placed twice and one ordinary block of one
+// line placed once: the figure and the block are counted apart, and a dry
+// run counts as the run does.
+TEST_F(Cli, AllBlocksCountsFiguresAndOtherBlocksApart) {
+  {
+    jww::TJwwData d;
+    d.DataDefaultSet();
+    ASSERT_TRUE(d.AddEntPre());
+    ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"DOOR"));
+    ASSERT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 900, 0));
+    ASSERT_TRUE(d.AddBlkLine(0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 900));
+    d.AddBlkDefPost(0);
+    ASSERT_TRUE(d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 4, u"TABLE"));
+    ASSERT_TRUE(d.AddBlkLine(1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 50, 0));
+    d.AddBlkDefPost(1);
+    ASSERT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 0, 100, 100, 1, 1, 0));
+    ASSERT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 0, 500, 100, 1, 1, 0));
+    ASSERT_TRUE(d.AddEntBlock(0, 0, 2, 1, 1, 0, 0, 1, 0, 0, 1, 1, 0));
+    ASSERT_TRUE(d.AddEntPost());
+    ASSERT_TRUE(d.FileOut(S(src_ / "mix.jww"), 700)) << d.LastWriteError;
+  }
+  const std::string counts = "\"figures\":1,\"blocks\":1,\"copies\":5";
+  Outcome run = Run({"--json", "--all-blocks", "-o", S(out_), S(src_ / "mix.jww")});
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_NE(run.out.find(counts), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("1 figures and 1 other blocks exploded into 5 copies"), std::string::npos)
+      << run.err;
+  Outcome dry = Run({"-n", "--json", "--all-blocks", "-o", S(out_), S(src_ / "mix.jww")});
+  EXPECT_EQ(dry.rc, 0) << dry.err;
+  EXPECT_NE(dry.out.find("\"result\":\"dry-run\""), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("\"copies\":5"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("\"blocks\":1"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("\"figuresExploded\":1"), std::string::npos) << dry.out;
+  dry = Run({"-n", "--all-blocks", "-o", S(out_), S(src_ / "mix.jww")});
+  EXPECT_NE(dry.out.find("1 figures and 1 other blocks exploded into 5 copies"), std::string::npos)
+      << dry.out;
 }
 
 TEST_F(Cli, DumpPrintsTheDocumentAndRefusesToOverwrite) {
@@ -441,6 +489,18 @@ TEST_F(Cli, RewriteChangesVersionAndEncodingButNeverTheInput) {
   EXPECT_EQ(e.Enthd.jwVer, 700);
   EXPECT_TRUE(e.MojiEncode);
 
+  // Saving for an older Jw_cad writes code page 932 unless --utf16 is given.
+  ASSERT_EQ(Run({"rewrite", S(out_ / "b.jww"), S(out_ / "600.jww"), "--version", "600"}).rc, 0);
+  ASSERT_EQ(Run({"rewrite", S(out_ / "b.jww"), S(out_ / "600w.jww"), "--version", "600",
+                 "--utf16"})
+                .rc,
+            0);
+  for (const auto& [name, wide] : {std::pair{"600.jww", false}, std::pair{"600w.jww", true}}) {
+    jww::TJwwData r;
+    ASSERT_TRUE(r.FileIn(S(out_ / name)));
+    EXPECT_EQ(r.Enthd.jwVer, 600);
+    EXPECT_EQ(r.MojiEncode, wide) << name;
+  }
   EXPECT_EQ(Run({"rewrite", S(src_ / "a.jww"), S(src_ / "a.jww"), "--force"}).rc, 1);
   EXPECT_EQ(Run({"rewrite", S(src_ / "a.jww"), S(out_ / "c.jww"), "--version", "800"}).rc, 2);
   EXPECT_EQ(Run({"rewrite", S(src_ / "a.jww"), S(out_ / "c.jww"), "--utf16", "--cp932"}).rc, 2);
@@ -496,6 +556,9 @@ TEST_F(Cli, CtrlCAtTheFolderQuestionStopsAtOnce) {
   EXPECT_EQ(o.rc, 130);
   EXPECT_EQ(o.out, "[ESC]を押しましたので中断します。\n");
   EXPECT_EQ(o.err.find("Ctrl-C again"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("Ctrl-C was pressed: 2 of 2 files were left unconverted"),
+            std::string::npos)
+      << o.err;
   EXPECT_TRUE(fs::is_empty(out_));
 }
 
@@ -611,14 +674,56 @@ TEST_F(Cli, EveryArgumentIsAccountedFor) {
   EXPECT_NE(lines[1].find("\"result\":\"skipped\""), std::string::npos) << lines[1];
   EXPECT_NE(lines[1].find("is a folder"), std::string::npos) << lines[1];
   EXPECT_NE(lines[2].find("the same file as " + S(src_ / "a.jww")), std::string::npos);
+  EXPECT_NE(lines[2].find("\"ok\":true"), std::string::npos) << lines[2];
   EXPECT_NE(lines[3].find("no such file"), std::string::npos) << lines[3];
   EXPECT_NE(lines[4].find("\"ok\":true"), std::string::npos) << lines[4];
   // The same drawing twice is converted once.
   EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 2);
+  // A file given twice alone is a notice: the run succeeds.
+  EXPECT_EQ(Run({"-o", S(out_), S(src_ / "b.jww"), S(src_ / "." / "b.jww")}).rc, 0);
   EXPECT_NE(o.err.find("brindle: 2 converted, 0 failed, 3 skipped; 2 figures exploded into 8 "
                        "copies"),
             std::string::npos)
       << o.err;
+}
+
+// Each failure says the system's reason: a folder that cannot be made, a
+// full disk under the settings file, trailing bytes, a pipe for a drawing.
+TEST_F(Cli, FailuresSayTheirReasons) {
+  WriteFigureDrawing(src_ / "a.jww");
+  const std::string original = ReadAll(src_ / "a.jww");
+  WriteAll(src_ / "tail.jww", original + "abc");
+  Outcome o = Run({"-o", S(out_), S(src_ / "tail.jww")});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find("3 bytes after its end, from byte " + std::to_string(original.size())),
+            std::string::npos)
+      << o.err;
+  ASSERT_EQ(::mkfifo(S(src_ / "pipe.jww").c_str(), 0600), 0);
+  o = Run({"-o", S(out_), S(src_ / "a.jww"), S(src_ / "pipe.jww")});
+  EXPECT_NE(o.err.find("not a regular file"), std::string::npos) << o.err;
+
+  const fs::path ro = root_ / "ro", full = root_ / "full";
+  fs::create_directories(ro);
+  fs::create_directories(full);
+  if (::mount("tmpfs", ro.c_str(), "tmpfs", MS_RDONLY, "size=16k") != 0)
+    GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+  o = Run({"--json", "-o", S(ro / "sub"), S(src_ / "a.jww")});
+  ::umount(ro.c_str());
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find(app::SystemReason(EROFS)), std::string::npos) << o.err;
+  EXPECT_NE(o.out.find("\"result\":\"failed\""), std::string::npos) << o.out;
+
+  ASSERT_EQ(::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=16k"), 0);
+  WriteAll(full / "filler", std::string(64 * 1024, 'x'));  // cut at the size: full
+  o = Run({"--settings", S(full / "brindle.dat"), "--save", "-o", S(out_), S(src_ / "a.jww")},
+          false);
+  const bool canDraw = Run({"--help"}).out.find("brindle draw") != std::string::npos;
+  Outcome pic = canDraw ? Run({"draw", S(src_ / "a.jww"), "-o", S(full / "a.png")}, false) : o;
+  ::umount(full.c_str());
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find(app::SystemReason(ENOSPC)), std::string::npos) << o.err;
+  EXPECT_EQ(pic.rc, 1);
+  EXPECT_NE(pic.err.find(app::SystemReason(ENOSPC)), std::string::npos) << pic.err;
 }
 
 TEST_F(Cli, JsonCarriesTheExactBytesOfNamesThatAreNotUtf8) {

@@ -132,6 +132,35 @@ TEST_F(ConvertFaults, AFullWorkingFolderFailsTheFile) {
   EXPECT_TRUE(empty);
 }
 
+// ---- names at the file system's limit ----
+
+// A name of 255 bytes converts again and again: each branch name loses whole
+// characters of the stem to make room for "~N", never more than it must.
+TEST_F(ConvertFaults, NamesAtTheLimitMakeRoomForTheBranchNumber) {
+  WriteDrawing(src_ / "a.jww", work_, false);
+  std::string kana;
+  for (int i = 0; i < 83; ++i) kana += "あ";  // 249 bytes
+  const struct {
+    std::string name;
+    std::string first;  // the first branch name, as counted here
+  } cases[] = {
+      {std::string(251, 'a') + ".jww", std::string(249, 'a') + "~1.jww"},
+      {kana + "ab.jww", kana + "~1.jww"},
+      {"a" + kana + ".jww", "a" + kana.substr(0, 246) + "~1.jww"},  // a character is cut whole
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.size());
+    const std::string dst = (out_ / c.name).string();
+    ASSERT_TRUE(app::ConvertFile((src_ / "a.jww").string(), dst).ok);
+    const app::ConvertResult again = app::ConvertFile((src_ / "a.jww").string(), dst);
+    ASSERT_TRUE(again.ok) << again.error;
+    EXPECT_EQ(fs::path(again.output).filename().string(), c.first);
+    const app::ConvertResult third = app::ConvertFile((src_ / "a.jww").string(), dst);
+    ASSERT_TRUE(third.ok) << third.error;
+    EXPECT_LE(fs::path(third.output).filename().string().size(), 255u);
+  }
+}
+
 // ---- explosions too large to make ----
 
 // `depth` definitions, each placing the next `fanOut` times; the last holds

@@ -348,7 +348,37 @@ TEST(DamagedCorpus, EveryRealDrawingEndsWhereItsListsEnd) {
     TJwwData doc;
     EXPECT_TRUE(ReadFile(e.path().string(), images, doc)) << e.path() << ": " << doc.LastReadError;
     EXPECT_EQ(doc.ReadLog.Count(jww::finding::kBytesAfterEnd), 0u) << e.path();
+    EXPECT_EQ(doc.ReadLog.Count(jww::finding::kOutOfRange), 0u) << e.path();
     ++files;
   }
   EXPECT_GT(files, 0u);
+}
+
+// No value range of the reader refuses a drawing this project makes: the
+// sample plans in every version, and the benchmark drawings in the versions
+// they are written in.
+TEST(DamagedSamples, NoDrawingOfTheProjectIsOutOfRange) {
+  TempDir dir;
+  ASSERT_TRUE(tools::WriteSamplePlans(dir.path().string(), nullptr));
+  std::vector<std::vector<uint8_t>> drawings;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(jww::ReadFileBytes(e.path().string(), bytes));
+    drawings.push_back(std::move(bytes));
+  }
+  for (jww::TJwwData made : {tools::MakeBenchDrawing(3000, 1), tools::MakeSxfBenchDrawing(15, 20, 300, 2)}) {
+    for (int version : {230, 420, 600, 700}) {
+      jww::ByteWriter out;
+      made.SetFileOutOption(version >= 700 ? 32 : 0);
+      ASSERT_TRUE(made.WriteToBuffer(out, version));
+      drawings.push_back(out.buffer());
+    }
+  }
+  for (const std::vector<uint8_t>& bytes : drawings) {
+    TJwwData doc;
+    doc.BindImageExr = true;
+    EXPECT_TRUE(doc.ReadFromBuffer(bytes)) << doc.LastReadError;
+    EXPECT_EQ(doc.ReadLog.Count(jww::finding::kOutOfRange), 0u)
+        << doc.ReadLog.First(jww::finding::kOutOfRange)->detail;
+  }
 }

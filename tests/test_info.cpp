@@ -336,6 +336,17 @@ std::vector<Faulty> FaultyDrawings() {
     f.Count(1);
     f.Line(MakeLine(0, std::numeric_limits<double>::quiet_NaN(), 1, 1));
     f.Count(0);
+    all.push_back({"out-of-range", f.bytes(), false});
+  }
+  {
+    JwwBytes f(600);  // a text whose size is no number is repaired
+    f.Count(1);
+    jww::TEntJwwMoji m;
+    m.att = MakeAttr(1, 1);
+    m.dSizeX = std::numeric_limits<double>::quiet_NaN();
+    m.str = u"t";
+    f.Moji(m);
+    f.Count(0);
     all.push_back({"non-finite-value", f.bytes(), true});
   }
   {

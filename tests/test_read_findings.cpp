@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "jww/document.h"
+#include "jww/header_layout.h"
 #include "support/jww_bytes.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
@@ -103,33 +105,108 @@ TEST(ReadFindings, FieldsFilledForAnOlderVersionAreCountedOnce) {
   EXPECT_EQ(d.ReadLog.Count(finding::kFilledForVersion), 0u);
 }
 
-TEST(ReadFindings, NonFiniteValuesAreNamedAndTextSizesRepaired) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
+TEST(ReadFindings, NonFiniteTextSizesAreNamedAndRepaired) {
   const double inf = std::numeric_limits<double>::infinity();
   JwwBytes f(600);
-  f.Count(4);
+  f.Count(2);
   f.Line(MakeLine(0, 0, 1, 1));
-  f.Line(MakeLine(0, nan, 1, 1));
   f.Moji(MakeMoji(inf));
-  f.Block(Insertion(1));
-  f.Count(1);
-  f.BlockDef(Definition(1, u"b"), 1);
-  TEntJwwLine far = MakeLine(0, 0, -inf, 1);
-  f.Line(far);
+  f.Count(0);
   TJwwData d;
   ASSERT_TRUE(d.ReadFromBuffer(f.bytes())) << d.LastReadError;
-  ASSERT_EQ(d.ReadLog.Count(finding::kNonFiniteValue), 3u);
-  const auto& items = d.ReadLog.items();
-  EXPECT_EQ(items[0].where.index, 1);
-  EXPECT_EQ(items[0].where.section, ReadSection::kEntities);
-  EXPECT_NE(items[0].detail.find("line"), std::string::npos);
-  EXPECT_EQ(items[1].where.index, 2);
-  EXPECT_NE(items[1].detail.find("repaired"), std::string::npos);
+  const ReadFinding& size = Only(d, finding::kNonFiniteValue);
+  EXPECT_EQ(size.where.index, 1);
+  EXPECT_EQ(size.where.section, ReadSection::kEntities);
+  EXPECT_NE(size.detail.find("repaired"), std::string::npos);
   EXPECT_EQ(d.EntMoji[0].dSizeX, 3.0);
-  EXPECT_EQ(items[2].where.section, ReadSection::kMembers);
-  EXPECT_EQ(items[2].where.definition, 0);
-  EXPECT_EQ(items[2].where.index, 0);
-  EXPECT_TRUE(std::isinf(d.EntBlockDef[0].mLine[0].end_x));  // kept as stored
+}
+
+// Values no drawing holds fail the read, naming the field, its value and its
+// offset: one byte flipped in a layer group, a state, a width, a count of
+// segments or an exponent. Offsets are counted here from the layout: a new
+// class tag of "CDataSen" is 14 bytes, and the attribute block holds lGroup
+// (4), style (1), colour (2), width (2), layer (2) and group (2).
+TEST(ReadFindings, ValuesOutOfRangeFailTheReadAndSayWhere) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    ReadSection section;
+    int32_t definition;
+    size_t offset;
+    std::string field;
+    double value;
+  };
+  std::vector<Case> cases;
+  auto lineFile = [&](const char* what, TEntJwwLine line, size_t fieldAt, std::string field,
+                      double value) {
+    JwwBytes f(600);
+    f.Count(1);
+    const size_t start = f.size() + 14;
+    f.Line(line);
+    f.Count(0);
+    cases.push_back({what, f.bytes(), ReadSection::kEntities, -1, start + fieldAt, field, value});
+  };
+  TEntJwwLine group = MakeLine(0, 0, 1, 1);
+  group.att.nGLayer = 32768;
+  lineFile("layer group 32768", group, 11, "nGLayer", 32768);
+  TEntJwwLine colour = MakeLine(0, 0, 1, 1);
+  colour.att.nPenColor = 357;
+  lineFile("pen colour 357", colour, 5, "nPenColor", 357);
+  TEntJwwLine far = MakeLine(0, 0, -1.36e40, 1);
+  lineFile("coordinate -1.36e40", far, 15 + 16, "end_x", -1.36e40);
+  TEntJwwLine notANumber = MakeLine(0, nan, 1, 1);
+  lineFile("NaN coordinate", notANumber, 15 + 8, "start_y", nan);
+  {
+    // A member of a block definition: the definition is named.
+    JwwBytes f(600);
+    f.Count(0);
+    f.Count(1);
+    f.BlockDef(Definition(1, u"b"), 1);
+    const size_t start = f.size() + 14;
+    TEntJwwLine wide = MakeLine(0, 0, 1, 1);
+    wide.att.nPenWidth = 40000;
+    f.Line(wide);
+    cases.push_back({"width 40000 in a definition", f.bytes(), ReadSection::kMembers, 0,
+                     start + 7, "nPenWidth", 40000});
+  }
+  // Header values, placed by the header's own item list.
+  auto headerFile = [&](const char* what, int row, int index, int32_t value, std::string field) {
+    JwwBytes f(600);
+    f.Count(0);
+    f.Count(0);
+    std::vector<uint8_t> b = f.bytes();
+    size_t at = 0;
+    for (const HeaderItem& item : HeaderItems(b))
+      if (item.row == row && item.index == index) at = item.offset;
+    std::memcpy(b.data() + at, &value, sizeof value);
+    cases.push_back({what, b, ReadSection::kHeader, -1, at, field, static_cast<double>(value)});
+  };
+  // Row 6: per group anGLay, anWriteLay, adScale, anGLayProtect, then 16
+  // layers of aanLay, aanLayProtect.
+  headerFile("group state", 6, 36 * 2, -402653182, "anGLay");
+  headerFile("layer state", 6, 4 + 2 * 3, 1073741827, "aanLay");
+  // Row 26: per pen aPrtPenColor, anPrtPenWidth, adPrtTenHankei.
+  headerFile("print pen width", 26, 3 * 4 + 1, -637534190, "anPrtPenWidth");
+  // Row 39: per SXF line type a name, the segment count and ten pitches.
+  headerFile("segments of a line type", 39, 12 * 2 + 1, 16777224, "anUDLTypeSegment");
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TJwwData d;
+    EXPECT_FALSE(d.ReadFromBuffer(c.bytes));
+    EXPECT_EQ(d.LastReadError, "File I/O Error");
+    const ReadFinding& f = Only(d, finding::kOutOfRange);
+    EXPECT_EQ(f.where.section, c.section);
+    EXPECT_EQ(f.where.definition, c.definition);
+    EXPECT_EQ(f.where.offset, static_cast<int64_t>(c.offset));
+    EXPECT_EQ(f.field, c.field);
+    if (std::isnan(c.value))
+      EXPECT_TRUE(std::isnan(f.value));
+    else
+      EXPECT_EQ(f.value, c.value);
+    EXPECT_NE(f.detail.find(c.field), std::string::npos) << f.detail;
+  }
 }
 
 TEST(ReadFindings, UnreadableObjectsAndCutsSayWhereTheReadStopped) {
@@ -259,7 +336,7 @@ TEST(ReadFindings, AFaultInEveryEntityIsKeptWithinBounds) {
   const uint32_t n = ReadFindings::kMaxItems + 500;
   JwwBytes f(600);
   f.Count(n);
-  for (uint32_t i = 0; i < n; ++i) f.Line(MakeLine(nan, 0, 1, 1));
+  for (uint32_t i = 0; i < n; ++i) f.Moji(MakeMoji(nan));
   f.Count(0);
   TJwwData d;
   ASSERT_TRUE(d.ReadFromBuffer(f.bytes()));

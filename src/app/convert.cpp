@@ -21,6 +21,7 @@
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
+#include "jww/walk.h"
 #include "util/path.h"
 
 namespace app {
@@ -79,7 +80,19 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
     return;
   }
   const int before = EntityCount(doc);
-  r.figures += doc.EntBlockNum;
+  // The definitions the drawing still shows placed: SXF figures past the
+  // fifteenth, and the other blocks. (The tree keeps the nodes of exploded
+  // figure placements; they are no longer shown.)
+  std::set<const jww::TEntJwwBlockDef*> placed;
+  jww::ForEachPlacement(doc, true, [&](const jww::PlacementVisit& p) {
+    if (p.shown) placed.insert(p.definition);
+  });
+  for (const jww::TEntJwwBlockDef* def : placed) {
+    if (jww::IsSxfFigureName(def->strName))
+      ++r.figures;
+    else
+      ++r.blocks;
+  }
   if (!doc.BlockExplode()) {
     r.error = Tr("not enough memory to explode the blocks; nothing was written");
     return;
@@ -128,6 +141,22 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
 }
 
 }  // namespace
+
+ConvertResult PlanConversion(const std::string& src, const ConvertOptions& options) {
+  ConvertResult r;
+  try {
+    jww::TJwwData doc;
+    if (util::LowerFileExt(src) != ".jww")
+      r.error = Tr("not a .jww file");
+    else if (ReadDrawing(doc, src, nullptr, &r.error) && WithinLimit(doc, options, r))
+      Explode(doc, options, r);
+    r.ok = r.error.empty();
+  } catch (const std::bad_alloc&) {
+    r.error = Tr("not enough memory to convert the drawing; nothing was written");
+  }
+  if (!r.ok) r.figures = r.blocks = r.copies = 0;
+  return r;
+}
 
 ConvertResult ConvertFile(const std::string& src, const std::string& dst,
                           const ConvertOptions& options) {

@@ -29,7 +29,8 @@ struct ConvertOptions {
 struct ConvertResult {
   bool ok = false;
   std::string output;  // the file actually written; empty when none was
-  int figures = 0;     // block definitions exploded
+  int figures = 0;     // SXF figure definitions exploded
+  int blocks = 0;      // other block definitions exploded (--all-blocks)
   int copies = 0;      // entities appended by the explosion
   int entitiesWritten = 0;
   std::vector<std::string> warnings;  // UTF-8
@@ -43,5 +44,10 @@ struct ConvertResult {
 // no partial file is left under any name. Never throws.
 ConvertResult ConvertFile(const std::string& src, const std::string& dst,
                           const ConvertOptions& options = {});
+
+// What ConvertFile would report for `src` (figures, blocks, copies, warnings
+// or the error), from the same explosion made in memory; nothing is written
+// and no image is extracted. A dry run with --all-blocks counts through it.
+ConvertResult PlanConversion(const std::string& src, const ConvertOptions& options = {});
 
 }  // namespace app

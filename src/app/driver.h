@@ -50,6 +50,7 @@ class BatchDriver {
 
   void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
   void SetConvertOptions(const ConvertOptions& options) { options_ = options; }
+  const ConvertOptions& convertOptions() const { return options_; }
   // Adds a log line to each conversion that found no SXF figure (it still
   // writes a new drawing, with the layer states reset).
   void SetNoteNoFigures(bool note) { noteNoFigures_ = note; }

@@ -46,7 +46,7 @@ void CollectFindings(const jww::ReadFindings& log, DrawingInfo& info) {
   for (const jww::ReadFinding& f : log) {
     info.findings.push_back({f.code, std::string(jww::SectionName(f.where.section)),
                              f.where.definition, f.where.index, f.where.offset, f.detail,
-                             f.amount});
+                             f.amount, f.field, f.value});
   }
   info.findingsOmitted = log.omitted();
 }
@@ -431,6 +431,10 @@ Json FindingsJson(const DrawingInfo& info) {
                         {"offset", f.offset},
                         {"detail", f.detail},
                         {"amount", f.amount}});
+    if (!f.field.empty()) {
+      findings.back()["field"] = f.field;
+      findings.back()["value"] = f.value;
+    }
   }
   return findings;
 }

@@ -89,6 +89,8 @@ struct Finding {
   int64_t offset = -1;
   std::string detail;
   int64_t amount = 0;
+  std::string field;  // out-of-range: the field and the value stored there
+  double value = 0;
 };
 
 struct DrawingInfo {

@@ -108,13 +108,15 @@ std::string SettingsText(const Settings& s) {
   return t;
 }
 
-bool SaveDatFile(const Settings& s, const std::string& path) {
+bool SaveDatFile(const Settings& s, const std::string& path, std::string* why) {
   fs::path target(path);
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
   // Replaced in one step: a failed write leaves the old settings as they were.
   std::string error;
-  return !SaveText(path, SettingsText(s), NameRule::kReplace, &error).empty();
+  const bool saved = !SaveText(path, SettingsText(s), NameRule::kReplace, &error).empty();
+  if (!saved && why) *why = error;
+  return saved;
 }
 
 std::string ProgramFolder() {

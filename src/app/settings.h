@@ -58,7 +58,7 @@ void ReadSettingsText(Settings& s, std::string_view text);
 // Writes the 14 lines through a temporary file beside `path` and a rename,
 // creating the folder when needed. On failure nothing is left half written
 // and an existing file stays as it was; returns false.
-bool SaveDatFile(const Settings& s, const std::string& path);
+bool SaveDatFile(const Settings& s, const std::string& path, std::string* why = nullptr);
 
 // The whole file text SaveDatFile writes.
 std::string SettingsText(const Settings& s);

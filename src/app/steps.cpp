@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -119,7 +120,21 @@ namespace {
 std::string ReadFailure(const jww::TJwwData& doc) {
   if (doc.LastReadCause)
     return TrFormat("the drawing could not be read: {}", {Reason(doc.LastReadCause)});
-  return Tr("the drawing could not be read completely");
+  // The last finding says where the read stopped.
+  const jww::ReadFinding* last = doc.ReadLog.empty() ? nullptr : &doc.ReadLog.items().back();
+  if (!last || last->where.offset < 0) return Tr("the drawing could not be read completely");
+  const std::string offset = std::to_string(last->where.offset);
+  if (last->code == jww::finding::kBytesAfterEnd)
+    return TrFormat("the drawing could not be read completely: {} bytes after its end, from byte {}",
+                    {std::to_string(last->amount), offset});
+  if (last->code == jww::finding::kOutOfRange) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%.17g", last->value);
+    return TrFormat(
+        "the drawing could not be read completely: {} at byte {} holds {}, which no drawing holds",
+        {last->field, offset, value});
+  }
+  return TrFormat("the drawing could not be read completely: it stops at byte {}", {offset});
 }
 
 bool HasImageContents(const jww::TJwwData& doc) {

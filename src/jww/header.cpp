@@ -53,18 +53,18 @@ void WalkHeaderRows(IO& io, int32_t ver, TEntJwwHeader& h, HeaderTables& t, int3
   io.row(4);
   io.i32(h.nZumen);
   io.row(5);
-  io.i32(h.nWriteGLay);
+  io.i32(h.nWriteGLay, "nWriteGLay", 0, limits::kMaxLayer);
 
   io.row(6);
   for (int g = 0; g < kLayerGroups; ++g) {
     TEntJwwLayerGroup& lg = t.lgrp[g];
-    io.i32(lg.anGLay);
-    io.i32(lg.anWriteLay);
-    io.f64(lg.adScale);
+    io.i32(lg.anGLay, "anGLay", 0, limits::kMaxState);
+    io.i32(lg.anWriteLay, "anWriteLay", 0, limits::kMaxLayer);
+    io.f64(lg.adScale, "adScale");
     io.i32(lg.anGLayProtect);
     for (int l = 0; l < 16; ++l) {
       TEntJwwLayer& ly = t.lay[g * 16 + l];
-      io.i32(ly.aanLay);
+      io.i32(ly.aanLay, "aanLay", 0, limits::kMaxState);
       io.i32(ly.aanLayProtect);
     }
   }
@@ -81,50 +81,50 @@ void WalkHeaderRows(IO& io, int32_t ver, TEntJwwHeader& h, HeaderTables& t, int3
   io.row(10);
   io.i32(h.nMaxDrawWid);
   io.row(11);
-  io.f64(h.DPPrtGenten_x);
-  io.f64(h.DPPrtGenten_y);
-  io.f64(h.dPrtBairitsu);
+  io.f64(h.DPPrtGenten_x, "DPPrtGenten_x");
+  io.f64(h.DPPrtGenten_y, "DPPrtGenten_y");
+  io.f64(h.dPrtBairitsu, "dPrtBairitsu");
   io.row(12);
   io.i32(h.nPrtSet);
   io.i32(h.nMemoriMode);
   io.row(13);
-  io.f64(h.dMemoriHyoujiMin);
-  io.f64(h.dMemoriX);
-  io.f64(h.dMemoriY);
-  io.f64(h.DpMemoriKjTen_x);
-  io.f64(h.DpMemoriKjTen_y);
+  io.f64(h.dMemoriHyoujiMin, "dMemoriHyoujiMin");
+  io.f64(h.dMemoriX, "dMemoriX");
+  io.f64(h.dMemoriY, "dMemoriY");
+  io.f64(h.DpMemoriKjTen_x, "DpMemoriKjTen_x");
+  io.f64(h.DpMemoriKjTen_y, "DpMemoriKjTen_y");
   io.row(14);
   for (int i = 0; i < kLayers; ++i) io.str(t.lay[i].aStrLayName);
   io.row(15);
   for (int g = 0; g < kLayerGroups; ++g) io.str(t.lgrp[g].aStrGLayName);
   io.row(16);
-  io.f64(h.dKageLevel);
-  io.f64(h.dKageIdo);
+  io.f64(h.dKageLevel, "dKageLevel");
+  io.f64(h.dKageIdo, "dKageIdo");
   io.row(17);
   io.i32(h.nKage9_15JiFlg);
   io.row(18);
-  io.f64(h.dKabeKageLevel);
+  io.f64(h.dKabeKageLevel, "dKabeKageLevel");
   if (ver >= 300) {
     io.row(19);
-    io.f64(h.dTenkuuZuLevel);
-    io.f64(h.dTenkuuZuEnkoR);
+    io.f64(h.dTenkuuZuLevel, "dTenkuuZuLevel");
+    io.f64(h.dTenkuuZuEnkoR, "dTenkuuZuEnkoR");
   }
   io.row(20);
   io.i32(h.nMMTani3D);
   io.row(21);
-  io.f64(h.dBairitsu);
-  io.f64(h.DPGenten_x);
-  io.f64(h.DPGenten_y);
-  io.f64(h.dHanniBairitsu);
-  io.f64(h.DPHanniGenten_x);
-  io.f64(h.DPHanniGenten_y);
+  io.f64(h.dBairitsu, "dBairitsu");
+  io.f64(h.DPGenten_x, "DPGenten_x");
+  io.f64(h.DPGenten_y, "DPGenten_y");
+  io.f64(h.dHanniBairitsu, "dHanniBairitsu");
+  io.f64(h.DPHanniGenten_x, "DPHanniGenten_x");
+  io.f64(h.DPHanniGenten_y, "DPHanniGenten_y");
   if (ver >= 231) {
     io.row(22, 1);
     for (int i = 0; i < 8; ++i) {
-      io.f64(h.dZoomJumpBairitsu[i]);
-      io.f64(h.DPZoomJumpGenten_x[i]);
-      io.f64(h.DPZoomJumpGenten_y[i]);
-      io.i32(h.nZoomJumpGLay[i]);
+      io.f64(h.dZoomJumpBairitsu[i], "dZoomJumpBairitsu");
+      io.f64(h.DPZoomJumpGenten_x[i], "DPZoomJumpGenten_x");
+      io.f64(h.DPZoomJumpGenten_y[i], "DPZoomJumpGenten_y");
+      io.i32(h.nZoomJumpGLay[i], "nZoomJumpGLay", -1, limits::kMaxLayer);
     }
     io.row(22, 2);
     io.f64(h.dDm11);
@@ -133,54 +133,54 @@ void WalkHeaderRows(IO& io, int32_t ver, TEntJwwHeader& h, HeaderTables& t, int3
     io.i32(h.lnDm1);
     io.f64(h.dDm21);
     io.f64(h.dDm22);
-    io.f64(h.dMojiBG);
+    io.f64(h.dMojiBG, "dMojiBG");
     io.i32(h.nMojiBG);
   } else {
     // Old files know four views without layer groups; the rest keep their
     // initial values.
     io.row(22, 3);
     for (int i = 0; i < 4; ++i) {
-      io.f64(h.dZoomJumpBairitsu[i]);
-      io.f64(h.DPZoomJumpGenten_x[i]);
-      io.f64(h.DPZoomJumpGenten_y[i]);
+      io.f64(h.dZoomJumpBairitsu[i], "dZoomJumpBairitsu");
+      io.f64(h.DPZoomJumpGenten_x[i], "DPZoomJumpGenten_x");
+      io.f64(h.DPZoomJumpGenten_y[i], "DPZoomJumpGenten_y");
     }
   }
   io.row(23);
-  for (double& d : h.adFukusenSuuchi) io.f64(d);
+  for (double& d : h.adFukusenSuuchi) io.f64(d, "adFukusenSuuchi");
   io.row(24);
-  io.f64(h.dRyougawaFukusenTomeDe);
+  io.f64(h.dRyougawaFukusenTomeDe, "dRyougawaFukusenTomeDe");
   io.row(25);
   for (int c = 0; c < kPenColors; ++c) {
-    io.i32(t.col[c].aPenColor);
-    io.i32(t.col[c].anPenWidth);
+    io.i32(t.col[c].aPenColor, "aPenColor", 0, limits::kMaxRgb);
+    io.i32(t.col[c].anPenWidth, "anPenWidth", 0, limits::kMaxWidth);
   }
   io.row(26);
   for (int c = 0; c < kPenColors; ++c) {
-    io.i32(t.col[c].aPrtPenColor);
-    io.i32(t.col[c].anPrtPenWidth);
-    io.f64(t.col[c].adPrtTenHankei);
+    io.i32(t.col[c].aPrtPenColor, "aPrtPenColor", 0, limits::kMaxRgb);
+    io.i32(t.col[c].anPrtPenWidth, "anPrtPenWidth", 0, limits::kMaxWidth);
+    io.f64(t.col[c].adPrtTenHankei, "adPrtTenHankei");
   }
   io.row(27);
   for (TEntJwwLineTypeNo& lt : t.ltp1) {
     io.i32(lt.alLType);
-    io.i32(lt.anTokushuSenUintDot);
-    io.i32(lt.anTokushuSenPich);
-    io.i32(lt.anPrtTokushuSenPich);
+    io.i32(lt.anTokushuSenUintDot, "anTokushuSenUintDot", 0, limits::kMaxPatternDots);
+    io.i32(lt.anTokushuSenPich, "anTokushuSenPich", 0, limits::kMaxWidth);
+    io.i32(lt.anPrtTokushuSenPich, "anPrtTokushuSenPich", 0, limits::kMaxWidth);
   }
   io.row(28);
   for (TEntJwwRandomLineNo& rl : t.ltp2) {
     io.i32(rl.alLType);
-    io.i32(rl.anRandSenWide);
-    io.i32(rl.anTokushuSenPich);
-    io.i32(rl.anPrtRandSenWide);
-    io.i32(rl.anPrtTokushuSenPich);
+    io.i32(rl.anRandSenWide, "anRandSenWide", 0, limits::kMaxWidth);
+    io.i32(rl.anTokushuSenPich, "anTokushuSenPich", 0, limits::kMaxWidth);
+    io.i32(rl.anPrtRandSenWide, "anPrtRandSenWide", 0, limits::kMaxWidth);
+    io.i32(rl.anPrtTokushuSenPich, "anPrtTokushuSenPich", 0, limits::kMaxWidth);
   }
   io.row(29);
   for (TEntJwwLineTypeNo& lt : t.ltp3) {
     io.i32(lt.alLType);
-    io.i32(lt.anTokushuSenUintDot);
-    io.i32(lt.anTokushuSenPich);
-    io.i32(lt.anPrtTokushuSenPich);
+    io.i32(lt.anTokushuSenUintDot, "anTokushuSenUintDot", 0, limits::kMaxPatternDots);
+    io.i32(lt.anTokushuSenPich, "anTokushuSenPich", 0, limits::kMaxWidth);
+    io.i32(lt.anPrtTokushuSenPich, "anPrtTokushuSenPich", 0, limits::kMaxWidth);
   }
   io.row(30);
   io.i32(h.nDrawGamenTen);
@@ -203,18 +203,18 @@ void WalkHeaderRows(IO& io, int32_t ver, TEntJwwHeader& h, HeaderTables& t, int3
     io.i32(h.dEye_H_Ichi_2);
     io.i32(h.dEye_H_Ichi_3);
     io.row(33);
-    io.f64(h.dEye_Z_Ichi_1);
-    io.f64(h.dEye_Y_Ichi_1);
-    io.f64(h.dEye_Z_Ichi_2);
-    io.f64(h.dEye_Y_Ichi_2);
-    io.f64(h.dEye_V_Ichi_3);
+    io.f64(h.dEye_Z_Ichi_1, "dEye_Z_Ichi_1");
+    io.f64(h.dEye_Y_Ichi_1, "dEye_Y_Ichi_1");
+    io.f64(h.dEye_Z_Ichi_2, "dEye_Z_Ichi_2");
+    io.f64(h.dEye_Y_Ichi_2, "dEye_Y_Ichi_2");
+    io.f64(h.dEye_V_Ichi_3, "dEye_V_Ichi_3");
   }
   if (ver >= 225) {
     io.row(34);
-    io.f64(h.dSenNagasaSnpou);
-    io.f64(h.dBoxSunpouX);
-    io.f64(h.dBoxSunpouY);
-    io.f64(h.dEnHankeiSnpou);
+    io.f64(h.dSenNagasaSnpou, "dSenNagasaSnpou");
+    io.f64(h.dBoxSunpouX, "dBoxSunpouX");
+    io.f64(h.dBoxSunpouY, "dBoxSunpouY");
+    io.f64(h.dEnHankeiSnpou, "dEnHankeiSnpou");
   }
   if (ver >= 230) {
     io.row(35);
@@ -224,73 +224,102 @@ void WalkHeaderRows(IO& io, int32_t ver, TEntJwwHeader& h, HeaderTables& t, int3
   if (ver >= 420) {
     io.row(36);
     for (TEntJwwColorExNo& c : t.colS) {
-      io.i32(c.aPenColor);
-      io.i32(c.anPenWidth);
+      io.i32(c.aPenColor, "aPenColor", 0, limits::kMaxRgb);
+      io.i32(c.anPenWidth, "anPenWidth", 0, limits::kMaxWidth);
     }
     io.row(37);
     for (TEntJwwColorExNo& c : t.colS) {
       io.str(c.astrUDColorName);
-      io.i32(c.aPrtPenColor);
-      io.i32(c.anPrtPenWidth);
-      io.f64(c.adPrtTenHankei);
+      io.i32(c.aPrtPenColor, "aPrtPenColor", 0, limits::kMaxRgb);
+      io.i32(c.anPrtPenWidth, "anPrtPenWidth", 0, limits::kMaxWidth);
+      io.f64(c.adPrtTenHankei, "adPrtTenHankei");
     }
     io.row(38);
     for (TEntJwwLineTypeExNo& lt : t.ltpS) {
       io.i32(lt.alLType);
-      io.i32(lt.anTokushuSenUintDot);
-      io.i32(lt.anTokushuSenPich);
-      io.i32(lt.anPrtTokushuSenPich);
+      io.i32(lt.anTokushuSenUintDot, "anTokushuSenUintDot", 0, limits::kMaxPatternDots);
+      io.i32(lt.anTokushuSenPich, "anTokushuSenPich", 0, limits::kMaxWidth);
+      io.i32(lt.anPrtTokushuSenPich, "anPrtTokushuSenPich", 0, limits::kMaxWidth);
     }
     io.row(39);
     for (TEntJwwLineTypeExNo& lt : t.ltpS) {
       io.str(lt.astrUDLTypeName);
-      io.i32(lt.anUDLTypeSegment);
-      for (double& p : lt.aadUDLTypePitch) io.f64(p);
+      io.i32(lt.anUDLTypeSegment, "anUDLTypeSegment", 0, limits::kMaxSegments);
+      for (double& p : lt.aadUDLTypePitch) io.f64(p, "aadUDLTypePitch");
     }
   }
   io.row(40);
   for (TEntJwwMojiType& m : t.moj) {
-    io.f64(m.adMojiX);
-    io.f64(m.adMojiY);
-    io.f64(m.adMojiD);
-    io.i32(m.anMojiCol);
+    io.size(m.adMojiX, "adMojiX");
+    io.size(m.adMojiY, "adMojiY");
+    io.size(m.adMojiD, "adMojiD");
+    io.i32(m.anMojiCol, "anMojiCol", 0, limits::kMaxPenColor);
   }
   io.row(41);
-  io.f64(h.dMojiSizeX);
-  io.f64(h.dMojiSizeY);
-  io.f64(h.dMojiKankaku);
+  io.size(h.dMojiSizeX, "dMojiSizeX");
+  io.size(h.dMojiSizeY, "dMojiSizeY");
+  io.size(h.dMojiKankaku, "dMojiKankaku");
   io.row(42);
-  io.i32(h.nMojiColor);
+  io.i32(h.nMojiColor, "nMojiColor", 0, limits::kMaxPenColor);
   io.i32(h.nMojiShu);
   io.row(43);
-  io.f64(h.dMojiSeiriGyouKan);
-  io.f64(h.dMojiSeiriSuu);
+  io.f64(h.dMojiSeiriGyouKan, "dMojiSeiriGyouKan");
+  io.f64(h.dMojiSeiriSuu, "dMojiSeiriSuu");
   io.row(44);
   io.i32(h.nMojiKijunZureOn);
   io.row(45);
-  io.f64(h.adMojiKijunZureX0);
-  io.f64(h.adMojiKijunZureX1);
-  io.f64(h.adMojiKijunZureX2);
-  io.f64(h.adMojiKijunZureY0);
-  io.f64(h.adMojiKijunZureY1);
-  io.f64(h.adMojiKijunZureY2);
+  io.f64(h.adMojiKijunZureX0, "adMojiKijunZureX0");
+  io.f64(h.adMojiKijunZureX1, "adMojiKijunZureX1");
+  io.f64(h.adMojiKijunZureX2, "adMojiKijunZureX2");
+  io.f64(h.adMojiKijunZureY0, "adMojiKijunZureY0");
+  io.f64(h.adMojiKijunZureY1, "adMojiKijunZureY1");
+  io.f64(h.adMojiKijunZureY2, "adMojiKijunZureY2");
 }
 
 // ---- reading ----
 
+// Reads and checks each named value against its range; the first value
+// outside is kept for the caller to report.
 class HeaderReadIO {
  public:
+  struct Violation {
+    const char* field = nullptr;
+    double value = 0;
+    size_t offset = 0;
+  };
+
   HeaderReadIO(ByteReader& in, bool& mojiEncode) : in_(in), mojiEncode_(mojiEncode) {}
   void row(int, int = 0) {}
   void i32(int32_t& v) { in_.read(&v, sizeof v); }
+  void i32(int32_t& v, const char* field, int64_t lo, int64_t hi) {
+    const size_t at = in_.pos();
+    in_.read(&v, sizeof v);
+    if (v < lo || v > hi) Bad(field, v, at);
+  }
   void f64(double& v) { in_.read(&v, sizeof v); }
+  void f64(double& v, const char* field) {
+    const size_t at = in_.pos();
+    in_.read(&v, sizeof v);
+    if (!limits::InBound(v)) Bad(field, v, at);
+  }
+  // Text sizes that are not numbers are repaired after the walk.
+  void size(double& v, const char* field) {
+    const size_t at = in_.pos();
+    in_.read(&v, sizeof v);
+    if (std::fabs(v) > limits::kMaxValue && std::isfinite(v)) Bad(field, v, at);
+  }
+  const Violation& violation() const { return bad_; }
   void str(std::u16string& s) { s = ReadCleanCString(in_, mojiEncode_); }
   void memo(std::u16string& s) { s = ReadCString(in_, mojiEncode_); }
   void spare(size_t n, uint8_t) { in_.skip(n); }
 
  private:
+  void Bad(const char* field, double value, size_t offset) {
+    if (!bad_.field) bad_ = {field, value, offset};
+  }
   ByteReader& in_;
   bool& mojiEncode_;
+  Violation bad_;
 };
 
 // Line widths in hundredths are announced by nMaxDrawWid below −100; the
@@ -320,8 +349,9 @@ class HeaderWriteIO {
  public:
   HeaderWriteIO(ByteWriter& out, int32_t fileOutOpt) : out_(out), opt_(fileOutOpt) {}
   void row(int, int = 0) {}
-  void i32(int32_t& v) { out_.i32(v); }
-  void f64(double& v) { out_.f64(v); }
+  void i32(int32_t& v, const char* = nullptr, int64_t = 0, int64_t = 0) { out_.i32(v); }
+  void f64(double& v, const char* = nullptr) { out_.f64(v); }
+  void size(double& v, const char*) { out_.f64(v); }
   void str(std::u16string& s) { ok_ = WriteCString(out_, opt_, s) && ok_; }
   void memo(std::u16string& s) { str(s); }
   void spare(size_t n, uint8_t fill) { out_.fill(fill, n); }
@@ -467,12 +497,13 @@ class HeaderItemIO {
     sub_ = sub;
     index_ = 0;
   }
-  void i32(int32_t& v) {
+  void i32(int32_t& v, const char* = nullptr, int64_t = 0, int64_t = 0) {
     record(false, [&] { in_.read(&v, sizeof v); });
   }
-  void f64(double& v) {
+  void f64(double& v, const char* = nullptr) {
     record(false, [&] { in_.read(&v, sizeof v); });
   }
+  void size(double& v, const char*) { f64(v); }
   void str(std::u16string& s) {
     record(true, [&] { s = ReadCString(in_, moji_); });
   }
@@ -558,6 +589,13 @@ bool TJwwData::ReadHeader(ByteReader& in) {
       ReadLog.Add(finding::kTruncated,
                   ReadLocation{ReadSection::kHeader, -1, -1, static_cast<int64_t>(in.pos())},
                   "the file ends inside the header");
+      LastReadError = kIoError;
+      return false;
+    }
+    if (const HeaderReadIO::Violation& bad = io.violation(); bad.field) {
+      ReadLog.AddOutOfRange(
+          ReadLocation{ReadSection::kHeader, -1, -1, static_cast<int64_t>(bad.offset)},
+          "the header's", bad.field, bad.value);
       LastReadError = kIoError;
       return false;
     }

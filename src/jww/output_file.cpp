@@ -163,13 +163,18 @@ bool WriteWhole(OutputFile& file, const std::string& path, const FileContents& w
   if (!file.Open(error)) return false;
   std::string why;
   bool ok = false;
+  // A writer that fails without a word (fwrite on a full disk) leaves the
+  // system's reason in errno.
+  errno = 0;
   try {
     ok = write(file.stream(), &why);
   } catch (const std::exception& e) {
     why = std::string("cannot write: ") + e.what();
   }
   if (!ok) {
-    *error = why.empty() ? "cannot write " + path : why;
+    const int cause = errno;
+    *error = !why.empty() ? why : cause != 0 ? Errno("cannot write " + path, cause)
+                                             : "cannot write " + path;
     return false;
   }
   if (!file.Flush()) {

@@ -2,6 +2,7 @@
 #include "jww/read_findings.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace jww {
 
@@ -29,7 +30,18 @@ void ReadFindings::Add(std::string_view code, const ReadLocation& where, std::st
     ++omitted_;
     return;
   }
-  items_.push_back(ReadFinding{std::string(code), where, std::move(detail), amount});
+  items_.push_back(ReadFinding{std::string(code), where, std::move(detail), amount, {}, 0});
+}
+
+void ReadFindings::AddOutOfRange(const ReadLocation& where, std::string_view what,
+                                 std::string_view field, double value) {
+  char number[32];
+  std::snprintf(number, sizeof number, "%.17g", value);
+  Add(finding::kOutOfRange, where,
+      std::string(what) + " " + std::string(field) + " of " + number + ", which no drawing holds");
+  if (items_.empty() || items_.back().code != finding::kOutOfRange) return;
+  items_.back().field = std::string(field);
+  items_.back().value = value;
 }
 
 size_t ReadFindings::Count(std::string_view code) const {

@@ -9,6 +9,7 @@
 // few comparisons per entity and no allocation.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,8 +21,8 @@ namespace jww {
 namespace finding {
 // Fields the file's version does not store were filled with fixed values.
 inline constexpr std::string_view kFilledForVersion = "filled-for-version";
-// A coordinate, size or angle is NaN or infinite (kept, or repaired when the
-// detail says so).
+// A text size or spacing is NaN or infinite and was repaired (size 3,
+// spacing 0). Other values that are no number are out of range.
 inline constexpr std::string_view kNonFiniteValue = "non-finite-value";
 // An entity could not be read (cut short or of an unknown class); the read
 // stopped there.
@@ -40,7 +41,37 @@ inline constexpr std::string_view kCyclicDefinition = "cyclic-definition";
 inline constexpr std::string_view kBytesAfterEnd = "bytes-after-end";
 // An embedded image whose name could leave the image folder; it was skipped.
 inline constexpr std::string_view kUnsafeImageName = "unsafe-image-name";
+// A value no drawing can hold (a layer group of 32768, a coordinate of 1e40,
+// a NaN coordinate); the read failed. `field` names it, `value` holds it and
+// the offset is the field's own.
+inline constexpr std::string_view kOutOfRange = "out-of-range";
 }  // namespace finding
+
+// The ranges the reader accepts. A drawing whose values lie outside is
+// damaged: nothing Jw_cad writes comes near these bounds.
+namespace limits {
+// Coordinates, lengths, angles and scales in entity bodies and the header:
+// millimetres on the sheet, so 1e10 is 10,000 km, more than any survey
+// coordinate at full size. NaN and infinities are outside as well.
+inline constexpr double kMaxValue = 1e10;
+// Layer groups and layers are numbered 0–15.
+inline constexpr uint32_t kMaxLayer = 15;
+// Pen colours: 1–9 basic, 10 an RGB colour, 101–356 SXF colours.
+inline constexpr uint32_t kMaxPenColor = 356;
+// Line widths (entity widths in hundredths, table pen widths): the
+// attribute writer keeps widths up to 30000.
+inline constexpr int64_t kMaxWidth = 30000;
+// Layer and layer-group states: 0 hidden … 3 writable.
+inline constexpr int64_t kMaxState = 3;
+// An RGB colour.
+inline constexpr int64_t kMaxRgb = 0xFFFFFF;
+// Segments of an SXF line type (it has ten pitches); dots of a pattern unit
+// (the pattern has 32 bits).
+inline constexpr int64_t kMaxSegments = 10;
+inline constexpr int64_t kMaxPatternDots = 32;
+// Within kMaxValue; false for NaN and infinities too.
+inline bool InBound(double v) { return std::fabs(v) <= kMaxValue; }
+}  // namespace limits
 
 // The part of the file a finding belongs to.
 enum class ReadSection : uint8_t {
@@ -73,6 +104,8 @@ struct ReadFinding {
   ReadLocation where;
   std::string detail;  // UTF-8, English, for people; scripts use code and where
   int64_t amount = 0;  // a number the code speaks of (bytes left over, entities filled), else 0
+  std::string field;   // out-of-range: the field's name ("nGLayer", "start_x", …)
+  double value = 0;    // out-of-range: the value stored there
 };
 
 class ReadFindings {
@@ -83,6 +116,9 @@ class ReadFindings {
 
   void Add(std::string_view code, const ReadLocation& where, std::string detail,
            int64_t amount = 0);
+  // An out-of-range value: its field, value and place.
+  void AddOutOfRange(const ReadLocation& where, std::string_view what, std::string_view field,
+                     double value);
   void Clear() {
     items_.clear();
     omitted_ = 0;

@@ -8,9 +8,12 @@
 // and image names must be plain file names before anything is written.
 // A drawing is read only when it is whole: a read past the end anywhere, or
 // bytes left after the last list, fail the read (a damaged count shows as
-// one or the other). What was repaired or noticed goes into ReadLog.
+// one or the other), and so does a value no drawing holds (the bounds of
+// read_findings.h), checked field by field as the bodies are read. What was
+// repaired or noticed goes into ReadLog.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -42,7 +45,7 @@ class FixedPart {
  public:
   static constexpr size_t kMaxSize = 160;
 
-  FixedPart(ByteReader& in, size_t n) {
+  FixedPart(ByteReader& in, size_t n) : start_(in.pos()) {
     if (in.remaining() >= n) {
       p_ = in.take(n).data();
     } else {
@@ -62,10 +65,13 @@ class FixedPart {
   }
   double f64() { return get<double>(); }
   uint32_t u32() { return get<uint32_t>(); }
+  // The file offset of the next field.
+  size_t offset() const { return start_ + off_; }
 
  private:
   uint8_t buf_[kMaxSize];
   const uint8_t* p_ = nullptr;
+  size_t start_ = 0;
   size_t off_ = 0;
 };
 
@@ -170,11 +176,9 @@ class ClassMap {
 
 enum class ListEnd { kComplete, kStopped, kFailed };
 
-// Whether every value is a finite number: x − x is 0 exactly for finite x and
-// NaN otherwise, so one comparison covers a whole body.
-template <typename... D>
-bool AllFinite(D... d) {
-  return ((d - d) + ...) == 0.0;
+inline bool AttrInRange(const TEntJwwAttr& a) {
+  return (a.nLayer <= limits::kMaxLayer) & (a.nGLayer <= limits::kMaxLayer) &
+         (a.nPenColor <= limits::kMaxPenColor) & (a.nPenWidth <= limits::kMaxWidth);
 }
 
 const char* KindName(int32_t kind) {
@@ -480,9 +484,14 @@ class EntityStreamReader {
     read(e);
     if (!in_.ok()) {
       a.pop_back();
+      bad_ = {};
       Note(finding::kEntityDropped, at,
            std::string("a ") + KindName(kind) + " cut short by the end of the file");
       return Fail();
+    }
+    if (bad_.field) [[unlikely]] {
+      a.pop_back();
+      return OutOfRange(at, std::string("a ") + KindName(kind) + "'s");
     }
     if (!wide_) filledWidth_.Note(at);
     l.no[l.nextNo++] = TEntJwwNo{kind, count};
@@ -490,58 +499,94 @@ class EntityStreamReader {
     return true;
   }
 
-  void NonFinite(const ReadLocation& at, int32_t kind, const char* what) {
-    Note(finding::kNonFiniteValue, at,
-         std::string("a ") + KindName(kind) + " with a NaN or infinite " + what);
+  // ---- value ranges: one comparison per field on the way; the first value
+  // outside is kept (no allocation) and reported once the object is read ----
+
+  struct Violation {
+    const char* field = nullptr;
+    double value = 0;
+    size_t offset = 0;
+  };
+  void Bad(const char* field, double value, size_t offset) {
+    if (!bad_.field) bad_ = {field, value, offset};
+  }
+  bool OutOfRange(const ReadLocation& at, const std::string& what) {
+    doc_.ReadLog.AddOutOfRange(
+        ReadLocation{at.section, at.definition, at.index, static_cast<int64_t>(bad_.offset)}, what,
+        bad_.field, bad_.value);
+    bad_ = {};
+    return Fail();
+  }
+  double Value(FixedPart& f, const char* field) {
+    const size_t at = f.offset();
+    const double v = f.f64();
+    if (!limits::InBound(v)) [[unlikely]]
+      Bad(field, v, at);
+    return v;
+  }
+  // Text sizes that are not numbers are repaired after reading; only finite
+  // ones can be too large.
+  double Size(FixedPart& f, const char* field) {
+    const size_t at = f.offset();
+    const double v = f.f64();
+    if (std::fabs(v) > limits::kMaxValue && std::isfinite(v)) [[unlikely]]
+      Bad(field, v, at);
+    return v;
+  }
+  TEntJwwAttr Attr(FixedPart& f) {
+    const size_t at = f.offset();
+    TEntJwwAttr a = GetAttr(f, wide_);
+    if (!AttrInRange(a)) [[unlikely]]
+      BadAttr(a, at);
+    return a;
+  }
+  void BadAttr(const TEntJwwAttr& a, size_t at) {
+    const size_t width = wide_ ? 2 : 0;
+    if (a.nPenColor > limits::kMaxPenColor) Bad("nPenColor", a.nPenColor, at + 5);
+    if (a.nPenWidth > limits::kMaxWidth) Bad("nPenWidth", a.nPenWidth, at + 7);
+    if (a.nLayer > limits::kMaxLayer) Bad("nLayer", a.nLayer, at + 7 + width);
+    if (a.nGLayer > limits::kMaxLayer) Bad("nGLayer", a.nGLayer, at + 9 + width);
   }
 
   // ---- bodies: the fixed part is read whole or the reader goes short ----
 
   void GetLine(FixedPart& f, TEntJwwLine& e) {
-    e.att = GetAttr(f, wide_);
-    e.start_x = f.f64();
-    e.start_y = f.f64();
-    e.end_x = f.f64();
-    e.end_y = f.f64();
-  }
-  static bool Finite(const TEntJwwLine& e) {
-    return AllFinite(e.start_x, e.start_y, e.end_x, e.end_y);
+    e.att = Attr(f);
+    e.start_x = Value(f, "start_x");
+    e.start_y = Value(f, "start_y");
+    e.end_x = Value(f, "end_x");
+    e.end_y = Value(f, "end_y");
   }
   void GetTen(FixedPart& f, TEntJwwTen& e) {
-    e.att = GetAttr(f, wide_);
-    e.start_x = f.f64();
-    e.start_y = f.f64();
+    e.att = Attr(f);
+    e.start_x = Value(f, "start_x");
+    e.start_y = Value(f, "start_y");
     e.bKariten = f.u32();
-  }
-  static bool Finite(const TEntJwwTen& e) {
-    return AllFinite(e.start_x, e.start_y, e.radKaitenKaku, e.dBairitsu);
   }
   // Symbol points (style 100) carry a code, a rotation and a scale.
   void ReadTenExtras(TEntJwwTen& e) {
     if (e.att.nPenStyle != 100) return;
     FixedPart f(in_, size_.tenExtras());
     e.nCode = f.u32();
-    e.radKaitenKaku = f.f64();
-    e.dBairitsu = f.f64();
+    e.radKaitenKaku = Value(f, "radKaitenKaku");
+    e.dBairitsu = Value(f, "dBairitsu");
   }
   void GetMoji(FixedPart& f, TEntJwwMoji& e) {
-    e.att = GetAttr(f, wide_);
-    e.start_x = f.f64();
-    e.start_y = f.f64();
-    e.end_x = f.f64();
-    e.end_y = f.f64();
+    e.att = Attr(f);
+    e.start_x = Value(f, "start_x");
+    e.start_y = Value(f, "start_y");
+    e.end_x = Value(f, "end_x");
+    e.end_y = Value(f, "end_y");
     e.nMojiShu = f.u32();
-    e.dSizeX = f.f64();
-    e.dSizeY = f.f64();
-    e.dKankaku = f.f64();
-    e.degKakudo = f.f64();
+    e.dSizeX = Size(f, "dSizeX");
+    e.dSizeY = Size(f, "dSizeY");
+    e.dKankaku = Size(f, "dKankaku");
+    e.degKakudo = Value(f, "degKakudo");
   }
   void ReadMojiStrings(TEntJwwMoji& e, const ReadLocation& at, int32_t kind) {
     e.strFontName = ReadCleanCString(in_, doc_.MojiEncode);
     e.str = ReadCleanCString(in_, doc_.MojiEncode);
-    if (!AllFinite(e.start_x, e.start_y, e.end_x, e.end_y, e.degKakudo))
-      NonFinite(at, kind, "text position or angle");
-    if (!AllFinite(e.dSizeX, e.dSizeY, e.dKankaku)) {
+    if (!std::isfinite(e.dSizeX) || !std::isfinite(e.dSizeY) || !std::isfinite(e.dKankaku)) {
       RepairMoji(e);
       Note(finding::kNonFiniteValue, at,
            std::string("a ") + KindName(kind) +
@@ -549,68 +594,60 @@ class EntityStreamReader {
     }
   }
 
-  void ReadLine(TEntJwwLine& e, const ReadLocation& at) {
+  void ReadLine(TEntJwwLine& e, const ReadLocation&) {
     FixedPart f(in_, size_.line());
     GetLine(f, e);
-    if (!Finite(e)) NonFinite(at, kLine, "coordinate");
   }
-  void ReadEnko(TEntJwwEnko& e, const ReadLocation& at) {
+  void ReadEnko(TEntJwwEnko& e, const ReadLocation&) {
     FixedPart f(in_, size_.enko());
-    e.att = GetAttr(f, wide_);
-    e.start_x = f.f64();
-    e.start_y = f.f64();
-    e.dHankei = f.f64();
-    e.radKaishiKaku = f.f64();
-    e.radEnkoKaku = f.f64();
-    e.radKatamukiKaku = f.f64();
-    e.dHenpeiRitsu = f.f64();
+    e.att = Attr(f);
+    e.start_x = Value(f, "start_x");
+    e.start_y = Value(f, "start_y");
+    e.dHankei = Value(f, "dHankei");
+    e.radKaishiKaku = Value(f, "radKaishiKaku");
+    e.radEnkoKaku = Value(f, "radEnkoKaku");
+    e.radKatamukiKaku = Value(f, "radKatamukiKaku");
+    e.dHenpeiRitsu = Value(f, "dHenpeiRitsu");
     e.bZenEnFlg = f.u32();
-    if (!AllFinite(e.start_x, e.start_y, e.dHankei, e.radKaishiKaku, e.radEnkoKaku,
-                   e.radKatamukiKaku, e.dHenpeiRitsu))
-      NonFinite(at, kEnko, "centre, radius, angle or flattening");
   }
-  void ReadTen(TEntJwwTen& e, const ReadLocation& at) {
+  void ReadTen(TEntJwwTen& e, const ReadLocation&) {
     FixedPart f(in_, size_.ten());
     GetTen(f, e);
     ReadTenExtras(e);
-    if (!Finite(e)) NonFinite(at, kTen, "position, rotation or scale");
   }
   void ReadMoji(TEntJwwMoji& e, const ReadLocation& at) {
     FixedPart f(in_, size_.moji());
     GetMoji(f, e);
     ReadMojiStrings(e, at, kMoji);
   }
-  void ReadSolid(TEntJwwSolid& e, const ReadLocation& at) {
+  void ReadSolid(TEntJwwSolid& e, const ReadLocation&) {
     FixedPart f(in_, size_.solid());
-    e.att = GetAttr(f, wide_);
-    e.start_x = f.f64();
-    e.start_y = f.f64();
-    e.end_x = f.f64();
-    e.end_y = f.f64();
-    e.DPoint2_x = f.f64();
-    e.DPoint2_y = f.f64();
-    e.DPoint3_x = f.f64();
-    e.DPoint3_y = f.f64();
+    e.att = Attr(f);
+    e.start_x = Value(f, "start_x");
+    e.start_y = Value(f, "start_y");
+    e.end_x = Value(f, "end_x");
+    e.end_y = Value(f, "end_y");
+    e.DPoint2_x = Value(f, "DPoint2_x");
+    e.DPoint2_y = Value(f, "DPoint2_y");
+    e.DPoint3_x = Value(f, "DPoint3_x");
+    e.DPoint3_y = Value(f, "DPoint3_y");
     // Colour 10 is "any RGB colour", stored right after the corners.
     if (e.att.nPenColor == 10) {
       FixedPart c(in_, 4);
       e.Color = c.u32();
+      if (e.Color > limits::kMaxRgb) [[unlikely]]
+        Bad("Color", e.Color, c.offset() - 4);
     }
-    if (!AllFinite(e.start_x, e.start_y, e.end_x, e.end_y, e.DPoint2_x, e.DPoint2_y, e.DPoint3_x,
-                   e.DPoint3_y))
-      NonFinite(at, kSolid, "corner");
   }
-  void ReadBlock(TEntJwwBlock& e, const ReadLocation& at) {
+  void ReadBlock(TEntJwwBlock& e, const ReadLocation&) {
     FixedPart f(in_, size_.block());
-    e.att = GetAttr(f, wide_);
-    e.DPKijunTen_x = f.f64();
-    e.DPKijunTen_y = f.f64();
-    e.dBairitsuX = f.f64();
-    e.dBairitsuY = f.f64();
-    e.radKaitenKaku = f.f64();
+    e.att = Attr(f);
+    e.DPKijunTen_x = Value(f, "DPKijunTen_x");
+    e.DPKijunTen_y = Value(f, "DPKijunTen_y");
+    e.dBairitsuX = Value(f, "dBairitsuX");
+    e.dBairitsuY = Value(f, "dBairitsuY");
+    e.radKaitenKaku = Value(f, "radKaitenKaku");
     e.nNumber = f.u32();
-    if (!AllFinite(e.DPKijunTen_x, e.DPKijunTen_y, e.dBairitsuX, e.dBairitsuY, e.radKaitenKaku))
-      NonFinite(at, kBlock, "reference point, scale or rotation");
   }
 
   // A dimension: its attributes, its line and its text; from version 420 the
@@ -618,14 +655,13 @@ class EntityStreamReader {
   // those parts filled in from the dimension's own attributes.
   void ReadSunpo(TEntJwwSunpo& d, const ReadLocation& at) {
     FixedPart f(in_, size_.attr + size_.line() + size_.moji());
-    d.att = GetAttr(f, wide_);
+    d.att = Attr(f);
     GetLine(f, d.Sen);
     GetMoji(f, d.Moji);
     ReadMojiStrings(d.Moji, at, kSunpo);
     if (ver_ < 420) {
       FillPre420Sunpo(d);
       filledSunpo_.Note(at);
-      if (!Finite(d.Sen)) NonFinite(at, kSunpo, "coordinate");
       return;
     }
     FixedPart g(in_, 2 + 2 * size_.line() + size_.ten());
@@ -639,9 +675,6 @@ class EntityStreamReader {
       GetTen(h, *p);
       ReadTenExtras(*p);
     }
-    if (!Finite(d.Sen) || !Finite(d.Ho1) || !Finite(d.Ho2) || !Finite(d.Te1) || !Finite(d.Te2) ||
-        !Finite(d.Kt1) || !Finite(d.Kt2))
-      NonFinite(at, kSunpo, "coordinate");
   }
 
   static void FillPre420Sunpo(TEntJwwSunpo& d) {
@@ -708,7 +741,7 @@ class EntityStreamReader {
     }
 
     FixedPart f(in_, size_.blockDef());
-    def.att = GetAttr(f, wide_);
+    def.att = Attr(f);
     def.nNumber = f.u32();
     def.bRefferd = f.u32();
     def.dtime = f.u32();
@@ -719,7 +752,14 @@ class EntityStreamReader {
       def.dtime = index + 1;
     }
     def.strName = ReadCleanCString(in_, doc_.MojiEncode);
-    if (!in_.ok()) return TruncatedList(at, "a block definition's fixed part or name");
+    if (!in_.ok()) {
+      bad_ = {};
+      return TruncatedList(at, "a block definition's fixed part or name");
+    }
+    if (bad_.field) [[unlikely]] {
+      OutOfRange(at, "a block definition's");
+      return ListEnd::kFailed;
+    }
     if (!wide_) filledWidth_.Note(at);
 
     const ReadLocation countAt = Here();
@@ -813,6 +853,7 @@ class EntityStreamReader {
   ReadSection section_ = ReadSection::kEntities;
   int32_t definition_ = -1;
   Tally filledWidth_, filledSunpo_;
+  Violation bad_;
 };
 
 // ---- findings about block references, once all lists are read ----

@@ -178,7 +178,20 @@ bool CopyFileKeepTimes(const std::string& src, const std::string& dst) {
 std::string BranchFileName(const std::string& path, int n) {
   size_t dot = ExtStart(path);
   std::string stem = path.substr(0, dot == std::string::npos ? path.size() : dot);
-  return stem + "~" + std::to_string(n) + LowerFileExt(path);
+  const std::string tail = "~" + std::to_string(n) + LowerFileExt(path);
+  // A name at the file system's limit makes room for the branch number: the
+  // stem loses whole UTF-8 characters from its end.
+  const size_t slash = stem.rfind('/');
+  const size_t leafStart = slash == std::string::npos ? 0 : slash + 1;
+  while (stem.size() > leafStart && stem.size() - leafStart + tail.size() > kMaxNameBytes) {
+    // Continuation bytes, then the lead byte of the last character.
+    unsigned char last = 0;
+    do {
+      last = static_cast<unsigned char>(stem.back());
+      stem.pop_back();
+    } while ((last & 0xC0) == 0x80 && stem.size() > leafStart);
+  }
+  return stem + tail;
 }
 
 std::optional<std::string> MakeBranchFileName(const std::string& path) {

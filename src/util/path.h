@@ -38,8 +38,11 @@ bool DeleteDirectory(const std::string& path);
 // times. On failure no partial target is left behind.
 bool CopyFileKeepTimes(const std::string& src, const std::string& dst);
 
+// The longest file name (one path component) in bytes.
+constexpr size_t kMaxNameBytes = 255;
 // The one rule for branch names: "<path without extension>~<n><lower-cased
-// extension>" ("dir/Plan.JWW", 2 gives "dir/Plan~2.jww"), for n >= 1.
+// extension>" ("dir/Plan.JWW", 2 gives "dir/Plan~2.jww"), for n >= 1. A name
+// that would grow past kMaxNameBytes loses characters at the end of its stem.
 std::string BranchFileName(const std::string& path, int n);
 // The highest branch number any output name takes.
 constexpr int kMaxBranchNumber = 99999;

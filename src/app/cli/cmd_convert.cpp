@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -59,6 +61,20 @@ void ApplyModeOptions(const ConvertArgs& a, Settings& s) {
   if (a.ask) s.SetMode(OutputMode::kAsk);
 }
 
+// A count of 1 or more, said plainly when it is not (CLI11's own range
+// check would print the limits of the type).
+CLI::Validator AtLeastOne() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        int64_t n = 0;
+        const char* end = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(text.data(), end, n);
+        if (ec == std::errc() && ptr == end && n >= 1) return {};
+        return TrFormat("{} is not allowed: give a whole number of 1 or more", {text});
+      },
+      "N >= 1");
+}
+
 void AddOptions(CLI::App& app, ConvertArgs& a) {
   app.add_option("FILE", a.files, Tr("drawings to convert (.jww)"));
   auto* desktop = app.add_flag("--desktop", a.desktop, Tr("write to the desktop folder"));
@@ -80,7 +96,7 @@ void AddOptions(CLI::App& app, ConvertArgs& a) {
                  TrFormat("refuse a file whose explosion would make more copies than this "
                           "(default {})",
                           {std::to_string(kDefaultMaxCopies)}))
-      ->check(CLI::PositiveNumber);
+      ->check(AtLeastOne());
   app.add_flag("--json", a.json, Tr("one JSON object per file instead of the log lines"));
   app.add_flag("-q,--quiet", a.quiet, Tr("log only the files that failed"));
   app.add_flag("-n,--dry-run", a.dryRun,
@@ -98,14 +114,18 @@ void PickFiles(const ConvertArgs& a, BatchDriver& driver, std::vector<size_t>& p
     std::error_code ec;
     const fs::path full = f.empty() ? fs::path() : fs::absolute(f, ec).lexically_normal();
     std::string reason;
+    bool refused = true;
     if (f.empty() || ec || !fs::exists(full, ec)) {
       reason = Tr("no such file");
     } else if (fs::is_directory(full, ec)) {
       reason = Tr("is a folder, not a drawing");
+    } else if (!fs::is_regular_file(full, ec)) {
+      reason = Tr("not a regular file (a pipe, a device or a socket)");
     } else {
       for (const std::string& taken : driver.FList) {
         if (fs::equivalent(taken, full, ec)) {
           reason = TrFormat("the same file as {}, which is converted once", {taken});
+          refused = false;
           break;
         }
       }
@@ -116,17 +136,27 @@ void PickFiles(const ConvertArgs& a, BatchDriver& driver, std::vector<size_t>& p
       continue;
     }
     Error(TrFormat("skipped {}: {}", {f, reason}));
-    skipped.push_back({i, f, reason});
+    skipped.push_back({i, f, reason, refused});
   }
 }
 
-// -o DIR names the folder the user wants: it is made when missing.
-bool MakeOutputFolder(const ConvertArgs& a, const Settings& s) {
+// -o DIR names the folder the user wants: it is made when missing. When it
+// cannot be, every file fails with the system's reason (one JSON record each).
+bool MakeOutputFolder(const ConvertArgs& a, const Settings& s, const BatchDriver& driver) {
   if (a.outputDir.empty() || a.dryRun) return true;
-  std::error_code ec;
+  std::error_code ec, again;
   if (fs::is_directory(s.EditFl1, ec)) return true;
-  if (fs::create_directories(s.EditFl1, ec) || fs::is_directory(s.EditFl1, ec)) return true;
-  Error(TrFormat("the folder {} could not be made: {}", {s.EditFl1, Reason(ec)}));
+  // The reason is the creation's own: a second look would only say "missing".
+  if (fs::create_directories(s.EditFl1, ec) || fs::is_directory(s.EditFl1, again)) return true;
+  const std::string why = TrFormat("the folder {} could not be made: {}", {s.EditFl1, Reason(ec)});
+  Error(why);
+  if (a.json) {
+    for (size_t i = 0; i < driver.FList.size(); ++i) {
+      FileRecord rec{i, driver.FList[i], {}, {}};
+      rec.result.error = why;
+      WriteOutLine(JsonRecord(rec));
+    }
+  }
   return false;
 }
 
@@ -134,7 +164,7 @@ int ExitStatus(const BatchOutcome& outcome, const TerminalPlatform& platform, bo
   // A stop during the last file still ends as interrupted.
   if (outcome.status == BatchStatus::kStopped || InterruptRequested()) return kExitInterrupted;
   if (outcome.status != BatchStatus::kCompleted) return kExitFailed;
-  return platform.Failed() > 0 || skippedAny ? kExitFailed : kExitOk;
+  return platform.Failed() > 0 || skippedAny || platform.SettingsFailed() ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -178,7 +208,10 @@ int RunConvert(int argc, char** argv) {
   if (a.files.empty()) {
     if (a.save) {
       if (a.dryRun) return kExitOk;
-      return SaveDatFile(current, settingsPath) ? kExitOk : kExitFailed;
+      std::string why;
+      if (SaveDatFile(current, settingsPath, &why)) return kExitOk;
+      Error(TrFormat("the settings could not be saved to {}: {}", {settingsPath, why}));
+      return kExitFailed;
     }
     Error(Tr("no drawing given"));
     PrintHelp(app, std::cerr);
@@ -205,14 +238,15 @@ int RunConvert(int argc, char** argv) {
   std::vector<size_t> positions;
   std::vector<SkippedInput> skipped;
   PickFiles(a, driver, positions, skipped);
-  const bool skippedAny = !skipped.empty();
+  const bool skippedAny = std::any_of(skipped.begin(), skipped.end(),
+                                      [](const SkippedInput& s) { return s.refused; });
   platform.SetInputs(driver.FList, std::move(positions), std::move(skipped));
   if (driver.FListN == 0) {
     platform.FinishBatch();
     return FinishOut(kExitFailed);
   }
   if (a.dryRun) return FinishOut(DryRun(driver, platform, a.json, !a.outputDir.empty()));
-  if (!MakeOutputFolder(a, current)) return kExitFailed;
+  if (!MakeOutputFolder(a, current, driver)) return FinishOut(kExitFailed);
 
   platform.SetProgress(::isatty(STDERR_FILENO) && driver.FListN > 1);
   BatchOutcome outcome = driver.RunProc();

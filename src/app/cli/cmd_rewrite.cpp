@@ -62,9 +62,12 @@ int RunRewrite(int argc, char** argv) {
     JwwDataFree(doc);
     return kExitFailed;
   }
-  KeepSourceEncoding(doc);
-  if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
   const int target = asked != 0 ? asked : doc.Enthd.jwVer;
+  KeepSourceEncoding(doc);
+  // Saving for an older Jw_cad: the releases that write versions below 700
+  // read strings in code page 932 only, so UTF-16 stays only when asked for.
+  if (asked != 0 && target < 700) doc.SetFileOutOption(0);
+  if (utf16 || cp932) doc.SetFileOutOption(utf16 ? 32 : 0);
   const RewriteNotes notes = CheckRewrite(doc, target);
   for (const std::string& w : RewriteWarnings(notes)) Error(out + ": " + w);
   if (strict && notes.lostCharacters > 0) {

@@ -14,7 +14,6 @@
 #include <string_view>
 
 #include "app/i18n.h"
-#include "util/path.h"
 
 namespace app::cli {
 namespace {
@@ -39,12 +38,12 @@ size_t Columns(std::string_view s) {
   return n;
 }
 
-bool LooksLikeAFile(std::string_view word) {
+// A first word that names nothing is a mistyped command or file: a usage
+// error, said before anything runs. Later arguments are the batch's to report.
+bool IsAnExistingFile(std::string_view word) {
   std::error_code ec;
   const std::filesystem::path p{std::string(word)};
-  if (std::filesystem::exists(std::filesystem::symlink_status(p, ec))) return true;
-  // A drawing's name that is not there is the convert command's to report.
-  return util::LowerFileExt(std::string(word)) == ".jww" || word.find('/') != word.npos;
+  return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
 }
 
 }  // namespace
@@ -78,7 +77,7 @@ const Command* ChooseCommand(int argc, char** argv, int& skip) {
     skip = 1;
     return c;
   }
-  if (first.empty() || first[0] == '-' || LooksLikeAFile(first)) return &kCommands[0];
+  if (first.empty() || first[0] == '-' || IsAnExistingFile(first)) return &kCommands[0];
   return nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include "app/cli/json.h"
 #include "app/cli/output.h"
 #include "app/cli/terminal.h"
+#include "app/convert.h"
 #include "app/i18n.h"
 #include "app/steps.h"
 #include "jww/document.h"
@@ -22,6 +23,10 @@ struct Preview {
   bool ok = false;
   std::string error;
   jww::SxfPlan plan;  // what the explosion would do
+  // With --all-blocks: the explosion made in memory, counted as the run
+  // counts it.
+  bool allBlocks = false;
+  ConvertResult counted;
 };
 
 // Reads the drawing as a conversion would, without extracting its images.
@@ -32,6 +37,16 @@ Preview ReadForPlan(jww::TJwwData& doc, const std::string& src) {
   else
     p.ok = ReadDrawing(doc, src, nullptr, &p.error);
   if (p.ok) p.plan = jww::PlanSxfExplosion(doc);
+  return p;
+}
+
+Preview PlanAllBlocks(jww::TJwwData& doc, const std::string& src, const ConvertOptions& options) {
+  Preview p = ReadForPlan(doc, src);
+  if (!p.ok) return p;
+  p.allBlocks = true;
+  p.counted = PlanConversion(src, options);
+  p.ok = p.counted.ok;
+  p.error = p.counted.error;
   return p;
 }
 
@@ -48,6 +63,12 @@ void ShowText(const FileRecord& rec, const Preview& p) {
                              : TrFormat("{} stays a block: only 15 layer groups take figures",
                                         {util::ToUtf8(f.name)})));
   }
+  if (p.allBlocks && p.ok)
+    WriteOutLine("  " + TrFormat("--all-blocks: {} figures and {} other blocks exploded into {} "
+                                 "copies",
+                                 {std::to_string(p.counted.figures),
+                                  std::to_string(p.counted.blocks),
+                                  std::to_string(p.counted.copies)}));
   WriteOutLine("  " + (p.ok ? std::string(Tr("would be converted (dry run: nothing written)"))
                             : TrFormat("would fail: {}", {p.error})));
 }
@@ -56,8 +77,7 @@ void ShowJson(const FileRecord& rec, const Preview& p) {
   Json j;
   PutName(j, "source", rec.source);
   PutName(j, "output", rec.target);
-  // Not a message: a result code of the JSON records.
-  j["result"] = "dry run";
+  j["result"] = kResultDryRun;
   j["ok"] = p.ok;
   if (!p.ok) j["error"] = p.error;
   Json figures = Json::array();
@@ -72,6 +92,12 @@ void ShowJson(const FileRecord& rec, const Preview& p) {
   j["figures"] = std::move(figures);
   j["figuresLeft"] = p.plan.figuresLeft;
   j["copies"] = p.plan.copies;
+  if (p.allBlocks) {
+    // The numbers the run reports under the same names.
+    j["figuresExploded"] = p.counted.figures;
+    j["blocks"] = p.counted.blocks;
+    j["copies"] = p.counted.copies;
+  }
   WriteOutLine(Dump(j));
 }
 
@@ -91,7 +117,9 @@ int DryRun(BatchDriver& driver, TerminalPlatform& platform, bool json, bool fold
       return kExitInterrupted;
     }
     jww::TJwwData doc;
-    const Preview p = ReadForPlan(doc, rec.source);
+    const ConvertOptions& options = driver.convertOptions();
+    const Preview p = options.allBlocks ? PlanAllBlocks(doc, rec.source, options)
+                                        : ReadForPlan(doc, rec.source);
     if (json)
       ShowJson(rec, p);
     else

@@ -116,9 +116,12 @@ std::string JsonRecord(const FileRecord& rec) {
     j["output"] = nullptr;
   else
     PutName(j, "output", r.output);
-  j["result"] = r.ok ? kLogDone : kLogFailed;
+  // Scripts compare the ASCII code; the log line's words stand beside it.
+  j["result"] = r.ok ? kResultConverted : kResultFailed;
+  j["log"] = r.ok ? kLogDone : kLogFailed;
   j["ok"] = r.ok;
   j["figures"] = r.figures;
+  j["blocks"] = r.blocks;
   j["copies"] = r.copies;
   j["entitiesWritten"] = r.entitiesWritten;
   j["warnings"] = r.warnings;
@@ -127,12 +130,13 @@ std::string JsonRecord(const FileRecord& rec) {
   return Dump(j);
 }
 
-std::string JsonSkipped(const std::string& name, const std::string& reason) {
+std::string JsonSkipped(const std::string& name, const std::string& reason, bool refused) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
-  j["result"] = "skipped";
-  j["ok"] = false;
+  j["result"] = kResultSkipped;
+  // A file given twice is converted once: its second mention fails nothing.
+  j["ok"] = !refused;
   j["reason"] = reason;
   return Dump(j);
 }
@@ -141,8 +145,7 @@ std::string JsonNotConverted(const std::string& name) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
-  // Not a message: a result code of the JSON records.
-  j["result"] = "not converted";
+  j["result"] = kResultNotConverted;
   j["ok"] = false;
   j["reason"] = Tr("the batch was stopped before this file");
   return Dump(j);
@@ -207,6 +210,15 @@ void TerminalPlatform::Log(const std::string& line) {
       std::cerr << line << "\n";
     else
       WriteOutLine(line);
+    // The log line speaks of Escape, as the window's does; at a terminal the
+    // key was Ctrl-C, and the user learns what became of the rest.
+    FlushOut();
+    const size_t left = batch_.size() - std::min(done_, batch_.size());
+    std::cerr << "brindle: "
+              << TrFormat("Ctrl-C was pressed: {} of {} files were left unconverted",
+                          {std::to_string(left), std::to_string(batch_.size())})
+              << "\n"
+              << std::flush;
     return;
   }
   if (!options_.json) pending_.push_back(line);
@@ -229,8 +241,10 @@ void TerminalPlatform::SaveSettings() {
   } else {
     return;
   }
-  if (!SaveDatFile(toSave, options_.settingsPath))
-    Error(TrFormat("the settings could not be saved to {}", {options_.settingsPath}));
+  std::string why;
+  if (SaveDatFile(toSave, options_.settingsPath, &why)) return;
+  settingsFailed_ = true;
+  Error(TrFormat("the settings could not be saved to {}: {}", {options_.settingsPath, why}));
 }
 
 void TerminalPlatform::SetInputs(std::vector<std::string> batch, std::vector<size_t> positions,
@@ -245,7 +259,8 @@ void TerminalPlatform::EmitSkippedBefore(size_t position) {
   for (; nextSkipped_ < skipped_.size() && skipped_[nextSkipped_].position < position;
        ++nextSkipped_) {
     if (options_.json)
-      WriteOutLine(JsonSkipped(skipped_[nextSkipped_].name, skipped_[nextSkipped_].reason));
+      WriteOutLine(JsonSkipped(skipped_[nextSkipped_].name, skipped_[nextSkipped_].reason,
+                               skipped_[nextSkipped_].refused));
   }
 }
 
@@ -260,6 +275,7 @@ void TerminalPlatform::FileDone(const FileRecord& rec) {
   if (rec.result.ok) {
     ++converted_;
     figures_ += rec.result.figures;
+    blocks_ += rec.result.blocks;
     copies_ += rec.result.copies;
   } else {
     ++failed_;
@@ -283,11 +299,16 @@ void TerminalPlatform::FinishBatch() {
   FlushOut();
   if (options_.quiet || options_.dryRun) return;
   const int notConverted = static_cast<int>(batch_.size() - std::min(done_, batch_.size()));
+  const std::string skipped = std::to_string(skipped_.size() + notConverted);
   std::string summary =
-      TrFormat("{} converted, {} failed, {} skipped; {} figures exploded into {} copies",
-               {std::to_string(converted_), std::to_string(failed_),
-                std::to_string(skipped_.size() + notConverted), std::to_string(figures_),
-                std::to_string(copies_)});
+      blocks_ == 0
+          ? TrFormat("{} converted, {} failed, {} skipped; {} figures exploded into {} copies",
+                     {std::to_string(converted_), std::to_string(failed_), skipped,
+                      std::to_string(figures_), std::to_string(copies_)})
+          : TrFormat("{} converted, {} failed, {} skipped; {} figures and {} other blocks "
+                     "exploded into {} copies",
+                     {std::to_string(converted_), std::to_string(failed_), skipped,
+                      std::to_string(figures_), std::to_string(blocks_), std::to_string(copies_)});
   std::cerr << "brindle: " << summary << "\n" << std::flush;
 }
 

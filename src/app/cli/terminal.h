@@ -24,11 +24,19 @@ namespace app::cli {
 void InstallInterruptHandling(bool gentle);
 bool InterruptRequested();
 
+// The "result" of a JSON record: stable ASCII codes that scripts compare
+// (never rename one); the log line's own words go under "log".
+inline constexpr const char* kResultConverted = "converted";
+inline constexpr const char* kResultFailed = "failed";
+inline constexpr const char* kResultSkipped = "skipped";
+inline constexpr const char* kResultNotConverted = "not-converted";
+inline constexpr const char* kResultDryRun = "dry-run";
+
 // One JSON object (one line, valid UTF-8) for a finished file, a file given
 // but not taken into the batch, and a file of the batch that a stop left
 // unconverted.
 std::string JsonRecord(const FileRecord& rec);
-std::string JsonSkipped(const std::string& name, const std::string& reason);
+std::string JsonSkipped(const std::string& name, const std::string& reason, bool refused = true);
 std::string JsonNotConverted(const std::string& name);
 
 // An argument that did not become part of the batch.
@@ -36,6 +44,8 @@ struct SkippedInput {
   size_t position = 0;  // among the arguments
   std::string name;
   std::string reason;  // in the user's language
+  // A file given twice is a notice (it is converted once), not a refusal.
+  bool refused = true;
 };
 
 class TerminalPlatform : public Platform {
@@ -73,6 +83,8 @@ class TerminalPlatform : public Platform {
 
   int Converted() const { return converted_; }
   int Failed() const { return failed_; }
+  // The settings file could not be written (a full disk): the run fails.
+  bool SettingsFailed() const { return settingsFailed_; }
 
  private:
   void ClearProgress();
@@ -90,7 +102,8 @@ class TerminalPlatform : public Platform {
   bool progress_ = false;
   size_t done_ = 0;
   bool progressShown_ = false;
-  int converted_ = 0, failed_ = 0, figures_ = 0, copies_ = 0;
+  int converted_ = 0, failed_ = 0, figures_ = 0, blocks_ = 0, copies_ = 0;
+  bool settingsFailed_ = false;
 };
 
 }  // namespace app::cli
