@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/sfc_source.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
@@ -60,8 +61,15 @@ bool WithinLimit(const jww::TJwwData& doc, const ConvertOptions& options, Conver
   return false;
 }
 
-void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r) {
-  jww::ExplodeReport report = jww::DataTransJWW(doc);
+void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r, bool sfc) {
+  jww::ExplodeReport report;
+  if (sfc) {
+    // The layer states came from the SFC file itself: no reset.
+    jww::DataTransJWW2(doc, report);
+    doc.MakeBlockTree();
+  } else {
+    report = jww::DataTransJWW(doc);
+  }
   r.figures = report.figures;
   r.copies = report.copies;
   r.warnings.insert(r.warnings.end(), report.warnings.begin(), report.warnings.end());
@@ -87,7 +95,8 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
 
 void Convert(const std::string& src, const std::string& dst, const ConvertOptions& options,
              ConvertResult& r) {
-  if (util::LowerFileExt(src) != ".jww") {
+  const bool sfc = IsSfcFile(src);
+  if (util::LowerFileExt(src) != ".jww" && !sfc) {
     r.error = "not a .jww file";
     return;
   }
@@ -109,7 +118,11 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   // placements; they are kept on the document for callers that want them.
   doc.GetMinMaxZahyo();
   KeepSourceEncoding(doc);
-  Explode(doc, options, r);
+  if (sfc) {
+    const std::vector<std::string> notes = SfcWarnings(doc);
+    r.warnings.insert(r.warnings.end(), notes.begin(), notes.end());
+  }
+  Explode(doc, options, r, sfc);
   // An image that went missing from the working folder would silently leave
   // the drawing.
   if (r.error.empty() && ImagesComplete(doc, &r.error)) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/i18n.h"
+#include "app/sfc_source.h"
 #include "util/path.h"
 
 namespace app {
@@ -40,7 +41,9 @@ void BatchDriver::ClearFList() {
 }
 
 bool BatchDriver::PickupFile(const std::string& fn) {
-  if (fn.empty() || util::LowerFileExt(fn) != ".jww" || !util::FileExistsCheck(fn)) return false;
+  if (fn.empty() || (util::LowerFileExt(fn) != ".jww" && !IsSfcFile(fn)) ||
+      !util::FileExistsCheck(fn))
+    return false;
   FList.push_back(fn);
   FListN = static_cast<int>(FList.size());
   return true;
@@ -80,8 +83,10 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
 }
 
 std::string BatchDriver::WantedTarget(const std::string& src, const std::string& folder) const {
-  if (settings_.Mode() == OutputMode::kBeside) return src;
-  return folder + util::FileNameOnly(src);
+  const std::string name =
+      settings_.Mode() == OutputMode::kBeside ? src : folder + util::FileNameOnly(src);
+  // An SFC drawing becomes FILE.jww.
+  return IsSfcFile(src) ? SfcTargetName(name) : name;
 }
 
 FileRecord BatchDriver::ConvertOne(size_t index, const std::string& folder) const {

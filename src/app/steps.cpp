@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/sfc_source.h"
 #include "jww/document.h"
 #include "jww/format_version.h"
 #include "jww/image_name.h"
@@ -147,6 +148,7 @@ bool ImagesComplete(const jww::TJwwData& doc, std::string* error) {
 
 bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images,
                  std::string* error) {
+  if (IsSfcFile(file)) return ReadSfcDrawing(doc, file, error);
   std::error_code cause;
   if (!doc.FileCheck(file, cause)) {
     *error = cause ? TrFormat("cannot be opened: {}", {cause.message()})

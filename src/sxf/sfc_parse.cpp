@@ -1,0 +1,334 @@
+#include "sxf/sfc_parse.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+#include <unordered_set>
+
+namespace sxf {
+
+namespace {
+
+bool IsLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+  auto it = std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
+    return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+  });
+  return it != text.end();
+}
+
+// A cursor over the file that counts lines.
+class Scanner {
+ public:
+  Scanner(std::string_view text, SfcEncoding encoding) : s_(text), encoding_(encoding) {}
+
+  bool AtEnd() const { return pos_ >= s_.size(); }
+  char Peek(size_t ahead = 0) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
+  bool StartsWith(std::string_view w) const { return s_.substr(pos_).starts_with(w); }
+  int64_t line() const { return line_; }
+  size_t pos() const { return pos_; }
+
+  void Advance(size_t n = 1) {
+    for (size_t i = 0; i < n && pos_ < s_.size(); ++i, ++pos_) {
+      if (s_[pos_] == '\n') ++line_;
+    }
+  }
+  void SkipSpace() {
+    while (!AtEnd() && IsSpace(Peek())) Advance();
+  }
+  bool Take(std::string_view w) {
+    if (!StartsWith(w)) return false;
+    Advance(w.size());
+    return true;
+  }
+  // Moves past the next occurrence of `w`; false (at the end) when there is none.
+  bool SkipPast(std::string_view w) {
+    const size_t at = s_.find(w, pos_);
+    if (at == std::string_view::npos) {
+      Advance(s_.size() - pos_);
+      return false;
+    }
+    Advance(at + w.size() - pos_);
+    return true;
+  }
+  // One character of a string body: two bytes for a Shift-JIS lead byte.
+  size_t CharLength() const {
+    if (encoding_ == SfcEncoding::kShiftJis && IsLead(static_cast<uint8_t>(Peek())) &&
+        pos_ + 1 < s_.size())
+      return 2;
+    return 1;
+  }
+  std::string_view Slice(size_t from, size_t to) const { return s_.substr(from, to - from); }
+
+ private:
+  std::string_view s_;
+  SfcEncoding encoding_;
+  size_t pos_ = 0;
+  int64_t line_ = 1;
+};
+
+class Parser {
+ public:
+  Parser(std::string_view text, SfcFile& out, SfcError& error)
+      : in_(text, out.encoding), out_(out), error_(error) {}
+
+  bool Run() {
+    in_.SkipSpace();
+    if (!in_.Take("ISO-10303-21;")) return Fail("not an SFC file (no ISO-10303-21 envelope)");
+    in_.SkipSpace();
+    if (!in_.Take("HEADER;")) return Fail("the HEADER section is missing");
+    if (!Header()) return false;
+    in_.SkipSpace();
+    if (!in_.Take("DATA;")) return Fail("the DATA section is missing");
+    if (!Data()) return false;
+    in_.SkipSpace();
+    if (!in_.Take("END-ISO-10303-21;")) return Fail("the file ends without END-ISO-10303-21");
+    in_.SkipSpace();
+    if (in_.Peek() == '\x1A') in_.Advance();  // a DOS end-of-file mark
+    in_.SkipSpace();
+    if (!in_.AtEnd()) return Fail("text after END-ISO-10303-21");
+    return true;
+  }
+
+ private:
+  bool Fail(std::string reason, int64_t record = 0) {
+    error_.record = record;
+    error_.line = in_.line();
+    error_.reason = std::move(reason);
+    return false;
+  }
+
+  // The header's statements up to its ENDSEC; strings may hold anything.
+  bool Header() {
+    const size_t start = in_.pos();
+    bool inString = false;
+    while (!in_.AtEnd()) {
+      const char c = in_.Peek();
+      if (inString) {
+        if (c == '\'') inString = false;
+        in_.Advance(in_.CharLength());
+        continue;
+      }
+      if (c == '\'') {
+        inString = true;
+      } else if (in_.StartsWith("ENDSEC;")) {
+        const std::string_view text = in_.Slice(start, in_.pos());
+        in_.Advance(7);
+        ReadHeaderTexts(text);
+        return true;
+      }
+      in_.Advance();
+    }
+    return Fail("the HEADER section is not closed");
+  }
+
+  static std::string QuotedAfter(std::string_view text, std::string_view word, int which) {
+    size_t at = text.find(word);
+    if (at == std::string_view::npos) return {};
+    for (int n = 0; n <= which; ++n) {
+      at = text.find('\'', at);
+      if (at == std::string_view::npos) return {};
+      const size_t end = text.find('\'', at + 1);
+      if (end == std::string_view::npos) return {};
+      if (n == which) return std::string(text.substr(at + 1, end - at - 1));
+      at = end + 1;
+    }
+    return {};
+  }
+
+  void ReadHeaderTexts(std::string_view text) {
+    out_.description = QuotedAfter(text, "FILE_DESCRIPTION", 0);
+    const std::string pre = QuotedAfter(text, "FILE_NAME", 4);
+    const std::string sys = QuotedAfter(text, "FILE_NAME", 5);
+    out_.author = sys.empty() ? pre : (pre.empty() ? sys : pre + ", " + sys);
+    if (ContainsNoCase(text, "UTF-8") || ContainsNoCase(text, "UTF8"))
+      out_.encoding = SfcEncoding::kUtf8;
+  }
+
+  bool Data() {
+    for (;;) {
+      in_.SkipSpace();
+      if (in_.AtEnd()) return Fail("the DATA section is not closed");
+      if (in_.Take("ENDSEC;")) return true;
+      if (in_.Take("/*SXF")) {
+        if (!FeatureComment()) return false;
+        continue;
+      }
+      if (in_.Take("/*")) {
+        if (!in_.SkipPast("*/")) return Fail("a comment is not closed");
+        continue;
+      }
+      return Fail("text outside a feature comment in the DATA section");
+    }
+  }
+
+  // "/*SXF" or "/*SXF3" (features of version 3) up to the matching
+  // "SXF*/" or "SXF3*/".
+  bool FeatureComment() {
+    closer_ = "SXF";
+    while (std::isdigit(static_cast<unsigned char>(in_.Peek()))) {
+      closer_.push_back(in_.Peek());
+      in_.Advance();
+    }
+    closer_ += "*/";
+    for (;;) {
+      in_.SkipSpace();
+      if (in_.Take(closer_)) return true;
+      if (in_.AtEnd()) return Fail("a feature comment is not closed (the file is cut short)", last_);
+      if (in_.Peek() != '#') return Fail("a feature comment holds text that is no record", last_);
+      if (!Record()) return false;
+    }
+  }
+
+  bool Record() {
+    SfcRecord r;
+    r.line = in_.line();
+    in_.Advance();  // '#'
+    size_t digits = 0;
+    while (std::isdigit(static_cast<unsigned char>(in_.Peek()))) {
+      if (digits < 18) r.number = r.number * 10 + (in_.Peek() - '0');
+      ++digits;
+      in_.Advance();
+    }
+    if (digits == 0 || digits > 18 || r.number <= 0) return Fail("a record has no valid number", last_);
+    last_ = r.number;
+    if (!numbers_.insert(r.number).second) return Fail("the record number is used twice", r.number);
+    in_.SkipSpace();
+    if (!in_.Take("=")) return Fail("'=' is missing after the record number", r.number);
+    in_.SkipSpace();
+    while (std::isalnum(static_cast<unsigned char>(in_.Peek())) || in_.Peek() == '_') {
+      r.name.push_back(in_.Peek());
+      in_.Advance();
+    }
+    if (r.name.empty()) return Fail("the record has no feature name", r.number);
+    in_.SkipSpace();
+    if (!in_.Take("(")) return Fail("'(' is missing after the feature name", r.number);
+    in_.SkipSpace();
+    if (in_.Take(")")) {
+      out_.records.push_back(std::move(r));
+      return true;
+    }
+    for (;;) {
+      in_.SkipSpace();
+      std::string arg;
+      if (!Argument(arg, r.number)) return false;
+      r.args.push_back(std::move(arg));
+      in_.SkipSpace();
+      if (in_.Take(",")) continue;
+      if (in_.Take(")")) break;
+      return in_.AtEnd() ? Fail("the record is cut short", r.number)
+                         : Fail("',' or ')' expected after an argument", r.number);
+    }
+    out_.records.push_back(std::move(r));
+    return true;
+  }
+
+  // After a closing \' : only space, then ',' or ')' makes it a close.
+  bool ClosesHere() const {
+    size_t k = 2;
+    while (IsSpace(in_.Peek(k))) ++k;
+    const char c = in_.Peek(k);
+    return c == ',' || c == ')';
+  }
+
+  bool Argument(std::string& arg, int64_t record) {
+    bool escaped;
+    if (in_.Take("\\'")) {
+      escaped = true;
+    } else if (in_.Take("'")) {
+      escaped = false;
+    } else {
+      return in_.AtEnd() ? Fail("the record is cut short", record)
+                         : Fail("an argument is not quoted", record);
+    }
+    for (;;) {
+      if (in_.AtEnd() || in_.StartsWith(closer_))
+        return Fail("a quoted argument is not closed (the record is cut short)", record);
+      const char c = in_.Peek();
+      if (c == '\r' || c == '\n') {  // a long record wrapped over lines
+        in_.Advance();
+        continue;
+      }
+      if (c == '\\' && in_.Peek(1) == '\\') {
+        arg.push_back('\\');
+        in_.Advance(2);
+        continue;
+      }
+      if (escaped && c == '\\' && in_.Peek(1) == '\'' && ClosesHere()) {
+        in_.Advance(2);
+        return true;
+      }
+      if (!escaped && c == '\'') {
+        in_.Advance();
+        return true;
+      }
+      const size_t n = in_.CharLength();
+      arg.append(in_.Slice(in_.pos(), in_.pos() + n));
+      in_.Advance(n);
+    }
+  }
+
+  Scanner in_;
+  SfcFile& out_;
+  SfcError& error_;
+  int64_t last_ = 0;
+  std::string closer_ = "SXF*/";
+  std::unordered_set<int64_t> numbers_;
+};
+
+}  // namespace
+
+std::string SfcError::Text() const {
+  std::string t;
+  if (record > 0) t = "record #" + std::to_string(record) + " ";
+  t += record > 0 ? "(line " + std::to_string(line) + "): " : "line " + std::to_string(line) + ": ";
+  return t + reason;
+}
+
+bool ParseSfc(std::span<const uint8_t> bytes, SfcFile& out, SfcError& error) {
+  out = SfcFile{};
+  error = SfcError{};
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (text.starts_with("\xEF\xBB\xBF")) {
+    out.encoding = SfcEncoding::kUtf8;
+    text.remove_prefix(3);
+  }
+  return Parser(text, out, error).Run();
+}
+
+bool SplitList(const std::string& arg, std::vector<std::string>& items) {
+  items.clear();
+  if (arg.size() < 2 || arg.front() != '(' || arg.back() != ')') return false;
+  int depth = 0;
+  std::string cur;
+  for (size_t i = 1; i + 1 < arg.size(); ++i) {
+    const char c = arg[i];
+    if (c == '(') ++depth;
+    if (c == ')' && --depth < 0) return false;
+    if (c == ',' && depth == 0) {
+      items.push_back(std::move(cur));
+      cur.clear();
+      continue;
+    }
+    if (!IsSpace(c)) cur.push_back(c);
+  }
+  if (depth != 0) return false;
+  if (!cur.empty() || !items.empty()) items.push_back(std::move(cur));
+  return true;
+}
+
+bool IsValidShiftJis(std::string_view bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(bytes[i]);
+    if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) continue;
+    if (!IsLead(c) || i + 1 >= bytes.size() || !IsTrail(static_cast<uint8_t>(bytes[i + 1])))
+      return false;
+    ++i;
+  }
+  return true;
+}
+
+}  // namespace sxf
