@@ -101,6 +101,13 @@ class Parser {
     return false;
   }
 
+  // A record that stops where the file or its comment ends is cut short.
+  bool Expected(const std::string& what, int64_t record) {
+    if (in_.AtEnd() || in_.StartsWith(closer_))
+      return Fail("the record is cut short (" + what + " expected)", record);
+    return Fail(what + " expected", record);
+  }
+
   // The header's statements up to its ENDSEC; strings may hold anything.
   bool Header() {
     const size_t start = in_.pos();
@@ -197,15 +204,15 @@ class Parser {
     last_ = r.number;
     if (!numbers_.insert(r.number).second) return Fail("the record number is used twice", r.number);
     in_.SkipSpace();
-    if (!in_.Take("=")) return Fail("'=' is missing after the record number", r.number);
+    if (!in_.Take("=")) return Expected("'=' after the record number", r.number);
     in_.SkipSpace();
     while (std::isalnum(static_cast<unsigned char>(in_.Peek())) || in_.Peek() == '_') {
       r.name.push_back(in_.Peek());
       in_.Advance();
     }
-    if (r.name.empty()) return Fail("the record has no feature name", r.number);
+    if (r.name.empty()) return Expected("a feature name", r.number);
     in_.SkipSpace();
-    if (!in_.Take("(")) return Fail("'(' is missing after the feature name", r.number);
+    if (!in_.Take("(")) return Expected("'(' after the feature name", r.number);
     in_.SkipSpace();
     if (in_.Take(")")) {
       out_.records.push_back(std::move(r));
@@ -219,16 +226,15 @@ class Parser {
       in_.SkipSpace();
       if (in_.Take(",")) continue;
       if (in_.Take(")")) break;
-      return in_.AtEnd() ? Fail("the record is cut short", r.number)
-                         : Fail("',' or ')' expected after an argument", r.number);
+      return Expected("',' or ')' after an argument", r.number);
     }
     out_.records.push_back(std::move(r));
     return true;
   }
 
   // After a closing \' : only space, then ',' or ')' makes it a close.
-  bool ClosesHere() const {
-    size_t k = 2;
+  bool ClosesAfter() const {
+    size_t k = 0;
     while (IsSpace(in_.Peek(k))) ++k;
     const char c = in_.Peek(k);
     return c == ',' || c == ')';
@@ -241,8 +247,7 @@ class Parser {
     } else if (in_.Take("'")) {
       escaped = false;
     } else {
-      return in_.AtEnd() ? Fail("the record is cut short", record)
-                         : Fail("an argument is not quoted", record);
+      return Expected("a quoted argument", record);
     }
     for (;;) {
       if (in_.AtEnd() || in_.StartsWith(closer_))
@@ -257,9 +262,11 @@ class Parser {
         in_.Advance(2);
         continue;
       }
-      if (escaped && c == '\\' && in_.Peek(1) == '\'' && ClosesHere()) {
+      if (escaped && c == '\\' && in_.Peek(1) == '\'') {
         in_.Advance(2);
-        return true;
+        if (ClosesAfter()) return true;
+        arg.push_back('\'');  // an escaped quote inside the text
+        continue;
       }
       if (!escaped && c == '\'') {
         in_.Advance();
