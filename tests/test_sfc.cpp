@@ -18,6 +18,7 @@
 #include "support/corpus.h"
 #include "support/temp_dir.h"
 #include "sxf/sfc_drawing.h"
+#include "tools/sample_sfc.h"
 
 namespace {
 
@@ -173,6 +174,51 @@ TEST(SfcReader, DeepNestingIsBoundedByTheConversion) {
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("copies"), std::string::npos) << r.error;
   EXPECT_FALSE(std::filesystem::exists(dir / "deep.jww"));
+}
+
+bool HasLine(const jww::TJwwData& doc, int group, double x1, double y1, double x2, double y2) {
+  for (int32_t i = 0; i < doc.EntLineN; ++i) {
+    const jww::TEntJwwLine& l = doc.EntLine[i];
+    if (l.att.nGLayer == group && std::fabs(l.start_x - x1) < 1e-9 && std::fabs(l.start_y - y1) < 1e-9 &&
+        std::fabs(l.end_x - x2) < 1e-9 && std::fabs(l.end_y - y2) < 1e-9)
+      return true;
+  }
+  return false;
+}
+
+// Every feature kind of the sample, converted: what lands where (A3 sheet,
+// centre at (210, 148.5) from its lower-left corner).
+TEST(SfcReader, TheSampleOfEveryKindConverts) {
+  testjww::TempDir dir;
+  const std::string text = tools::MakeSampleSfc();
+  const auto src = dir.File("sample.sfc", std::vector<uint8_t>(text.begin(), text.end()));
+  const app::ConvertResult r = app::ConvertFile(src.string(), dir / "sample.jww");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
+  jww::TJwwData doc;
+  ASSERT_TRUE(doc.FileIn(r.output));
+  EXPECT_EQ(doc.EntLgrp[1].aStrGLayName, u"part-1");
+  EXPECT_EQ(doc.EntLgrp[1].adScale, 2.0);
+  EXPECT_EQ(doc.EntLgrp[2].aStrGLayName, u"part-2");
+  // part-1 at (200, 100), ratio 0.5: its line (0,0)-(100,0).
+  EXPECT_TRUE(HasLine(doc, 1, 200 - 210.0, 100 - 148.5, 250 - 210.0, 100 - 148.5));
+  // part-2 in surveying axes at (100, 100): 10 along x is 10 up the sheet.
+  EXPECT_TRUE(HasLine(doc, 2, 100 - 210.0, 100 - 148.5, 100 - 210.0, 110 - 148.5));
+  EXPECT_EQ(doc.EntSunpoN, 3);  // linear, radius and diameter dimensions
+  EXPECT_EQ(doc.EntSolidN, 2);  // the filled square in two triangles
+  EXPECT_EQ(doc.EntEnkoN, 7);
+  EXPECT_EQ(doc.EntMojiN, 4);  // the text, the angle's, the label's and the balloon's
+  bool found = false;
+  for (int32_t i = 0; i < doc.EntMojiN; ++i) found = found || doc.EntMoji[i].str == u"文字ソ";
+  EXPECT_TRUE(found);
+  EXPECT_EQ(doc.EntLay[2].aStrLayName, u"hidden");
+  EXPECT_EQ(doc.EntLay[2].aanLay, 0);
+  EXPECT_EQ(doc.EntColS[17].aPenColor, 10 | 20 << 8 | 30 << 16);
+  EXPECT_EQ(doc.EntLtpS[16].astrUDLTypeName, u"mine");
+  EXPECT_NE(doc.Enthd.strMemo.find(u"工事"), std::u16string::npos);
+  // The symbol inside part-1 stays a block, placed where part-1 puts it.
+  ASSERT_EQ(doc.EntBlockN, 1);
+  EXPECT_NEAR(doc.EntBlock[0].DPKijunTen_x, 200 + 25 - 210.0, 1e-9);
 }
 
 // ---- the real drawing ----

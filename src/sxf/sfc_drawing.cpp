@@ -888,10 +888,14 @@ class Reader {
       throw BadRecord{"it names composite curve " + std::to_string(id) + ", which does not exist"};
     const Composite& c = composites_[id - 1];
     std::vector<Vec> ring;
+    auto same = [](Vec a, Vec b) { return std::fabs(a.x - b.x) < 1e-9 && std::fabs(a.y - b.y) < 1e-9; };
     for (size_t k = c.first; k < c.org; ++k) {
-      const std::vector<Vec> seg = CurvePoints(f_.records[k], t);
-      ring.insert(ring.end(), seg.begin(), seg.end());
+      for (Vec v : CurvePoints(f_.records[k], t)) {
+        // Segments meet end to start: each point once.
+        if (ring.empty() || !same(ring.back(), v)) ring.push_back(v);
+      }
     }
+    if (ring.size() > 1 && same(ring.front(), ring.back())) ring.pop_back();
     if (ring.size() < 3) throw BadRecord{"the composite curve it names encloses nothing"};
     ring.push_back(ring.front());
     return ring;
