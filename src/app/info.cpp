@@ -27,6 +27,18 @@ std::span<const T> Counted(const std::vector<T>& v, int32_t n) {
   return {v.data(), std::min(v.size(), static_cast<size_t>(std::max(n, 0)))};
 }
 
+// The scale the explosion gives a figure's layer group: 1 / the ratio of its
+// last top-level placement, as the explosion sets it (ratios of almost zero
+// count as 1).
+double FigureScale(const TJwwData& doc, uint32_t number) {
+  double scale = 1.0;
+  for (const jww::TEntJwwBlock& b : Counted(doc.EntBlock, doc.EntBlockN)) {
+    if (b.nNumber == number)
+      scale = std::fabs(b.dBairitsuX) < 1e-8 ? 1.0 : std::fabs(1.0 / b.dBairitsuX);
+  }
+  return scale;
+}
+
 void DescribePlan(const TJwwData& doc, SxfPlanInfo& plan) {
   const jww::SxfPlan p = jww::PlanSxfExplosion(doc);
   for (const jww::SxfFigurePlan& f : p.figures) {
@@ -34,7 +46,8 @@ void DescribePlan(const TJwwData& doc, SxfPlanInfo& plan) {
       plan.left.push_back(util::ToUtf8(f.name));
       continue;
     }
-    plan.figures.push_back({util::ToUtf8(f.name), f.placements, f.group, f.copies, f.kept});
+    plan.figures.push_back({util::ToUtf8(f.name), f.placements, f.group, f.copies, f.kept,
+                            FigureScale(doc, f.number)});
   }
   plan.placements = p.placements;
   plan.copies = p.copies;
@@ -262,10 +275,10 @@ void BlocksText(const DrawingInfo& info, std::string& out) {
 }
 
 void PlanText(const DrawingInfo& info, std::string& out) {
-  TextTable t({false, true, true, true, false});
-  t.Row({Tr("figure"), Tr("placements"), Tr("layer group"), Tr("copies"), ""});
+  TextTable t({false, true, true, true, true, false});
+  t.Row({Tr("figure"), Tr("placements"), Tr("layer group"), Tr("scale"), Tr("copies"), ""});
   for (const FigurePlanInfo& f : info.plan.figures) {
-    t.Row({f.name, Int(f.placements), Int(f.group), Int(f.copies),
+    t.Row({f.name, Int(f.placements), Int(f.group), ScaleText(f.scale), Int(f.copies),
            f.kept ? Tr("definition kept: still placed by a block that stays") : ""});
   }
   Section(out, TrNoop("SXF figures and what the conversion does"), t);
@@ -473,6 +486,7 @@ Json InfoJson(const DrawingInfo& info) {
     figures.push_back({{"name", f.name},
                        {"placements", f.placements},
                        {"layerGroup", f.group},
+                       {"scale", f.scale},
                        {"copies", f.copies},
                        {"definitionKept", f.kept}});
   }
