@@ -54,6 +54,19 @@ class Scanner {
     Advance(at + w.size() - pos_);
     return true;
   }
+  // Moves over plain bytes of a string body up to the next byte that needs
+  // a look (quote, backslash, line break, 'S' of a closing comment, a lead
+  // byte), appending them to `out`.
+  void TakePlain(std::string& out) {
+    const size_t from = pos_;
+    while (pos_ < s_.size()) {
+      const uint8_t c = static_cast<uint8_t>(s_[pos_]);
+      if (c == '\'' || c == '\\' || c == '\r' || c == '\n' || c == 'S' || c >= 0x80) break;
+      ++pos_;
+    }
+    out.append(s_.data() + from, pos_ - from);
+  }
+
   // One character of a string body: two bytes for a Shift-JIS lead byte.
   size_t CharLength() const {
     if (encoding_ == SfcEncoding::kShiftJis && IsLead(static_cast<uint8_t>(Peek())) &&
@@ -62,6 +75,7 @@ class Scanner {
     return 1;
   }
   std::string_view Slice(size_t from, size_t to) const { return s_.substr(from, to - from); }
+  void SetEncoding(SfcEncoding e) { encoding_ = e; }
 
  private:
   std::string_view s_;
@@ -73,7 +87,9 @@ class Scanner {
 class Parser {
  public:
   Parser(std::string_view text, SfcFile& out, SfcError& error)
-      : in_(text, out.encoding), out_(out), error_(error) {}
+      : in_(text, out.encoding), out_(out), error_(error) {
+    numbers_.reserve(text.size() / 128);
+  }
 
   bool Run() {
     in_.SkipSpace();
@@ -153,6 +169,7 @@ class Parser {
     out_.author = sys.empty() ? pre : (pre.empty() ? sys : pre + ", " + sys);
     if (ContainsNoCase(text, "UTF-8") || ContainsNoCase(text, "UTF8"))
       out_.encoding = SfcEncoding::kUtf8;
+    in_.SetEncoding(out_.encoding);
   }
 
   bool Data() {
@@ -250,7 +267,7 @@ class Parser {
       return Expected("a quoted argument", record);
     }
     for (;;) {
-      if (in_.AtEnd() || in_.StartsWith(closer_))
+      if (in_.AtEnd() || (in_.Peek() == 'S' && in_.StartsWith(closer_)))
         return Fail("a quoted argument is not closed (the record is cut short)", record);
       const char c = in_.Peek();
       if (c == '\r' || c == '\n') {  // a long record wrapped over lines
@@ -275,6 +292,7 @@ class Parser {
       const size_t n = in_.CharLength();
       arg.append(in_.Slice(in_.pos(), in_.pos() + n));
       in_.Advance(n);
+      in_.TakePlain(arg);
     }
   }
 
@@ -297,6 +315,7 @@ std::string SfcError::Text() const {
 
 bool ParseSfc(std::span<const uint8_t> bytes, SfcFile& out, SfcError& error) {
   out = SfcFile{};
+  out.records.reserve(bytes.size() / 128);
   error = SfcError{};
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.starts_with("\xEF\xBB\xBF")) {
