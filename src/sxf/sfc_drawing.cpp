@@ -109,14 +109,14 @@ constexpr Layout kLayouts[] = {
     {"attribute_feature", -1},
 };
 
-const Layout* FindLayout(const std::string& name) {
+const Layout* FindLayout(std::string_view name) {
   for (const Layout& l : kLayouts) {
     if (name == l.name) return &l;
   }
   return nullptr;
 }
 
-bool IsCurve(const std::string& n) {
+bool IsCurve(std::string_view n) {
   return n == "line_feature" || n == "polyline_feature" || n == "arc_feature" ||
          n == "ellipse_arc_feature" || n == "spline_feature" || n == "clothoid_feature" ||
          n == "circle_feature" || n == "ellipse_feature";
@@ -130,12 +130,12 @@ struct Vec {
 
 class Args {
  public:
-  Args(const SfcRecord& r, SfcEncoding enc) : r_(r), enc_(enc) {}
+  Args(const SfcFile& f, const SfcRecord& r) : f_(f), r_(r), enc_(f.encoding) {}
 
-  size_t size() const { return r_.args.size(); }
-  const std::string& Raw(size_t i) const {
-    if (i >= r_.args.size()) throw BadRecord{"argument " + std::to_string(i + 1) + " is missing"};
-    return r_.args[i];
+  size_t size() const { return r_.argCount; }
+  std::string_view Raw(size_t i) const {
+    if (i >= r_.argCount) throw BadRecord{"argument " + std::to_string(i + 1) + " is missing"};
+    return f_.Arg(r_, i);
   }
   double Num(size_t i) const { return ParseNum(Raw(i), i); }
   int Int(size_t i) const {
@@ -145,7 +145,7 @@ class Args {
     return static_cast<int>(v);
   }
   std::u16string Text(size_t i) const {
-    const std::string& s = Raw(i);
+    const std::string_view s = Raw(i);
     const auto* p = reinterpret_cast<const uint8_t*>(s.data());
     if (enc_ == SfcEncoding::kUtf8) {
       std::u16string t = util::FromUtf8(s);
@@ -158,24 +158,24 @@ class Args {
     return util::AnsiBytesToStr(std::span<const uint8_t>(p, s.size()));
   }
   std::vector<double> List(size_t i) const {
-    std::vector<std::string> items;
+    std::vector<std::string_view> items;
     if (!SplitList(Raw(i), items))
       throw BadRecord{"argument " + std::to_string(i + 1) + " is not a list"};
     std::vector<double> v;
     v.reserve(items.size());
-    for (const std::string& s : items) v.push_back(ParseNum(s, i));
+    for (std::string_view s : items) v.push_back(ParseNum(s, i));
     return v;
   }
   std::vector<std::vector<double>> Tuples(size_t i) const {
-    std::vector<std::string> items;
+    std::vector<std::string_view> items;
     if (!SplitList(Raw(i), items))
       throw BadRecord{"argument " + std::to_string(i + 1) + " is not a list"};
     std::vector<std::vector<double>> v;
-    for (const std::string& s : items) {
-      std::vector<std::string> inner;
+    for (std::string_view s : items) {
+      std::vector<std::string_view> inner;
       std::vector<double> t;
       if (SplitList(s, inner)) {
-        for (const std::string& x : inner) t.push_back(ParseNum(x, i));
+        for (std::string_view x : inner) t.push_back(ParseNum(x, i));
       } else {
         t.push_back(ParseNum(s, i));
       }
@@ -185,8 +185,9 @@ class Args {
   }
 
  private:
-  static double ParseNum(std::string s, size_t i) {
-    std::erase_if(s, [](char c) { return c == ' '; });
+  static double ParseNum(std::string_view s, size_t i) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     double v = 0;
     const char* b = s.data();
     const char* e = b + s.size();
@@ -197,6 +198,7 @@ class Args {
     return v;
   }
 
+  const SfcFile& f_;
   const SfcRecord& r_;
   SfcEncoding enc_;
 };
@@ -418,7 +420,8 @@ struct Composite {
 
 class Reader {
  public:
-  Reader(SfcReport& report, jww::TJwwData& doc) : rep_(report), f_(report.file), doc_(doc) {}
+  Reader(SfcReport& report, jww::TJwwData& doc, std::string_view text)
+      : rep_(report), f_(report.file), text_(text), doc_(doc) {}
 
   void Run() {
     Survey();
@@ -439,11 +442,15 @@ class Reader {
   void Survey() {
     int figureStart = 0;
     owner_.assign(f_.records.size(), -1);
+    std::vector<int> countByName(f_.names.size(), 0);
+    layoutOf_.resize(f_.names.size());
+    for (size_t k = 0; k < f_.names.size(); ++k) layoutOf_[k] = FindLayout(f_.names[k]);
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const SfcRecord& r = f_.records[i];
-      ++rep_.features[r.name];
+      ++countByName[r.name];
       At(i, [&] { SurveyOne(i, r, figureStart); });
     }
+    for (size_t k = 0; k < f_.names.size(); ++k) rep_.features[f_.names[k]] = countByName[k];
     // Owners: figure k owns the records since the previous sfig_org.
     size_t from = 0;
     for (size_t k = 0; k < rep_.figures.size(); ++k) {
@@ -453,7 +460,7 @@ class Reader {
     }
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const int o = owner_[i];
-      if (o >= 0 && IsDrawn(f_.records[i].name)) ++rep_.figures[o].members;
+      if (o >= 0 && IsDrawn(f_.Name(f_.records[i]))) ++rep_.figures[o].members;
     }
     (void)figureStart;
   }
@@ -469,16 +476,16 @@ class Reader {
   }
 
   void SurveyOne(size_t i, const SfcRecord& r, int&) {
-    const Layout* layout = FindLayout(r.name);
+    const Layout* layout = layoutOf_[r.name];
+    const std::string& n = f_.Name(r);
     if (!layout) {
-      Warn("record #" + std::to_string(r.number) + ": unknown feature " + r.name + " was left out");
+      Warn("record #" + std::to_string(r.number) + ": unknown feature " + n + " was left out");
       return;
     }
-    if (layout->args >= 0 && static_cast<int>(r.args.size()) != layout->args)
-      throw BadRecord{r.name + " needs " + std::to_string(layout->args) + " arguments, not " +
-                      std::to_string(r.args.size())};
-    const Args a(r, f_.encoding);
-    const std::string& n = r.name;
+    if (layout->args >= 0 && static_cast<int>(r.argCount) != layout->args)
+      throw BadRecord{n + " needs " + std::to_string(layout->args) + " arguments, not " +
+                      std::to_string(r.argCount)};
+    const Args a(f_, r);
     if (n == "layer_feature") {
       layers_.push_back({a.Text(0), a.Int(1) != 0});
     } else if (n == "width_feature") {
@@ -490,18 +497,20 @@ class Reader {
     } else if (n == "text_font_feature") {
       styles_.fonts.push_back(a.Text(0));
     } else if (n == "pre_defined_colour_feature") {
-      const std::string name = f_.records[i].args[0];
+      const std::string_view name = a.Raw(0);
       if (std::none_of(std::begin(kPreColours), std::end(kPreColours),
                        [&](const char* c) { return name == c; }))
-        Warn("record #" + std::to_string(r.number) + ": unknown pre-defined colour " + name);
+        Warn("record #" + std::to_string(r.number) + ": unknown pre-defined colour " +
+             std::string(name));
     } else if (n == "user_defined_colour_feature") {
       ++styles_.userColours;
       userColours_.push_back({a.Int(0), a.Int(1), a.Int(2)});
     } else if (n == "pre_defined_font_feature") {
-      const std::string name = f_.records[i].args[0];
+      const std::string_view name = a.Raw(0);
       if (std::none_of(std::begin(kPreFonts), std::end(kPreFonts),
                        [&](const char* c) { return name == c; }))
-        Warn("record #" + std::to_string(r.number) + ": unknown pre-defined line type " + name);
+        Warn("record #" + std::to_string(r.number) + ": unknown pre-defined line type " +
+             std::string(name));
     } else if (n == "user_defined_font_feature") {
       UserLineType u;
       u.name = a.Text(0);
@@ -532,8 +541,8 @@ class Reader {
       orgIndex_.push_back(i);
     } else if (n == "composite_curve_org_feature") {
       size_t first = i;
-      while (first > 0 && IsCurve(f_.records[first - 1].name) &&
-             !f_.records[first - 1].args.empty() && f_.records[first - 1].args[0] == "0")
+      while (first > 0 && IsCurve(f_.Name(f_.records[first - 1])) &&
+             f_.records[first - 1].argCount > 0 && f_.Arg(f_.records[first - 1], 0) == "0")
         --first;
       for (size_t k = first; k < i; ++k) compositeMember_.insert(k);
       composites_.push_back({first, i, static_cast<int>(rep_.figures.size())});
@@ -547,8 +556,8 @@ class Reader {
       f();
     } catch (const BadRecord& b) {
       rep_.error.record = f_.records[i].number;
-      rep_.error.line = f_.records[i].line;
-      rep_.error.reason = f_.records[i].name + ": " + b.reason;
+      rep_.error.line = LineAt(text_, f_.records[i].offset);
+      rep_.error.reason = f_.Name(f_.records[i]) + ": " + b.reason;
       throw;
     }
   }
@@ -646,13 +655,13 @@ class Reader {
     std::vector<bool> done(rep_.figures.size(), false);
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const SfcRecord& r = f_.records[i];
-      if (r.name != "sfig_locate_feature") continue;
+      if (f_.Name(r) != "sfig_locate_feature") continue;
       const int fig = FigureOf(i);
       if (fig < 0) continue;
       SfcFigure& f = rep_.figures[fig];
       ++f.placements;
       if (owner_[i] == -1 && !done[fig]) {
-        At(i, [&] { f.ratio = Args(r, f_.encoding).Num(5); });
+        At(i, [&] { f.ratio = Args(f_, r).Num(5); });
         done[fig] = true;
         order.push_back(fig);
       }
@@ -668,9 +677,9 @@ class Reader {
 
   int FigureOf(size_t i) {
     const SfcRecord& r = f_.records[i];
-    if (r.args.size() < 2) return -1;
+    if (r.argCount < 2) return -1;
     std::u16string name;
-    At(i, [&] { name = Args(r, f_.encoding).Text(1); });
+    At(i, [&] { name = Args(f_, r).Text(1); });
     auto it = figureByName_.find(name);
     if (it == figureByName_.end()) {
       At(i, [&] { throw BadRecord{"it places a figure that is not defined"}; });
@@ -695,10 +704,10 @@ class Reader {
 
   void Feature(size_t i) {
     const SfcRecord& r = f_.records[i];
-    if (compositeMember_.count(i) || !FindLayout(r.name)) return;
+    if (compositeMember_.count(i) || !layoutOf_[r.name]) return;
     const int owner = owner_[i];
     Target t{owner < 0 ? -1 : rep_.figures[owner].definition, 0, FrameOf(owner)};
-    At(i, [&] { Draw(r, Args(r, f_.encoding), t, owner); });
+    At(i, [&] { Draw(r, Args(f_, r), t, owner); });
   }
 
   Attr ReadAttr(const Args& a, bool typed) {
@@ -903,8 +912,8 @@ class Reader {
 
   // The points of one composite member, in the target's frame.
   std::vector<Vec> CurvePoints(const SfcRecord& r, const Target& t) {
-    const Args a(r, f_.encoding);
-    const std::string& n = r.name;
+    const Args a(f_, r);
+    const std::string& n = f_.Name(r);
     if (n == "line_feature") return {t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7))};
     if (n == "polyline_feature") return Points(t, a.List(5), a.List(6), a.Int(4));
     if (n == "arc_feature" || n == "circle_feature") {
@@ -989,7 +998,7 @@ class Reader {
   // -- one feature --
 
   void Draw(const SfcRecord& r, const Args& a, Target& t, int owner) {
-    const std::string& n = r.name;
+    const std::string& n = f_.Name(r);
     if (n == "line_feature") {
       const Pen p = PenOf(ReadAttr(a, true), owner);
       Line(t, p, t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7)));
@@ -1174,8 +1183,10 @@ class Reader {
 
   SfcReport& rep_;
   const SfcFile& f_;
+  std::string_view text_;  // the file, for line numbers
   jww::TJwwData& doc_;
   std::vector<int> owner_;
+  std::vector<const Layout*> layoutOf_;  // by name index
   std::vector<size_t> orgIndex_;
   std::vector<LayerDef> layers_;
   std::map<int, std::map<int, int>> slots_;
@@ -1205,7 +1216,8 @@ bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& repo
   doc.DataInit();
   if (!ParseSfc(bytes, report.file, report.error)) return false;
   try {
-    Reader(report, doc).Run();
+    Reader(report, doc, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+        .Run();
   } catch (const BadRecord& b) {
     if (report.error.reason.empty()) report.error.reason = b.reason;
     return false;

@@ -13,6 +13,15 @@ bool IsLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0
 bool IsTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
+}  // namespace
+
+int64_t LineAt(std::string_view text, size_t offset) {
+  offset = std::min(offset, text.size());
+  return 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
+}
+
+namespace {
+
 bool ContainsNoCase(std::string_view text, std::string_view word) {
   auto it = std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
     return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
@@ -20,7 +29,8 @@ bool ContainsNoCase(std::string_view text, std::string_view word) {
   return it != text.end();
 }
 
-// A cursor over the file that counts lines.
+// A cursor over the file. Lines are counted only when one is asked for (an
+// error, a record's place): a large file is not walked twice.
 class Scanner {
  public:
   Scanner(std::string_view text, SfcEncoding encoding) : s_(text), encoding_(encoding) {}
@@ -28,14 +38,10 @@ class Scanner {
   bool AtEnd() const { return pos_ >= s_.size(); }
   char Peek(size_t ahead = 0) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
   bool StartsWith(std::string_view w) const { return s_.substr(pos_).starts_with(w); }
-  int64_t line() const { return line_; }
+  int64_t line() const { return LineAt(s_, pos_); }
   size_t pos() const { return pos_; }
 
-  void Advance(size_t n = 1) {
-    for (size_t i = 0; i < n && pos_ < s_.size(); ++i, ++pos_) {
-      if (s_[pos_] == '\n') ++line_;
-    }
-  }
+  void Advance(size_t n = 1) { pos_ = std::min(s_.size(), pos_ + n); }
   void SkipSpace() {
     while (!AtEnd() && IsSpace(Peek())) Advance();
   }
@@ -75,19 +81,19 @@ class Scanner {
     return 1;
   }
   std::string_view Slice(size_t from, size_t to) const { return s_.substr(from, to - from); }
+  size_t size() const { return s_.size(); }
   void SetEncoding(SfcEncoding e) { encoding_ = e; }
 
  private:
   std::string_view s_;
   SfcEncoding encoding_;
   size_t pos_ = 0;
-  int64_t line_ = 1;
 };
 
 class Parser {
  public:
-  Parser(std::string_view text, SfcFile& out, SfcError& error)
-      : in_(text, out.encoding), out_(out), error_(error) {
+  Parser(std::string_view text, size_t base, SfcFile& out, SfcError& error)
+      : in_(text, out.encoding), out_(out), error_(error), base_(base) {
     numbers_.reserve(text.size() / 128);
   }
 
@@ -209,7 +215,8 @@ class Parser {
 
   bool Record() {
     SfcRecord r;
-    r.line = in_.line();
+    r.offset = in_.pos() + base_;
+    r.firstArg = out_.argSpans.size();
     in_.Advance();  // '#'
     size_t digits = 0;
     while (std::isdigit(static_cast<unsigned char>(in_.Peek()))) {
@@ -223,30 +230,40 @@ class Parser {
     in_.SkipSpace();
     if (!in_.Take("=")) return Expected("'=' after the record number", r.number);
     in_.SkipSpace();
-    while (std::isalnum(static_cast<unsigned char>(in_.Peek())) || in_.Peek() == '_') {
-      r.name.push_back(in_.Peek());
+    const size_t nameStart = in_.pos();
+    for (char c = in_.Peek(); (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+                              (c >= 'A' && c <= 'Z');
+         c = in_.Peek())
       in_.Advance();
-    }
-    if (r.name.empty()) return Expected("a feature name", r.number);
+    const std::string_view name = in_.Slice(nameStart, in_.pos());
+    if (name.empty()) return Expected("a feature name", r.number);
+    r.name = NameIndex(name);
     in_.SkipSpace();
     if (!in_.Take("(")) return Expected("'(' after the feature name", r.number);
     in_.SkipSpace();
     if (in_.Take(")")) {
-      out_.records.push_back(std::move(r));
+      out_.records.push_back(r);
       return true;
     }
     for (;;) {
       in_.SkipSpace();
-      std::string arg;
-      if (!Argument(arg, r.number)) return false;
-      r.args.push_back(std::move(arg));
+      if (!PlainArgument() && !Argument(r.number)) return false;
+      ++r.argCount;
       in_.SkipSpace();
       if (in_.Take(",")) continue;
       if (in_.Take(")")) break;
       return Expected("',' or ')' after an argument", r.number);
     }
-    out_.records.push_back(std::move(r));
+    out_.records.push_back(r);
     return true;
+  }
+
+  uint32_t NameIndex(std::string_view name) {
+    for (size_t i = out_.names.size(); i-- > 0;) {
+      if (out_.names[i] == name) return static_cast<uint32_t>(i);
+    }
+    out_.names.emplace_back(name);
+    return static_cast<uint32_t>(out_.names.size() - 1);
   }
 
   // After a closing \' : only space, then ',' or ')' makes it a close.
@@ -257,7 +274,34 @@ class Parser {
     return c == ',' || c == ')';
   }
 
-  bool Argument(std::string& arg, int64_t record) {
+  // A '…' argument with nothing to resolve (no backslash, no line break):
+  // kept as a span of the file itself. False, having read nothing, otherwise.
+  bool PlainArgument() {
+    if (in_.Peek() != '\'') return false;
+    const std::string_view rest = in_.Slice(in_.pos() + 1, in_.size());
+    const size_t end = rest.find('\'');
+    if (end == std::string_view::npos) return false;
+    const std::string_view body = rest.substr(0, end);
+    for (const char c : body) {
+      if (c == '\\' || c == '\r' || c == '\n' || c == 'S') return false;
+    }
+    out_.argSpans.push_back(
+        SfcFile::Span::InFile(static_cast<uint32_t>(base_ + in_.pos() + 1),
+                              static_cast<uint32_t>(body.size())));
+    in_.Advance(end + 2);
+    return true;
+  }
+
+  bool Argument(int64_t record) {
+    std::string& arg = out_.argText;
+    const size_t start = arg.size();
+    if (!ArgumentText(arg, record)) return false;
+    out_.argSpans.push_back(SfcFile::Span::InArena(static_cast<uint32_t>(start),
+                                                   static_cast<uint32_t>(arg.size() - start)));
+    return true;
+  }
+
+  bool ArgumentText(std::string& arg, int64_t record) {
     bool escaped;
     if (in_.Take("\\'")) {
       escaped = true;
@@ -300,6 +344,7 @@ class Parser {
   SfcFile& out_;
   SfcError& error_;
   int64_t last_ = 0;
+  size_t base_ = 0;  // bytes before `text` in the file (a byte-order mark)
   std::string closer_ = "SXF*/";
   std::unordered_set<int64_t> numbers_;
 };
@@ -315,34 +360,47 @@ std::string SfcError::Text() const {
 
 bool ParseSfc(std::span<const uint8_t> bytes, SfcFile& out, SfcError& error) {
   out = SfcFile{};
+  if (bytes.size() >= (size_t{1} << 31)) {
+    error.line = 1;
+    error.reason = "the file is larger than 2 GiB";
+    return false;
+  }
+  out.source = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   out.records.reserve(bytes.size() / 128);
+  out.argSpans.reserve(bytes.size() / 16);
   error = SfcError{};
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  size_t base = 0;
   if (text.starts_with("\xEF\xBB\xBF")) {
     out.encoding = SfcEncoding::kUtf8;
     text.remove_prefix(3);
+    base = 3;
   }
-  return Parser(text, out, error).Run();
+  return Parser(text, base, out, error).Run();
 }
 
-bool SplitList(const std::string& arg, std::vector<std::string>& items) {
+bool SplitList(std::string_view arg, std::vector<std::string_view>& items) {
   items.clear();
   if (arg.size() < 2 || arg.front() != '(' || arg.back() != ')') return false;
   int depth = 0;
-  std::string cur;
+  size_t start = 1;
+  auto trimmed = [&](size_t from, size_t to) {
+    while (from < to && IsSpace(arg[from])) ++from;
+    while (to > from && IsSpace(arg[to - 1])) --to;
+    return arg.substr(from, to - from);
+  };
   for (size_t i = 1; i + 1 < arg.size(); ++i) {
     const char c = arg[i];
     if (c == '(') ++depth;
     if (c == ')' && --depth < 0) return false;
     if (c == ',' && depth == 0) {
-      items.push_back(std::move(cur));
-      cur.clear();
-      continue;
+      items.push_back(trimmed(start, i));
+      start = i + 1;
     }
-    if (!IsSpace(c)) cur.push_back(c);
   }
   if (depth != 0) return false;
-  if (!cur.empty() || !items.empty()) items.push_back(std::move(cur));
+  const std::string_view last = trimmed(start, arg.size() - 1);
+  if (!last.empty() || !items.empty()) items.push_back(last);
   return true;
 }
 

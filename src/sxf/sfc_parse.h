@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sxf {
@@ -15,13 +16,14 @@ namespace sxf {
 // says UTF-8 (a byte-order mark, or "UTF-8" in its header section).
 enum class SfcEncoding { kShiftJis, kUtf8 };
 
+// One record. Its name and arguments live in the SfcFile (one buffer for
+// all, so that a file of a million records is not a million allocations).
 struct SfcRecord {
   int64_t number = 0;  // the N of "#N"
-  std::string name;    // the feature name, as written
-  // Arguments without their quotes, \' and \\ resolved, in the file's
-  // encoding. A list argument keeps its parentheses: "(1.0,2.0)".
-  std::vector<std::string> args;
-  int64_t line = 0;  // 1-based line where the record starts
+  size_t offset = 0;   // byte offset in the file where the record starts
+  uint32_t name = 0;   // index into SfcFile::names
+  uint32_t argCount = 0;
+  size_t firstArg = 0;  // index into SfcFile::argSpans
 };
 
 struct SfcFile {
@@ -29,6 +31,30 @@ struct SfcFile {
   std::string description;  // the first FILE_DESCRIPTION text
   std::string author;       // FILE_NAME's preprocessor and system texts, for info
   std::vector<SfcRecord> records;
+  std::vector<std::string> names;  // the distinct feature names, as written
+  // Arguments without their quotes, \' and \\ resolved, in the file's
+  // encoding. A list argument keeps its parentheses: "(1.0,2.0)". Most are
+  // spans of the file's own bytes (`source`: the bytes given to ParseSfc,
+  // which must outlive the arguments' use); those that needed resolving are
+  // in `argText`.
+  std::string_view source;
+  std::string argText;
+  struct Span {
+    uint32_t offset = 0;
+    uint32_t size = 0;  // the top bit: in argText
+    static constexpr uint32_t kArena = 0x80000000u;
+    static Span InFile(uint32_t offset, uint32_t size) { return {offset, size}; }
+    static Span InArena(uint32_t offset, uint32_t size) { return {offset, size | kArena}; }
+  };
+  std::vector<Span> argSpans;
+
+  const std::string& Name(const SfcRecord& r) const { return names[r.name]; }
+  std::string_view Arg(const SfcRecord& r, size_t i) const {
+    const Span& a = argSpans[r.firstArg + i];
+    const uint32_t size = a.size & ~Span::kArena;
+    return (a.size & Span::kArena) ? std::string_view(argText).substr(a.offset, size)
+                                   : source.substr(a.offset, size);
+  }
 };
 
 // Why a file is not a readable SFC: the record (0 when the fault is not in a
@@ -47,9 +73,12 @@ struct SfcError {
 // std::bad_alloc.
 bool ParseSfc(std::span<const uint8_t> bytes, SfcFile& out, SfcError& error);
 
+// The 1-based line of byte `offset` of `text`.
+int64_t LineAt(std::string_view text, size_t offset);
+
 // A list argument "(a,b,c)" split at its top-level commas ("(1,(2,3))"
 // gives "1" and "(2,3)"); false when it is not a list.
-bool SplitList(const std::string& arg, std::vector<std::string>& items);
+bool SplitList(std::string_view arg, std::vector<std::string_view>& items);
 
 // Whether `bytes` are well-formed code page 932 (lead bytes followed by a
 // trail byte, no byte that starts nothing).
