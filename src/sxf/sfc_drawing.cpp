@@ -38,6 +38,9 @@ constexpr int kLayersPerGroup = 16;
 constexpr double kChordTolerance = 0.05;
 constexpr int kMaxCurvePoints = 10000;
 constexpr int kMaxHatchLines = 20000;
+// Figures one file may define: far above real drawings (dozens to a few
+// thousand), low enough that naming and numbering them stays quick.
+constexpr size_t kMaxFigures = 20000;
 // Placement option: the members keep their own layers (an SXF figure's
 // layers are the file's, not the placement's).
 constexpr int kKeepLayers = 16;
@@ -430,7 +433,14 @@ class Reader {
     SetSheet();
     if (!doc_.AddEntPre()) throw std::bad_alloc();
     MakeDefinitions();
-    for (size_t i = 0; i < f_.records.size(); ++i) Feature(i);
+    for (size_t i = 0; i < f_.records.size(); ++i) {
+      if (!nestedLocate_.count(i)) Feature(i);
+    }
+    // Placements inside figures, outer figures first: a figure is placed
+    // into another before it places anything itself, so the builder's own
+    // ring check finds nothing to walk (rings were refused before).
+    for (int fig : topDown_)
+      for (size_t i : nestedOf_[fig]) Feature(i);
     for (int32_t d = 0; d < doc_.EntBlockDefN; ++d) doc_.AddBlkDefPost(d);
     if (!doc_.AddEntPost()) throw std::bad_alloc();
     NameGroupsAndLayers();
@@ -651,8 +661,12 @@ class Reader {
   // -- definitions, in placement order of the sub-drawings --
 
   void MakeDefinitions() {
+    if (rep_.figures.size() > kMaxFigures)
+      throw BadRecord{"more than " + std::to_string(kMaxFigures) + " figures"};
     std::vector<int> order;
     std::vector<bool> done(rep_.figures.size(), false);
+    nestedOf_.resize(rep_.figures.size());
+    std::vector<std::vector<std::pair<int, size_t>>> placed(rep_.figures.size());
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const SfcRecord& r = f_.records[i];
       if (f_.Name(r) != "sfig_locate_feature") continue;
@@ -660,6 +674,11 @@ class Reader {
       if (fig < 0) continue;
       SfcFigure& f = rep_.figures[fig];
       ++f.placements;
+      if (owner_[i] >= 0) {
+        nestedLocate_.insert(i);
+        nestedOf_[owner_[i]].push_back(i);
+        placed[owner_[i]].push_back({fig, i});
+      }
       if (owner_[i] == -1 && !done[fig]) {
         At(i, [&] { f.ratio = Args(f_, r).Num(5); });
         done[fig] = true;
@@ -673,6 +692,38 @@ class Reader {
       if (!doc_.AddBlkDef(0, 0, 0, 1, 1, 0, 0, f.flag, f.name)) throw std::bad_alloc();
       f.definition = doc_.EntBlockDefN - 1;
     }
+    OrderTopDown(placed);
+  }
+
+  // Figures with every placing figure before the figures it places; a ring
+  // of figures placing each other fails at the placement that closes it.
+  void OrderTopDown(const std::vector<std::vector<std::pair<int, size_t>>>& placed) {
+    const size_t n = placed.size();
+    std::vector<uint8_t> state(n, 0);  // 0 new, 1 on the path, 2 done
+    std::vector<int> postOrder;
+    for (size_t root = 0; root < n; ++root) {
+      if (state[root]) continue;
+      std::vector<std::pair<int, size_t>> stack{{static_cast<int>(root), 0}};
+      state[root] = 1;
+      while (!stack.empty()) {
+        auto& [fig, next] = stack.back();
+        if (next < placed[fig].size()) {
+          const auto [child, record] = placed[fig][next++];
+          if (state[child] == 1) {
+            At(record, [&] { throw BadRecord{"the figures place each other in a ring"}; });
+          }
+          if (state[child] == 0) {
+            state[child] = 1;
+            stack.push_back({child, 0});
+          }
+          continue;
+        }
+        state[fig] = 2;
+        postOrder.push_back(fig);
+        stack.pop_back();
+      }
+    }
+    topDown_.assign(postOrder.rbegin(), postOrder.rend());
   }
 
   int FigureOf(size_t i) {
@@ -1187,6 +1238,9 @@ class Reader {
   jww::TJwwData& doc_;
   std::vector<int> owner_;
   std::vector<const Layout*> layoutOf_;  // by name index
+  std::set<size_t> nestedLocate_;          // placements inside figures
+  std::vector<std::vector<size_t>> nestedOf_;  // by figure, in file order
+  std::vector<int> topDown_;                   // figures, placing ones first
   std::vector<size_t> orgIndex_;
   std::vector<LayerDef> layers_;
   std::map<int, std::map<int, int>> slots_;
