@@ -221,6 +221,40 @@ TEST(SfcReader, TheSampleOfEveryKindConverts) {
   EXPECT_NEAR(doc.EntBlock[0].DPKijunTen_x, 200 + 25 - 210.0, 1e-9);
 }
 
+// Seventeen sub-drawings: fifteen layer groups, two blocks left, a warning;
+// seventeen layers used in one group: a warning too.
+TEST(SfcReader, BeyondFifteenSubDrawingsAndSixteenLayers) {
+  std::string data;
+  int n = 10;
+  for (int k = 0; k < 17; ++k) {
+    data += Rec(n++, "line_feature('" + std::to_string(k + 1) + "','1','1','1','0','0','1','1')");
+    data += Rec(n++, "sfig_org_feature(\\'f" + std::to_string(k) + "\\','1')");
+  }
+  for (int k = 0; k < 17; ++k)
+    data += Rec(n++, "sfig_locate_feature('1',\\'f" + std::to_string(k) + "\\','0','0','0','1','1')");
+  for (int k = 0; k < 17; ++k)
+    data += Rec(n++, "line_feature('" + std::to_string(k + 1) + "','1','1','1','0','0','1','1')");
+  data += Rec(n++, "drawing_sheet_feature(\\'s\\','4','1','0','0')");
+  for (int k = 0; k < 17; ++k) data += Rec(n++, "layer_feature(\\'L" + std::to_string(k) + "\\','1')");
+  testjww::TempDir dir;
+  const std::string text = Envelope(data);
+  const auto src = dir.File("many.sfc", std::vector<uint8_t>(text.begin(), text.end()));
+  const app::ConvertResult r = app::ConvertFile(src.string(), dir / "many.jww");
+  ASSERT_TRUE(r.ok) << r.error;
+  std::string warnings;
+  for (const std::string& w : r.warnings) warnings += w + "\n";
+  EXPECT_NE(warnings.find("17 sub-drawings"), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("more than 16 SXF layers"), std::string::npos) << warnings;
+  jww::TJwwData doc;
+  ASSERT_TRUE(doc.FileIn(r.output));
+  EXPECT_EQ(doc.EntLgrp[15].aStrGLayName, u"f14");
+  int blocks = 0;
+  for (int32_t i = 0; i < doc.EntBlockDefN; ++i)
+    blocks += doc.EntBlockDef[i].strName.ends_with(u"@@SfigorgFlag@@1") && doc.EntBlockDef[i].N > 0;
+  EXPECT_EQ(blocks, 2);
+  EXPECT_EQ(doc.EntBlockN, 2);
+}
+
 // ---- the real drawing ----
 
 struct FileFacts {
