@@ -116,7 +116,8 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   }
   // The extents describe the drawing as read, figures counted through their
   // placements; they are kept on the document for callers that want them.
-  doc.GetMinMaxZahyo();
+  // (A drawing read from SFC was just built: nobody asks for them.)
+  if (!sfc) doc.GetMinMaxZahyo();
   KeepSourceEncoding(doc);
   if (sfc) {
     const std::vector<std::string> notes = SfcWarnings(doc);

@@ -119,10 +119,26 @@ const Layout* FindLayout(std::string_view name) {
   return nullptr;
 }
 
-bool IsCurve(std::string_view n) {
-  return n == "line_feature" || n == "polyline_feature" || n == "arc_feature" ||
-         n == "ellipse_arc_feature" || n == "spline_feature" || n == "clothoid_feature" ||
-         n == "circle_feature" || n == "ellipse_feature";
+// A feature name's place in kLayouts, found while compiling (a misspelt
+// name does not compile).
+consteval int Kind(std::string_view name) {
+  for (size_t i = 0; i < std::size(kLayouts); ++i) {
+    if (std::string_view(kLayouts[i].name) == name) return static_cast<int>(i);
+  }
+  throw "not a feature name";
+}
+
+int KindOf(std::string_view name) {
+  for (size_t i = 0; i < std::size(kLayouts); ++i) {
+    if (name == kLayouts[i].name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool IsCurve(int n) {
+  return n == Kind("line_feature") || n == Kind("polyline_feature") || n == Kind("arc_feature") ||
+         n == Kind("ellipse_arc_feature") || n == Kind("spline_feature") ||
+         n == Kind("clothoid_feature") || n == Kind("circle_feature") || n == Kind("ellipse_feature");
 }
 
 struct Vec {
@@ -454,7 +470,11 @@ class Reader {
     owner_.assign(f_.records.size(), -1);
     std::vector<int> countByName(f_.names.size(), 0);
     layoutOf_.resize(f_.names.size());
-    for (size_t k = 0; k < f_.names.size(); ++k) layoutOf_[k] = FindLayout(f_.names[k]);
+    kindOf_.resize(f_.names.size());
+    for (size_t k = 0; k < f_.names.size(); ++k) {
+      layoutOf_[k] = FindLayout(f_.names[k]);
+      kindOf_[k] = KindOf(f_.names[k]);
+    }
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const SfcRecord& r = f_.records[i];
       ++countByName[r.name];
@@ -470,74 +490,74 @@ class Reader {
     }
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const int o = owner_[i];
-      if (o >= 0 && IsDrawn(f_.Name(f_.records[i]))) ++rep_.figures[o].members;
+      if (o >= 0 && IsDrawn(kindOf_[f_.records[i].name])) ++rep_.figures[o].members;
     }
     (void)figureStart;
   }
 
   // Whether a record is a feature of the drawing rather than a table entry.
-  static bool IsDrawn(const std::string& n) {
-    static const std::set<std::string> kTables = {
-        "drawing_sheet_feature",      "drawing_attribute_feature",   "layer_feature",
-        "pre_defined_colour_feature", "user_defined_colour_feature", "pre_defined_font_feature",
-        "user_defined_font_feature",  "width_feature",               "text_font_feature",
-        "sfig_org_feature"};
-    return FindLayout(n) && !kTables.count(n);
+  static bool IsDrawn(int n) {
+    return n >= 0 && n != Kind("drawing_sheet_feature") && n != Kind("drawing_attribute_feature") &&
+           n != Kind("layer_feature") && n != Kind("pre_defined_colour_feature") &&
+           n != Kind("user_defined_colour_feature") && n != Kind("pre_defined_font_feature") &&
+           n != Kind("user_defined_font_feature") && n != Kind("width_feature") &&
+           n != Kind("text_font_feature") && n != Kind("sfig_org_feature");
   }
 
   void SurveyOne(size_t i, const SfcRecord& r, int&) {
     const Layout* layout = layoutOf_[r.name];
-    const std::string& n = f_.Name(r);
+    const int n = kindOf_[r.name];
+    const std::string& name = f_.Name(r);
     if (!layout) {
-      Warn("record #" + std::to_string(r.number) + ": unknown feature " + n + " was left out");
+      Warn("record #" + std::to_string(r.number) + ": unknown feature " + name + " was left out");
       return;
     }
     if (layout->args >= 0 && static_cast<int>(r.argCount) != layout->args)
-      throw BadRecord{n + " needs " + std::to_string(layout->args) + " arguments, not " +
+      throw BadRecord{name + " needs " + std::to_string(layout->args) + " arguments, not " +
                       std::to_string(r.argCount)};
     const Args a(f_, r);
-    if (n == "layer_feature") {
+    if (n == Kind("layer_feature")) {
       layers_.push_back({a.Text(0), a.Int(1) != 0});
-    } else if (n == "width_feature") {
+    } else if (n == Kind("width_feature")) {
       const double w = a.Num(0);
       if (!(w > 0)) throw BadRecord{"the width is not positive"};
       bool pre = false;
       for (double p : kPreWidths) pre = pre || std::fabs(p - w) < 1e-6;
       if (!pre) styles_.userWidths.push_back(w);
-    } else if (n == "text_font_feature") {
+    } else if (n == Kind("text_font_feature")) {
       styles_.fonts.push_back(a.Text(0));
-    } else if (n == "pre_defined_colour_feature") {
+    } else if (n == Kind("pre_defined_colour_feature")) {
       const std::string_view name = a.Raw(0);
       if (std::none_of(std::begin(kPreColours), std::end(kPreColours),
                        [&](const char* c) { return name == c; }))
         Warn("record #" + std::to_string(r.number) + ": unknown pre-defined colour " +
              std::string(name));
-    } else if (n == "user_defined_colour_feature") {
+    } else if (n == Kind("user_defined_colour_feature")) {
       ++styles_.userColours;
       userColours_.push_back({a.Int(0), a.Int(1), a.Int(2)});
-    } else if (n == "pre_defined_font_feature") {
+    } else if (n == Kind("pre_defined_font_feature")) {
       const std::string_view name = a.Raw(0);
       if (std::none_of(std::begin(kPreFonts), std::end(kPreFonts),
                        [&](const char* c) { return name == c; }))
         Warn("record #" + std::to_string(r.number) + ": unknown pre-defined line type " +
              std::string(name));
-    } else if (n == "user_defined_font_feature") {
+    } else if (n == Kind("user_defined_font_feature")) {
       UserLineType u;
       u.name = a.Text(0);
       u.pitches = a.List(2);
       if (u.pitches.size() > 10) throw BadRecord{"a line type has more than 10 pitches"};
       userLineTypes_.push_back(std::move(u));
-    } else if (n == "drawing_sheet_feature") {
+    } else if (n == Kind("drawing_sheet_feature")) {
       sheet_ = {a.Int(1), a.Int(2), a.Num(3), a.Num(4), true};
       sheetName_ = a.Text(0);
-    } else if (n == "drawing_attribute_feature") {
+    } else if (n == Kind("drawing_attribute_feature")) {
       for (size_t k = 0; k < a.size(); ++k) {
         std::u16string t = a.Text(k);
         if (t.find_first_not_of(u' ') == std::u16string::npos) continue;
         if (!memo_.empty()) memo_ += u" ";
         memo_ += t;
       }
-    } else if (n == "sfig_org_feature") {
+    } else if (n == Kind("sfig_org_feature")) {
       SfcFigure fig;
       fig.name = a.Text(0);
       fig.flag = a.Int(1);
@@ -549,9 +569,9 @@ class Reader {
       figureByName_[fig.name] = static_cast<int>(rep_.figures.size());
       rep_.figures.push_back(std::move(fig));
       orgIndex_.push_back(i);
-    } else if (n == "composite_curve_org_feature") {
+    } else if (n == Kind("composite_curve_org_feature")) {
       size_t first = i;
-      while (first > 0 && IsCurve(f_.Name(f_.records[first - 1])) &&
+      while (first > 0 && IsCurve(kindOf_[f_.records[first - 1].name]) &&
              f_.records[first - 1].argCount > 0 && f_.Arg(f_.records[first - 1], 0) == "0")
         --first;
       for (size_t k = first; k < i; ++k) compositeMember_.insert(k);
@@ -669,7 +689,7 @@ class Reader {
     std::vector<std::vector<std::pair<int, size_t>>> placed(rep_.figures.size());
     for (size_t i = 0; i < f_.records.size(); ++i) {
       const SfcRecord& r = f_.records[i];
-      if (f_.Name(r) != "sfig_locate_feature") continue;
+      if (kindOf_[r.name] != Kind("sfig_locate_feature")) continue;
       const int fig = FigureOf(i);
       if (fig < 0) continue;
       SfcFigure& f = rep_.figures[fig];
@@ -964,11 +984,11 @@ class Reader {
   // The points of one composite member, in the target's frame.
   std::vector<Vec> CurvePoints(const SfcRecord& r, const Target& t) {
     const Args a(f_, r);
-    const std::string& n = f_.Name(r);
-    if (n == "line_feature") return {t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7))};
-    if (n == "polyline_feature") return Points(t, a.List(5), a.List(6), a.Int(4));
-    if (n == "arc_feature" || n == "circle_feature") {
-      const bool circle = n == "circle_feature";
+    const int n = kindOf_[r.name];
+    if (n == Kind("line_feature")) return {t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7))};
+    if (n == Kind("polyline_feature")) return Points(t, a.List(5), a.List(6), a.Int(4));
+    if (n == Kind("arc_feature") || n == Kind("circle_feature")) {
+      const bool circle = n == Kind("circle_feature");
       const double r0 = a.Num(6);
       double s = circle ? 0 : a.Num(8), e = circle ? 360 : a.Num(9);
       const bool ccw = circle || a.Int(7) == 0;
@@ -978,8 +998,8 @@ class Reader {
       for (Vec& v : p) v = t.frame.P(v.x, v.y);
       return p;
     }
-    if (n == "ellipse_arc_feature" || n == "ellipse_feature") {
-      const bool whole = n == "ellipse_feature";
+    if (n == Kind("ellipse_arc_feature") || n == Kind("ellipse_feature")) {
+      const bool whole = n == Kind("ellipse_feature");
       const bool ccw = whole || a.Int(8) == 0;
       const double rot = whole ? a.Num(8) : a.Num(9);
       const double s = whole ? 0 : a.Num(10), e = whole ? 360 : a.Num(11);
@@ -989,13 +1009,13 @@ class Reader {
       for (Vec& v : p) v = t.frame.P(v.x, v.y);
       return p;
     }
-    if (n == "spline_feature") {
+    if (n == Kind("spline_feature")) {
       std::vector<Vec> raw = Points(Target{-1, 0, Frame{}}, a.List(6), a.List(7), a.Int(5));
       std::vector<Vec> p = SplinePoints(raw, a.Int(4) == 1);
       for (Vec& v : p) v = t.frame.P(v.x, v.y);
       return p;
     }
-    if (n == "clothoid_feature") {
+    if (n == Kind("clothoid_feature")) {
       std::vector<Vec> p = ClothoidPoints({a.Num(4), a.Num(5)}, a.Num(6), a.Int(7), a.Num(8),
                                           a.Num(9), a.Num(10));
       for (Vec& v : p) v = t.frame.P(v.x, v.y);
@@ -1049,30 +1069,30 @@ class Reader {
   // -- one feature --
 
   void Draw(const SfcRecord& r, const Args& a, Target& t, int owner) {
-    const std::string& n = f_.Name(r);
-    if (n == "line_feature") {
+    const int n = kindOf_[r.name];
+    if (n == Kind("line_feature")) {
       const Pen p = PenOf(ReadAttr(a, true), owner);
       Line(t, p, t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7)));
-    } else if (n == "polyline_feature") {
+    } else if (n == Kind("polyline_feature")) {
       Polyline(t, PenOf(ReadAttr(a, true), owner), Points(t, a.List(5), a.List(6), a.Int(4)));
-    } else if (n == "circle_feature") {
+    } else if (n == Kind("circle_feature")) {
       const double rad = a.Num(6);
       if (!(rad > 0)) throw BadRecord{"the radius is not positive"};
       Arc(t, PenOf(ReadAttr(a, true), owner), a.Num(4), a.Num(5), rad, rad, 0, 0, 360, true, true);
-    } else if (n == "arc_feature") {
+    } else if (n == Kind("arc_feature")) {
       const double rad = a.Num(6);
       if (!(rad > 0)) throw BadRecord{"the radius is not positive"};
       Arc(t, PenOf(ReadAttr(a, true), owner), a.Num(4), a.Num(5), rad, rad, 0, a.Num(8), a.Num(9),
           a.Int(7) == 0, false);
-    } else if (n == "ellipse_feature") {
+    } else if (n == Kind("ellipse_feature")) {
       if (!(a.Num(6) > 0) || !(a.Num(7) > 0)) throw BadRecord{"a radius is not positive"};
       Arc(t, PenOf(ReadAttr(a, true), owner), a.Num(4), a.Num(5), a.Num(6), a.Num(7), a.Num(8), 0,
           360, true, true);
-    } else if (n == "ellipse_arc_feature") {
+    } else if (n == Kind("ellipse_arc_feature")) {
       if (!(a.Num(6) > 0) || !(a.Num(7) > 0)) throw BadRecord{"a radius is not positive"};
       Arc(t, PenOf(ReadAttr(a, true), owner), a.Num(4), a.Num(5), a.Num(6), a.Num(7), a.Num(9),
           a.Num(10), a.Num(11), a.Int(8) == 0, false);
-    } else if (n == "point_marker_feature") {
+    } else if (n == Kind("point_marker_feature")) {
       const Pen p = PenOf(ReadAttr(a, false), owner);
       const Vec at = t.frame.P(a.Num(2), a.Num(3));
       if (t.def < 0)
@@ -1080,11 +1100,11 @@ class Reader {
       else
         Ok(doc_.AddBlkTen(t.def, 0, t.lg, p.ly, p.co, 0, 0, 0, at.x, at.y, t.frame.Angle(a.Num(5)),
                           a.Num(6)));
-    } else if (n == "text_string_feature") {
+    } else if (n == Kind("text_string_feature")) {
       Text(t, PenOf(ReadAttr(a, false), owner), ReadText(a, 2, 3, 4));
-    } else if (n == "spline_feature" || n == "clothoid_feature") {
+    } else if (n == Kind("spline_feature") || n == Kind("clothoid_feature")) {
       Polyline(t, PenOf(ReadAttr(a, true), owner), CurvePoints(r, t));
-    } else if (n == "linear_dim_feature") {
+    } else if (n == Kind("linear_dim_feature")) {
       const Pen p = PenOf(ReadAttr(a, true), owner);
       jww::TJwwData::TSunpoSxfParts parts;
       parts.ho1 = AuxLine(t, p, a.Int(8), a, 9);
@@ -1097,9 +1117,9 @@ class Reader {
       if (a.Int(32) != 0) x = ReadText(a, 33, 34, 35);
       Dimension(t, p, t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7)),
                 x ? &*x : nullptr, parts);
-    } else if (n == "radius_dim_feature" || n == "diameter_dim_feature") {
+    } else if (n == Kind("radius_dim_feature") || n == Kind("diameter_dim_feature")) {
       const Pen p = PenOf(ReadAttr(a, true), owner);
-      const bool radius = n == "radius_dim_feature";
+      const bool radius = n == Kind("radius_dim_feature");
       jww::TJwwData::TSunpoSxfParts parts;
       parts.te2 = Arrow(p, a, 8);
       if (!radius) parts.te1 = Arrow(p, a, 13);
@@ -1108,7 +1128,7 @@ class Reader {
       if (a.Int(flag) != 0) x = ReadText(a, flag + 1, flag + 2, flag + 3);
       Dimension(t, p, t.frame.P(a.Num(4), a.Num(5)), t.frame.P(a.Num(6), a.Num(7)),
                 x ? &*x : nullptr, parts);
-    } else if (n == "curve_dim_feature" || n == "angular_dim_feature") {
+    } else if (n == Kind("curve_dim_feature") || n == Kind("angular_dim_feature")) {
       // The dimension line is an arc: drawn as an arc with its auxiliary
       // lines and text (Jw_cad's dimensions are straight).
       const Pen p = PenOf(ReadAttr(a, true), owner);
@@ -1119,30 +1139,30 @@ class Reader {
                t.frame.P(a.Num(flag + 5), a.Num(flag + 6)));
       }
       if (a.Int(33) != 0) Text(t, p, ReadText(a, 34, 35, 36));
-    } else if (n == "label_feature" || n == "balloon_feature") {
+    } else if (n == Kind("label_feature") || n == Kind("balloon_feature")) {
       const Pen p = PenOf(ReadAttr(a, true), owner);
       Polyline(t, p, Points(t, a.List(5), a.List(6), a.Int(4)));
       size_t flag = 9;
-      if (n == "balloon_feature") {
+      if (n == Kind("balloon_feature")) {
         Arc(t, p, a.Num(7), a.Num(8), a.Num(9), a.Num(9), 0, 0, 360, true, true);
         flag = 12;
       }
       if (a.Int(flag) != 0) Text(t, p, ReadText(a, flag + 1, flag + 2, flag + 3));
-    } else if (n == "composite_curve_org_feature") {
+    } else if (n == Kind("composite_curve_org_feature")) {
       if (a.Int(3) != 1) return;
       const Pen p = PenOf(Attr{1, a.Int(0), a.Int(1), a.Int(2)}, owner);
       const Composite& c = composites_[CompositeIndex(r)];
       for (size_t k = c.first; k < c.org; ++k) Polyline(t, p, CurvePoints(f_.records[k], t));
-    } else if (n == "fill_area_style_colour_feature") {
+    } else if (n == Kind("fill_area_style_colour_feature")) {
       const Pen p = PenOf(Attr{a.Int(0), a.Int(1), 1, 0}, owner);
       Fill(t, p, Rings(a, 2, t));
-    } else if (n == "fill_area_style_hatching_feature") {
+    } else if (n == Kind("fill_area_style_hatching_feature")) {
       Hatching(a, t, owner);
-    } else if (n == "externally_defined_hatch_feature") {
+    } else if (n == Kind("externally_defined_hatch_feature")) {
       Rings(a, 2, t);  // checked; the pattern is the receiving system's
-    } else if (n == "fill_area_style_tiles_feature") {
+    } else if (n == Kind("fill_area_style_tiles_feature")) {
       Warn("record #" + std::to_string(r.number) + ": tiled hatching is not converted yet");
-    } else if (n == "sfig_locate_feature") {
+    } else if (n == Kind("sfig_locate_feature")) {
       Locate(r, a, t, owner);
     }
   }
@@ -1238,6 +1258,7 @@ class Reader {
   jww::TJwwData& doc_;
   std::vector<int> owner_;
   std::vector<const Layout*> layoutOf_;  // by name index
+  std::vector<int> kindOf_;               // by name index: place in kLayouts, -1 unknown
   std::set<size_t> nestedLocate_;          // placements inside figures
   std::vector<std::vector<size_t>> nestedOf_;  // by figure, in file order
   std::vector<int> topDown_;                   // figures, placing ones first

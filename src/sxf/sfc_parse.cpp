@@ -94,7 +94,6 @@ class Parser {
  public:
   Parser(std::string_view text, size_t base, SfcFile& out, SfcError& error)
       : in_(text, out.encoding), out_(out), error_(error), base_(base) {
-    numbers_.reserve(text.size() / 128);
   }
 
   bool Run() {
@@ -226,7 +225,7 @@ class Parser {
     }
     if (digits == 0 || digits > 18 || r.number <= 0) return Fail("a record has no valid number", last_);
     last_ = r.number;
-    if (!numbers_.insert(r.number).second) return Fail("the record number is used twice", r.number);
+    if (!IsNewNumber(r.number)) return Fail("the record number is used twice", r.number);
     in_.SkipSpace();
     if (!in_.Take("=")) return Expected("'=' after the record number", r.number);
     in_.SkipSpace();
@@ -346,6 +345,22 @@ class Parser {
   int64_t last_ = 0;
   size_t base_ = 0;  // bytes before `text` in the file (a byte-order mark)
   std::string closer_ = "SXF*/";
+  // Numbers seen: files number their records in rising order, so a number
+  // above every earlier one is new without a look-up; the set is made only
+  // once a number comes out of order.
+  bool IsNewNumber(int64_t n) {
+    if (numbers_.empty() && n > highest_) {
+      highest_ = n;
+      return true;
+    }
+    if (numbers_.empty()) {
+      numbers_.reserve(out_.records.size() * 2 + 16);
+      for (const SfcRecord& r : out_.records) numbers_.insert(r.number);
+    }
+    return numbers_.insert(n).second;
+  }
+
+  int64_t highest_ = 0;
   std::unordered_set<int64_t> numbers_;
 };
 
@@ -366,8 +381,10 @@ bool ParseSfc(std::span<const uint8_t> bytes, SfcFile& out, SfcError& error) {
     return false;
   }
   out.source = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  out.records.reserve(bytes.size() / 128);
-  out.argSpans.reserve(bytes.size() / 16);
+  // Reserved generously: untouched reserve costs address space only, while
+  // growing a vector of millions copies it.
+  out.records.reserve(bytes.size() / 24 + 16);
+  out.argSpans.reserve(bytes.size() / 3 + 16);
   error = SfcError{};
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   size_t base = 0;
