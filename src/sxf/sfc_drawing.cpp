@@ -158,6 +158,20 @@ class Args {
   }
   double Num(size_t i) const { return ParseNum(Raw(i), i); }
   int Int(size_t i) const {
+    // Codes and counts are mostly a few plain digits.
+    const std::string_view raw = Raw(i);
+    if (!raw.empty() && raw.size() <= 9) {
+      int v = 0;
+      bool digits = true;
+      for (const char c : raw) {
+        if (c < '0' || c > '9') {
+          digits = false;
+          break;
+        }
+        v = v * 10 + (c - '0');
+      }
+      if (digits) return v;
+    }
     const double v = Num(i);
     if (v < -1e9 || v > 1e9 || v != std::floor(v))
       throw BadRecord{"argument " + std::to_string(i + 1) + " is not a whole number"};
