@@ -109,7 +109,9 @@ void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
   platform_.Log(rec.source);
   platform_.Log(kLogArrow + rec.target);
   for (const std::string& w : rec.result.warnings) platform_.Log(kLogWarningPrefix + w);
-  if (noteNoFigures_ && rec.result.ok && rec.result.figures == 0 && !options_.allBlocks)
+  // (An SFC source is not written again: it becomes a drawing, layers as it says.)
+  if (noteNoFigures_ && rec.result.ok && rec.result.figures == 0 && !options_.allBlocks &&
+      !IsSfcFile(rec.source))
     platform_.Log(
         kLogWarningPrefix +
         std::string(Tr("no SXF figure found: written again with the layer states reset")));

@@ -33,8 +33,8 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kDeg = kPi / 180.0;
 constexpr int kFigureGroups = 15;
 constexpr int kLayersPerGroup = 16;
-// Chord tolerance for splines, clothoids and arcs that become polylines,
-// in the feature's own units.
+// Chord tolerance for arcs and ellipses that become polylines (boundaries
+// of fills and hatching), in the feature's own units.
 constexpr double kChordTolerance = 0.05;
 constexpr int kMaxCurvePoints = 10000;
 constexpr int kMaxHatchLines = 20000;
@@ -565,12 +565,20 @@ class Reader {
       sheet_ = {a.Int(1), a.Int(2), a.Num(3), a.Num(4), true};
       sheetName_ = a.Text(0);
     } else if (n == Kind("drawing_attribute_feature")) {
-      for (size_t k = 0; k < a.size(); ++k) {
-        std::u16string t = a.Text(k);
-        if (t.find_first_not_of(u' ') == std::u16string::npos) continue;
+      // Project, contract, contract type, drawing name, number, type and
+      // scale, the year, month and day it was made (year 0: none), the
+      // contractor and the owner: the texts given, one after the other.
+      auto add = [&](std::u16string t) {
+        if (t.find_first_not_of(u' ') == std::u16string::npos) return;
         if (!memo_.empty()) memo_ += u" ";
         memo_ += t;
-      }
+      };
+      for (size_t k = 0; k < 7; ++k) add(a.Text(k));
+      if (a.Int(7) > 0)
+        add(util::FromUtf8(std::to_string(a.Int(7)) + "-" + std::to_string(a.Int(8)) + "-" +
+                           std::to_string(a.Int(9))));
+      add(a.Text(10));
+      add(a.Text(11));
     } else if (n == Kind("sfig_org_feature")) {
       SfcFigure fig;
       fig.name = a.Text(0);
