@@ -255,6 +255,26 @@ TEST(SfcReader, BeyondFifteenSubDrawingsAndSixteenLayers) {
   EXPECT_EQ(doc.EntBlockN, 2);
 }
 
+// Hatching far from its start point or with a spacing of almost nothing
+// ends, leaving the hatch out with a warning.
+TEST(SfcReader, HatchingIsBounded) {
+  for (const std::string pattern : {"(2,1,3,1e18,1e18,1,45)", "(2,1,3,0,0,1e-9,45)"}) {
+    const std::string text =
+        Envelope(Rec(10, "polyline_feature('0','0','0','0','5','(0,40,40,0,0)','(0,0,40,40,0)')") +
+                 Rec(20, "composite_curve_org_feature('2','1','3','0')") +
+                 Rec(30, "fill_area_style_hatching_feature('1','1','" + pattern + "','1','0','()')") +
+                 Rec(40, "drawing_sheet_feature(\\'s\\','4','1','0','0')") +
+                 Rec(50, "layer_feature(\\'L\\','1')"));
+    jww::TJwwData doc;
+    sxf::SfcReport report;
+    ASSERT_TRUE(Read(text, doc, report)) << pattern << ": " << report.error.Text();
+    if (pattern.find("1e-9") == std::string::npos) continue;  // far away: it ends, that is all
+    EXPECT_EQ(doc.EntLineN, 0);
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_NE(report.warnings[0].find("left out"), std::string::npos) << report.warnings[0];
+  }
+}
+
 // ---- the real drawing ----
 
 struct FileFacts {

@@ -38,6 +38,12 @@ constexpr int kLayersPerGroup = 16;
 constexpr double kChordTolerance = 0.05;
 constexpr int kMaxCurvePoints = 10000;
 constexpr int kMaxHatchLines = 20000;
+constexpr double kMaxHatchWork = 5e7;
+// Boundary points of a fill cut into triangles (the cutting takes their square).
+constexpr size_t kMaxFillPoints = 4000;
+// Lines one file may make of curves and hatching (beyond its own records):
+// a small malformed file must not make a drawing of billions.
+constexpr int64_t kMaxGeneratedLines = 5'000'000;
 // Figures one file may define: far above real drawings (dozens to a few
 // thousand), low enough that naming and numbering them stays quick.
 constexpr size_t kMaxFigures = 20000;
@@ -415,13 +421,18 @@ std::vector<std::pair<Vec, Vec>> HatchLines(const std::vector<std::vector<Vec>>&
     }
   if (lo > hi) return out;
   const double k0 = std::ceil(lo / spacing), k1 = std::floor(hi / spacing);
-  if (k1 - k0 > kMaxHatchLines) {
+  size_t edges = 0;
+  for (const auto& r : rings) edges += r.size();
+  // Lines are counted from k0 (k0 + 1 may equal k0 far from the start
+  // point); the work is lines times edges.
+  if (!(k1 - k0 <= kMaxHatchLines) || (k1 - k0 + 1) * static_cast<double>(edges) > kMaxHatchWork) {
     *cut = true;
     return out;
   }
+  const int64_t lines = k1 < k0 ? 0 : static_cast<int64_t>(k1 - k0) + 1;
   std::vector<double> xs;
-  for (double k = k0; k <= k1; ++k) {
-    const double c = k * spacing;
+  for (int64_t j = 0; j < lines; ++j) {
+    const double c = (k0 + static_cast<double>(j)) * spacing;
     xs.clear();
     for (const auto& r : rings) {
       for (size_t i = 0; i + 1 < r.size(); ++i) {
@@ -836,6 +847,13 @@ class Reader {
   void Polyline(const Target& t, const Pen& p, const std::vector<Vec>& pts) {
     for (size_t k = 0; k + 1 < pts.size(); ++k) Line(t, p, pts[k], pts[k + 1]);
   }
+  // Lines made from curves and hatching count against kMaxGeneratedLines.
+  void Generated(size_t lines) {
+    generated_ += static_cast<int64_t>(lines);
+    if (generated_ > kMaxGeneratedLines)
+      throw BadRecord{"the file's curves and hatching would make more than " +
+                      std::to_string(kMaxGeneratedLines) + " lines"};
+  }
   // Arc in the figure's own terms (ccw from a to b), radius r, flattening ry/rx.
   void Arc(const Target& t, const Pen& p, double cx, double cy, double rx, double ry, double rot,
            double a, double b, bool ccw, bool full) {
@@ -1058,7 +1076,14 @@ class Reader {
 
   void Fill(const Target& t, const Pen& p, const std::vector<std::vector<Vec>>& rings) {
     if (rings.size() > 1) Warn("a filled area with holes was filled without its holes");
-    for (const auto& tri : Triangulate(rings[0])) {
+    if (rings[0].size() > kMaxFillPoints) {
+      Warn("a filled area of more than " + std::to_string(kMaxFillPoints) +
+           " boundary points was left out");
+      return;
+    }
+    const auto triangles = Triangulate(rings[0]);
+    Generated(triangles.size());
+    for (const auto& tri : triangles) {
       if (t.def < 0)
         Ok(doc_.AddEntSolid(0, t.lg, p.ly, p.co, 1, 0, 0, 0, tri[0].x, tri[0].y, tri[1].x, tri[1].y,
                             tri[2].x, tri[2].y));
@@ -1082,9 +1107,10 @@ class Reader {
       const Pen p = PenOf(at, owner);
       const Vec start = t.frame.P(h[3], h[4]);
       bool cut = false;
-      for (const auto& [s, e] : HatchLines(rings, start, h[5], t.frame.Angle(h[6]), &cut))
-        Line(t, p, s, e);
-      if (cut) Warn("a hatching with more than 20000 lines was left out");
+      const auto lines = HatchLines(rings, start, h[5], t.frame.Angle(h[6]), &cut);
+      Generated(lines.size());
+      for (const auto& [s, e] : lines) Line(t, p, s, e);
+      if (cut) Warn("a hatching of more than 20000 lines (or too many boundary points) was left out");
     }
   }
 
@@ -1125,7 +1151,9 @@ class Reader {
     } else if (n == Kind("text_string_feature")) {
       Text(t, PenOf(ReadAttr(a, false), owner), ReadText(a, 2, 3, 4));
     } else if (n == Kind("spline_feature") || n == Kind("clothoid_feature")) {
-      Polyline(t, PenOf(ReadAttr(a, true), owner), CurvePoints(r, t));
+      const std::vector<Vec> pts = CurvePoints(r, t);
+      Generated(pts.size());
+      Polyline(t, PenOf(ReadAttr(a, true), owner), pts);
     } else if (n == Kind("linear_dim_feature")) {
       const Pen p = PenOf(ReadAttr(a, true), owner);
       jww::TJwwData::TSunpoSxfParts parts;
@@ -1174,7 +1202,11 @@ class Reader {
       if (a.Int(3) != 1) return;
       const Pen p = PenOf(Attr{1, a.Int(0), a.Int(1), a.Int(2)}, owner);
       const Composite& c = composites_[CompositeIndex(r)];
-      for (size_t k = c.first; k < c.org; ++k) Polyline(t, p, CurvePoints(f_.records[k], t));
+      for (size_t k = c.first; k < c.org; ++k) {
+        const std::vector<Vec> pts = CurvePoints(f_.records[k], t);
+        Generated(pts.size());
+        Polyline(t, p, pts);
+      }
     } else if (n == Kind("fill_area_style_colour_feature")) {
       const Pen p = PenOf(Attr{a.Int(0), a.Int(1), 1, 0}, owner);
       Fill(t, p, Rings(a, 2, t));
@@ -1279,6 +1311,7 @@ class Reader {
   std::string_view text_;  // the file, for line numbers
   jww::TJwwData& doc_;
   std::vector<int> owner_;
+  int64_t generated_ = 0;
   std::vector<const Layout*> layoutOf_;  // by name index
   std::vector<int> kindOf_;               // by name index: place in kLayouts, -1 unknown
   std::set<size_t> nestedLocate_;          // placements inside figures
