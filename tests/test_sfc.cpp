@@ -174,6 +174,12 @@ TEST(SfcReader, DeepNestingIsBoundedByTheConversion) {
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("copies"), std::string::npos) << r.error;
   EXPECT_FALSE(std::filesystem::exists(dir / "deep.jww"));
+  // The reader counts the placements the figures make (1 + 10 + … + 10^6).
+  jww::TJwwData doc;
+  sxf::SfcReport report;
+  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+  EXPECT_FALSE(sxf::ReadSfc(std::span<const uint8_t>(p, text.size()), doc, report, 1000));
+  EXPECT_EQ(report.placements, 1111111);
 }
 
 bool HasLine(const jww::TJwwData& doc, int group, double x1, double y1, double x2, double y2) {

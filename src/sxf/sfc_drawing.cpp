@@ -18,6 +18,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <set>
@@ -464,8 +465,8 @@ struct Composite {
 
 class Reader {
  public:
-  Reader(SfcReport& report, jww::TJwwData& doc, std::string_view text)
-      : rep_(report), f_(report.file), text_(text), doc_(doc) {}
+  Reader(SfcReport& report, jww::TJwwData& doc, std::string_view text, int64_t maxPlacements)
+      : rep_(report), f_(report.file), text_(text), doc_(doc), maxPlacements_(maxPlacements) {}
 
   void Run() {
     Survey();
@@ -727,6 +728,7 @@ class Reader {
       if (fig < 0) continue;
       SfcFigure& f = rep_.figures[fig];
       ++f.placements;
+      if (owner_[i] < 0) topPlaced_.push_back(fig);
       if (owner_[i] >= 0) {
         nestedLocate_.insert(i);
         nestedOf_[owner_[i]].push_back(i);
@@ -746,6 +748,25 @@ class Reader {
       f.definition = doc_.EntBlockDefN - 1;
     }
     OrderTopDown(placed);
+    CountPlacements(placed);
+  }
+
+  // Placements the block tree will hold, nested ones counted through every
+  // placement of their figure (saturating).
+  void CountPlacements(const std::vector<std::vector<std::pair<int, size_t>>>& placed) {
+    constexpr int64_t kSaturated = int64_t{1} << 60;
+    std::vector<int64_t> inside(placed.size(), 0);
+    for (auto it = topDown_.rbegin(); it != topDown_.rend(); ++it) {
+      int64_t n = 0;
+      for (const auto& [child, record] : placed[*it]) n = std::min(kSaturated, n + 1 + inside[child]);
+      inside[*it] = n;
+    }
+    int64_t total = 0;
+    for (int fig : topPlaced_) total = std::min(kSaturated, total + 1 + inside[fig]);
+    rep_.placements = total;
+    if (total > maxPlacements_)
+      throw BadRecord{"figures placed inside figures make " + std::to_string(total) +
+                      " placements, more than " + std::to_string(maxPlacements_)};
   }
 
   // Figures with every placing figure before the figures it places; a ring
@@ -1317,6 +1338,8 @@ class Reader {
   std::set<size_t> nestedLocate_;          // placements inside figures
   std::vector<std::vector<size_t>> nestedOf_;  // by figure, in file order
   std::vector<int> topDown_;                   // figures, placing ones first
+  std::vector<int> topPlaced_;                 // figures placed on the sheet, once per placement
+  int64_t maxPlacements_ = std::numeric_limits<int64_t>::max();
   std::vector<size_t> orgIndex_;
   std::vector<LayerDef> layers_;
   std::map<int, std::map<int, int>> slots_;
@@ -1341,12 +1364,14 @@ bool LooksLikeSfc(std::span<const uint8_t> bytes) {
   return s.starts_with("ISO-10303-21;") && s.find("/*SXF") != std::string_view::npos;
 }
 
-bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& report) {
+bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& report,
+             int64_t maxPlacements) {
   report = SfcReport{};
   doc.DataInit();
   if (!ParseSfc(bytes, report.file, report.error)) return false;
   try {
-    Reader(report, doc, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+    Reader(report, doc, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+           maxPlacements)
         .Run();
   } catch (const BadRecord& b) {
     if (report.error.reason.empty()) report.error.reason = b.reason;

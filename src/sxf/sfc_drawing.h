@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <span>
 #include <string>
@@ -35,12 +36,16 @@ struct SfcReport {
   std::vector<std::string> warnings;     // UTF-8, English, each once
   SfcError error;                        // why the read failed
   double sheetWidth = 0, sheetHeight = 0;
+  int64_t placements = 0;  // placements of figures, nested ones counted through their figure
 };
 
 // Reads the SFC bytes into `doc` (DataInit first; format version 700).
-// False with report.error set when the file is not SFC or is malformed;
-// `doc` is then not a usable drawing. Never throws but std::bad_alloc.
-bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& report);
+// False with report.error set when the file is not SFC or is malformed, or
+// when its figures placed inside figures would make more than
+// `maxPlacements` placements; `doc` is then not a usable drawing. Never
+// throws but std::bad_alloc.
+bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& report,
+             int64_t maxPlacements = std::numeric_limits<int64_t>::max());
 
 // Whether the bytes start like an SFC file (the envelope and an SFC header).
 bool LooksLikeSfc(std::span<const uint8_t> bytes);
