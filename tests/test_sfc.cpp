@@ -145,6 +145,7 @@ TEST(SfcReader, QuotesEscapesAndEncodings) {
                                                       Rec(20, "drawing_sheet_feature(\\'s\\','4','1','0','0')"));
   ASSERT_TRUE(Read(utf8, doc, report)) << report.error.Text();
   EXPECT_EQ(doc.EntLay[0].aStrLayName, u"層①");
+  EXPECT_TRUE(doc.MojiEncode);  // written as UTF-16
   EXPECT_EQ(doc.EntLay[0].aanLay, 0);  // hidden
 }
 

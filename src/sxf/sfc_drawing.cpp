@@ -1377,6 +1377,9 @@ bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& repo
     if (report.error.reason.empty()) report.error.reason = b.reason;
     return false;
   }
+  // A UTF-8 file may hold what code page 932 cannot: its texts are kept as
+  // UTF-16, as drawings of version 700 may store them.
+  if (report.file.encoding == SfcEncoding::kUtf8) doc.MojiEncode = true;
   return true;
 }
 
