@@ -112,3 +112,16 @@ for n in 10000 100000; do
     printf "draw %d entities to a 4000 px PNG: %.2f s, rewrite %.2f s, ratio %.1f, RSS %.1f MB\n",
       n, d, r, d/(r>0.01?r:0.01), m/1024 }'
 done
+
+echo
+# An SFC drawing of a million features converted straight to JWW, against
+# brindle rewrite of the JWW it makes, in the same run.
+"$build/brindle-samples" "$work/gen" --sfc-bench 1000000 >/dev/null
+f="$work/gen/sfc-bench-1000000.sfc"
+rm -rf "$work/sfc" && mkdir -p "$work/sfc"
+"$build/brindle" convert -o "$work/sfc" "$f" >/dev/null 2>&1
+read -r tsf msf < <(measure "$build/brindle" convert -o "$work/conv" "$f")
+read -r trw _ < <(measure "$build/brindle" rewrite "$work/sfc/sfc-bench-1000000.jww" "$work/out.jww")
+awk -v s="$tsf" -v r="$trw" -v m="$msf" -v b="$(stat -c %s "$f")" 'BEGIN{
+  printf "SFC of 1000000 features (%.1f MB): convert %.2f s, rewrite of its JWW %.2f s, ratio %.1f, RSS %.1f MB\n",
+    b/1048576, s, r, s/(r>0.01?r:0.01), m/1024 }'

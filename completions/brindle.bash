@@ -57,7 +57,8 @@ _brindle() {
   fi
 
   # Drawings and folders to reach them; the first word may also be a command.
-  mapfile -t COMPREPLY < <(compgen -f -X '!*.[jJ][wW][wW]' -- "$cur"; compgen -d -- "$cur")
+  mapfile -t COMPREPLY < <(compgen -f -X '!*.[jJ][wW][wW]' -- "$cur"
+    compgen -f -X '!*.[sS][fF][cC]' -- "$cur"; compgen -d -- "$cur")
   if [ "$COMP_CWORD" -eq 1 ]; then
     mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -W "$commands" -- "$cur")
   fi

@@ -38,12 +38,14 @@ case "$mode" in
     ./build-fuzz/brindle-fuzz-seeds "$seeds"
     cp samples/*.jww "$seeds"/jww/ 2>/dev/null || true
     [ -n "${BRINDLE_CORPUS:-}" ] && cp "$BRINDLE_CORPUS"/*.jww "$seeds"/jww/ 2>/dev/null || true
+    [ -n "${BRINDLE_CORPUS_SXF:-}" ] && cp "$BRINDLE_CORPUS_SXF"/*.SFC "$seeds"/sfc/ 2>/dev/null || true
     for name in $targets; do
       dict=(-dict=fuzz/jww.dict)
       case "$name" in
         fuzz_settings) from=(settings) dict=() ;;
         fuzz_user_dirs) from=(user-dirs) dict=() ;;
         fuzz_images) from=(jww gzip) ;;
+        fuzz_sfc) from=(sfc) dict=(-dict=fuzz/sfc.dict) ;;
         *) from=(jww) ;;
       esac
       work=$(mktemp -d)

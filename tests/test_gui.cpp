@@ -37,6 +37,7 @@
 #include "app/gui/preview_page.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
+#include "tools/sample_sfc.h"
 
 namespace fs = std::filesystem;
 using app::gui::TForm1;
@@ -354,6 +355,17 @@ class GuiTest : public QObject {
     }
   }
 
+  void dropOfAnSfcDrawingWritesItsJww() {
+    const std::string text = tools::MakeSampleSfc();
+    std::ofstream(src_ / "sheet.SFC", std::ios::binary) << text;
+    auto form = MakeForm();
+    form->show();
+    QVERIFY(Drop(form.get(), {Q(src_ / "sheet.SFC")}));
+    WaitForBatch(*form);
+    QCOMPARE(form->LogLines(), ResultLines(src_ / "sheet.SFC", desktop_ / "sheet.jww"));
+    QVERIFY(fs::exists(desktop_ / "sheet.jww"));
+  }
+
   void dropConvertsOnlyTheDrawings() {
     fs::path a = Drawing("A.jww"), b = Drawing("B.JWW");
     fs::create_directories(src_ / "folder.jww");
@@ -437,9 +449,10 @@ class GuiTest : public QObject {
     QCOMPARE(dialogs_->opens[0].title, QString("変換元ファイルを指定"));
     QCOMPARE(dialogs_->opens[0].folder, Q(root_) + "/");
     QCOMPARE(dialogs_->opens[0].filterIndex, 1);
-    QCOMPARE(dialogs_->opens[0].filters.size(), 2);
+    QCOMPARE(dialogs_->opens[0].filters.size(), 3);
     QVERIFY(dialogs_->opens[0].filters[0].startsWith("Jw_cad 図面ファイル (*.jww"));
     QVERIFY(dialogs_->opens[0].filters[1].startsWith("全てのファイル(*.*)"));
+    QCOMPARE(dialogs_->opens[0].filters[2], QString("SXF 図面 (*.sfc;*.SFC)"));
     WaitForBatch(*form);
     QCOMPARE(form->LogLines(), QStringList("　※ " + Q(src_ / "notes.txt") +
                                            " を飛ばしました: .jww ファイルではありません") +

@@ -18,6 +18,7 @@
 
 #include "app/i18n.h"
 #include "app/reasons.h"
+#include "app/sfc_source.h"
 #include "jww/document.h"
 #include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
@@ -63,8 +64,15 @@ bool WithinLimit(const jww::TJwwData& doc, const ConvertOptions& options, Conver
   return false;
 }
 
-void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r) {
-  jww::ExplodeReport report = jww::DataTransJWW(doc);
+void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r, bool sfc) {
+  jww::ExplodeReport report;
+  if (sfc) {
+    // The layer states came from the SFC file itself: no reset.
+    jww::DataTransJWW2(doc, report);
+    doc.MakeBlockTree();
+  } else {
+    report = jww::DataTransJWW(doc);
+  }
   r.figures = report.figures;
   r.copies = report.copies;
   for (const std::string& w : report.warnings) r.warnings.push_back(TranslateCoreError(w));
@@ -102,8 +110,9 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
 
 void Convert(const std::string& src, const std::string& dst, const ConvertOptions& options,
              ConvertResult& r) {
-  if (util::LowerFileExt(src) != ".jww") {
-    r.error = "not a .jww file";
+  const bool sfc = IsSfcFile(src);
+  if (util::LowerFileExt(src) != ".jww" && !sfc) {
+    r.error = Tr("not a .jww file");
     return;
   }
   jww::TJwwData doc;
@@ -122,9 +131,14 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
   }
   // The extents describe the drawing as read, figures counted through their
   // placements; they are kept on the document for callers that want them.
-  doc.GetMinMaxZahyo();
+  // (A drawing read from SFC was just built: nobody asks for them.)
+  if (!sfc) doc.GetMinMaxZahyo();
   KeepSourceEncoding(doc);
-  Explode(doc, options, r);
+  if (sfc) {
+    const std::vector<std::string> notes = SfcWarnings(doc);
+    r.warnings.insert(r.warnings.end(), notes.begin(), notes.end());
+  }
+  Explode(doc, options, r, sfc);
   // An image that went missing from the working folder would silently leave
   // the drawing.
   if (r.error.empty() && ImagesComplete(doc, &r.error)) {
@@ -146,10 +160,11 @@ ConvertResult PlanConversion(const std::string& src, const ConvertOptions& optio
   ConvertResult r;
   try {
     jww::TJwwData doc;
-    if (util::LowerFileExt(src) != ".jww")
+    const bool sfc = IsSfcFile(src);
+    if (util::LowerFileExt(src) != ".jww" && !sfc)
       r.error = Tr("not a .jww file");
     else if (ReadDrawing(doc, src, nullptr, &r.error) && WithinLimit(doc, options, r))
-      Explode(doc, options, r);
+      Explode(doc, options, r, sfc);
     r.ok = r.error.empty();
   } catch (const std::bad_alloc&) {
     r.error = Tr("not enough memory to convert the drawing; nothing was written");

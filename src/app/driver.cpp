@@ -11,6 +11,7 @@
 
 #include "app/i18n.h"
 #include "app/xdg.h"
+#include "app/sfc_source.h"
 #include "util/path.h"
 
 namespace app {
@@ -77,7 +78,9 @@ void BatchDriver::ClearFList() {
 }
 
 bool BatchDriver::PickupFile(const std::string& fn) {
-  if (fn.empty() || util::LowerFileExt(fn) != ".jww" || !util::FileExistsCheck(fn)) return false;
+  if (fn.empty() || (util::LowerFileExt(fn) != ".jww" && !IsSfcFile(fn)) ||
+      !util::FileExistsCheck(fn))
+    return false;
   FList.push_back(fn);
   FListN = static_cast<int>(FList.size());
   return true;
@@ -131,8 +134,10 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
 }
 
 std::string BatchDriver::WantedTarget(const std::string& src, const std::string& folder) const {
-  if (settings_.Mode() == OutputMode::kBeside) return src;
-  return folder + util::FileNameOnly(src);
+  const std::string name =
+      settings_.Mode() == OutputMode::kBeside ? src : folder + util::FileNameOnly(src);
+  // An SFC drawing becomes FILE.jww.
+  return IsSfcFile(src) ? SfcTargetName(name) : name;
 }
 
 FileRecord BatchDriver::ConvertOne(size_t index, const std::string& folder) const {
@@ -155,7 +160,9 @@ void BatchDriver::Emit(const FileRecord& rec, BatchOutcome& outcome) {
   platform_.Log(rec.source);
   platform_.Log(kLogArrow + rec.target);
   for (const std::string& w : rec.result.warnings) platform_.Log(kLogWarningPrefix + w);
-  if (noteNoFigures_ && rec.result.ok && rec.result.figures == 0 && !options_.allBlocks)
+  // (An SFC source is not written again: it becomes a drawing, layers as it says.)
+  if (noteNoFigures_ && rec.result.ok && rec.result.figures == 0 && !options_.allBlocks &&
+      !IsSfcFile(rec.source))
     platform_.Log(
         kLogWarningPrefix +
         std::string(Tr("no SXF figure found: written again with the layer states reset")));

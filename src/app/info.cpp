@@ -8,12 +8,14 @@
 #include <array>
 #include <cmath>
 
+#include "app/convert.h"
 #include "app/i18n.h"
 #include "app/reasons.h"
 #include "app/json_names.h"
 #include "jww/document.h"
 #include "jww/extents.h"
 #include "jww/read_findings.h"
+#include "jww/sxf_explode.h"
 #include "jww/sxf_plan.h"
 #include "util/encoding.h"
 #include "util/text.h"
@@ -29,14 +31,47 @@ std::span<const T> Counted(const std::vector<T>& v, int32_t n) {
   return {v.data(), std::min(v.size(), static_cast<size_t>(std::max(n, 0)))};
 }
 
+// The scales the explosion gives the figures' layer groups, by exploding a
+// copy: a group takes 1 / the ratio of its figure's last placement in drawing
+// order, and a nested placement that an earlier figure re-placed can be that
+// one. Above `maxCopies` the scale of the last stored placement stands in.
+// Copies info makes to learn the groups' scales: a tenth of the conversion's
+// default bound keeps info light on a huge drawing.
+constexpr int64_t kInfoExplodeCopies = kDefaultMaxCopies / 10;
+
+std::vector<double> ExplodedGroupScales(const TJwwData& doc, const jww::SxfPlan& plan,
+                                        int64_t maxCopies) {
+  std::vector<double> scales(16, 0.0);
+  if (plan.copies <= maxCopies) {
+    TJwwData copy = doc;
+    jww::ExplodeReport report;
+    jww::DataTransJWW2(copy, report);
+    for (size_t g = 1; g < scales.size() && g < copy.EntLgrp.size(); ++g)
+      scales[g] = copy.EntLgrp[g].adScale;
+    return scales;
+  }
+  for (const jww::SxfFigurePlan& f : plan.figures) {
+    if (f.group <= 0 || f.group >= 16) continue;
+    double& scale = scales[static_cast<size_t>(f.group)];
+    scale = 1.0;
+    for (const jww::TEntJwwBlock& b : Counted(doc.EntBlock, doc.EntBlockN)) {
+      if (b.nNumber == f.number)
+        scale = std::fabs(b.dBairitsuX) < 1e-8 ? 1.0 : std::fabs(1.0 / b.dBairitsuX);
+    }
+  }
+  return scales;
+}
+
 void DescribePlan(const TJwwData& doc, SxfPlanInfo& plan) {
   const jww::SxfPlan p = jww::PlanSxfExplosion(doc);
+  const std::vector<double> scales = ExplodedGroupScales(doc, p, kInfoExplodeCopies);
   for (const jww::SxfFigurePlan& f : p.figures) {
     if (f.group == 0) {
       plan.left.push_back(util::ToUtf8(f.name));
       continue;
     }
-    plan.figures.push_back({util::ToUtf8(f.name), f.placements, f.group, f.copies, f.kept});
+    plan.figures.push_back({util::ToUtf8(f.name), f.placements, f.group, f.copies, f.kept,
+                            scales[static_cast<size_t>(f.group)]});
   }
   plan.placements = p.placements;
   plan.copies = p.copies;
@@ -264,10 +299,10 @@ void BlocksText(const DrawingInfo& info, std::string& out) {
 }
 
 void PlanText(const DrawingInfo& info, std::string& out) {
-  TextTable t({false, true, true, true, false});
-  t.Row({Tr("figure"), Tr("placements"), Tr("layer group"), Tr("copies"), ""});
+  TextTable t({false, true, true, true, true, false});
+  t.Row({Tr("figure"), Tr("placements"), Tr("layer group"), Tr("scale"), Tr("copies"), ""});
   for (const FigurePlanInfo& f : info.plan.figures) {
-    t.Row({f.name, Int(f.placements), Int(f.group), Int(f.copies),
+    t.Row({f.name, Int(f.placements), Int(f.group), ScaleText(f.scale), Int(f.copies),
            f.kept ? Tr("definition kept: still placed by a block that stays") : ""});
   }
   Section(out, TrNoop("SXF figures and what the conversion does"), t);
@@ -498,6 +533,7 @@ Json InfoJson(const DrawingInfo& info) {
     figures.push_back({{"name", f.name},
                        {"placements", f.placements},
                        {"layerGroup", f.group},
+                       {"scale", f.scale},
                        {"copies", f.copies},
                        {"definitionKept", f.kept}});
   }

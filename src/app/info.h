@@ -64,6 +64,7 @@ struct FigurePlanInfo {
   int32_t group = 0;       // layer group of the copies
   int64_t copies = 0;
   bool kept = false;  // the definition stays: a block that is not exploded still places it
+  double scale = 1;   // the layer group's scale after the conversion (1 / ratio of a placement)
 };
 
 // What the conversion will do with the SXF figures (jww::PlanSxfExplosion).

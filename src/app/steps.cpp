@@ -18,6 +18,7 @@
 
 #include "app/i18n.h"
 #include "app/reasons.h"
+#include "app/sfc_source.h"
 #include "jww/document.h"
 #include "jww/format_version.h"
 #include "jww/image_name.h"
@@ -165,6 +166,7 @@ bool ImagesComplete(const jww::TJwwData& doc, std::string* error) {
 
 bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images,
                  std::string* error) {
+  if (IsSfcFile(file)) return ReadSfcDrawing(doc, file, error);
   std::error_code cause;
   if (!doc.FileCheck(file, cause)) {
     *error = cause ? TrFormat("cannot be opened: {}", {Reason(cause)})

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "app/version.h"
 #include "app/reasons.h"
 #include "tools/sample_drawings.h"
+#include "tools/sample_sfc.h"
 
 namespace {
 
@@ -33,11 +35,31 @@ void Usage() {
               "  of its entities moved 1 mm, to compare with brindle diff\n"),
       stderr);
   std::fputs(app::Tr("  --version prints the version of brindle-samples\n"), stderr);
+  std::fputs(app::Tr("  --sfc-bench N adds sfc-bench-N.sfc (an SXF drawing of about N features)\n"),
+             stderr);
 }
+
 
 void Kept(const std::string& path) {
   std::fprintf(stderr, "%s\n",
                app::TrFormat("brindle-samples: {} exists, kept as it is", {path}).c_str());
+}
+
+// Writes an SFC text unless the file exists (then kept, and said so).
+bool WriteSfc(const std::string& text, const std::string& dir, const std::string& name) {
+  const std::filesystem::path path = std::filesystem::path(dir) / name;
+  if (std::filesystem::exists(path)) {
+    Kept(path.string());
+    return true;
+  }
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  if (!out.flush()) {
+    std::fprintf(stderr, "%s\n", app::TrFormat("brindle-samples: {}", {path.string()}).c_str());
+    return false;
+  }
+  std::printf("%s\n", path.string().c_str());
+  return true;
 }
 
 std::optional<int> PositiveNumber(const char* text) {
@@ -83,7 +105,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  std::optional<int> bench;
+  std::optional<int> bench, sfcBench;
   std::vector<int> sxf;
   bool moved = false;
   for (int i = 2; i < argc; ++i) {
@@ -93,6 +115,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--bench" && i + 1 < argc) {
       bench = PositiveNumber(argv[++i]);
       if (!bench) {
+        Usage();
+        return 2;
+      }
+    } else if (arg == "--sfc-bench" && i + 1 < argc) {
+      sfcBench = PositiveNumber(argv[++i]);
+      if (!sfcBench) {
         Usage();
         return 2;
       }
@@ -138,6 +166,10 @@ int main(int argc, char** argv) {
   if (!sxf.empty() && !Write(tools::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
                              "sxf-bench-" + std::to_string(sxf[0]) + "-" + std::to_string(sxf[1]) +
                                  "-" + std::to_string(sxf[2]) + ".jww")) {
+    return 1;
+  }
+  if (sfcBench && !WriteSfc(tools::MakeSfcBench(*sfcBench, kSeed), dir,
+                            "sfc-bench-" + std::to_string(*sfcBench) + ".sfc")) {
     return 1;
   }
   return 0;

@@ -76,7 +76,7 @@ CLI::Validator AtLeastOne() {
 }
 
 void AddOptions(CLI::App& app, ConvertArgs& a) {
-  app.add_option("FILE", a.files, Tr("drawings to convert (.jww)"));
+  app.add_option("FILE", a.files, Tr("drawings to convert (.jww, .sfc)"));
   auto* desktop = app.add_flag("--desktop", a.desktop, Tr("write to the desktop folder"));
   auto* documents = app.add_flag("--documents", a.documents, Tr("write to the documents folder"));
   auto* beside = app.add_flag("--beside", a.beside, Tr("write beside each source file"));
@@ -129,7 +129,7 @@ void PickFiles(const ConvertArgs& a, BatchDriver& driver, std::vector<size_t>& p
           break;
         }
       }
-      if (reason.empty() && !driver.PickupFile(full.string())) reason = Tr("not a .jww file");
+      if (reason.empty() && !driver.PickupFile(full.string())) reason = Tr("not a .jww or .sfc file");
     }
     if (reason.empty()) {
       positions.push_back(i);

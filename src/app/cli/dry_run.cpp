@@ -10,6 +10,7 @@
 #include "app/cli/terminal.h"
 #include "app/convert.h"
 #include "app/i18n.h"
+#include "app/sfc_source.h"
 #include "app/steps.h"
 #include "jww/document.h"
 #include "jww/sxf_plan.h"
@@ -32,8 +33,8 @@ struct Preview {
 // Reads the drawing as a conversion would, without extracting its images.
 Preview ReadForPlan(jww::TJwwData& doc, const std::string& src) {
   Preview p;
-  if (util::LowerFileExt(src) != ".jww")
-    p.error = Tr("not a .jww file");
+  if (util::LowerFileExt(src) != ".jww" && !IsSfcFile(src))
+    p.error = Tr("not a .jww or .sfc file");
   else
     p.ok = ReadDrawing(doc, src, nullptr, &p.error);
   if (p.ok) p.plan = jww::PlanSxfExplosion(doc);

@@ -69,8 +69,17 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect 
 const QStringList& OpenFilters() {
   // Qt matches patterns case-sensitively on this system; "*.JWW" keeps
   // upper-case names from Windows archives visible.
-  static const QStringList filters{"Jw_cad 図面ファイル (*.jww *.JWW)", "全てのファイル(*.*) (*)"};
+  // The SXF filter comes last so that the filter index kept in the settings
+  // file still names the filters it named before.
+  static const QStringList filters{"Jw_cad 図面ファイル (*.jww *.JWW)", "全てのファイル(*.*) (*)",
+                                   "SXF 図面 (*.sfc;*.SFC)"};
   return filters;
+}
+
+// A drawing the window can show: JWW, or SFC read straight.
+bool IsDrawingFile(const QString& path) {
+  return (path.endsWith(".jww", Qt::CaseInsensitive) || path.endsWith(".sfc", Qt::CaseInsensitive)) &&
+         QFileInfo(path).isFile();
 }
 
 }  // namespace
@@ -253,8 +262,7 @@ void TForm1::AddPreviewPage() {
   // A log line that names a drawing (its source or its output) shows it.
   connect(ListBox1, &QListWidget::currentTextChanged, this, [this](const QString& line) {
     const QString path = line.trimmed();
-    if (path.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(path).isFile())
-      Preview->ShowFile(path);
+    if (IsDrawingFile(path)) Preview->ShowFile(path);
   });
 }
 
@@ -417,7 +425,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   // With Shift held a drawing is only shown, not converted.
   if (Preview != nullptr && (event->modifiers() & Qt::ShiftModifier)) {
     for (const QString& p : paths) {
-      if (p.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(p).isFile()) {
+      if (IsDrawingFile(p)) {
         PageControl1->setCurrentWidget(Preview);
         Preview->ShowFile(p);
         event->acceptProposedAction();

@@ -1,0 +1,46 @@
+#include "app/sfc_source.h"
+
+#include <new>
+#include <system_error>
+
+#include "app/i18n.h"
+#include "jww/document.h"
+#include "jww/file_bytes.h"
+#include "sxf/sfc_drawing.h"
+#include "util/path.h"
+
+namespace app {
+
+bool IsSfcFile(const std::string& path) { return util::LowerFileExt(path) == ".sfc"; }
+
+std::string SfcTargetName(const std::string& path) {
+  const std::string ext = util::LowerFileExt(path);
+  return path.substr(0, path.size() - ext.size()) + ".jww";
+}
+
+bool ReadSfcDrawing(jww::TJwwData& doc, const std::string& file, std::string* error) {
+  std::vector<uint8_t> bytes;
+  std::error_code cause;
+  if (!jww::ReadFileBytes(file, bytes, &cause)) {
+    *error = TrFormat("cannot be opened: {}", {cause.message()});
+    return false;
+  }
+  sxf::SfcReport report;
+  if (!sxf::ReadSfc(bytes, doc, report)) {
+    *error = TrFormat("not a readable SFC drawing: {}", {report.error.Text()});
+    return false;
+  }
+  doc.Macro.fileName = util::FileNameOnly(file);
+  for (const std::string& w : report.warnings)
+    doc.ReadLog.Add(kSfcFinding, jww::ReadLocation{}, w);
+  return true;
+}
+
+std::vector<std::string> SfcWarnings(const jww::TJwwData& doc) {
+  std::vector<std::string> out;
+  for (const jww::ReadFinding& f : doc.ReadLog)
+    if (f.code == kSfcFinding) out.push_back(f.detail);
+  return out;
+}
+
+}  // namespace app
