@@ -85,6 +85,20 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
   r.copies += EntityCount(doc) - before;
 }
 
+}  // namespace
+
+bool ConvertInMemory(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r) {
+  if (!WithinLimit(doc, options, r)) return false;
+  // The extents describe the drawing as read, figures counted through their
+  // placements; they are kept on the document for callers that want them.
+  doc.GetMinMaxZahyo();
+  KeepSourceEncoding(doc);
+  Explode(doc, options, r);
+  return r.error.empty();
+}
+
+namespace {
+
 void Convert(const std::string& src, const std::string& dst, const ConvertOptions& options,
              ConvertResult& r) {
   if (util::LowerFileExt(src) != ".jww") {
@@ -101,18 +115,13 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
     JwwDataFree(doc);
     return;
   }
-  if (!WithinLimit(doc, options, r)) {
+  if (!ConvertInMemory(doc, options, r)) {
     JwwDataFree(doc);
     return;
   }
-  // The extents describe the drawing as read, figures counted through their
-  // placements; they are kept on the document for callers that want them.
-  doc.GetMinMaxZahyo();
-  KeepSourceEncoding(doc);
-  Explode(doc, options, r);
   // An image that went missing from the working folder would silently leave
   // the drawing.
-  if (r.error.empty() && ImagesComplete(doc, &r.error)) {
+  if (ImagesComplete(doc, &r.error)) {
     r.entitiesWritten = doc.WrittenObjectCount(doc.Enthd.jwVer);
     r.output = WriteDocument(doc, dst, doc.Enthd.jwVer, NameRule::kBranch, &r.error);
     if (!r.output.empty() && !r.error.empty()) {

@@ -4,6 +4,7 @@
 // order the files were offered.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,15 @@ struct BatchOutcome {
   int failed = 0;
 };
 
+// What a batch does with each file, when it is not the conversion (brindle
+// export): `run` turns `src` into the file `wanted` and says how it went;
+// `target` names the output of `src` in the output folder (`folder` is empty
+// in the beside-the-source mode).
+struct FileJob {
+  std::function<ConvertResult(const std::string& src, const std::string& wanted)> run;
+  std::function<std::string(const std::string& src, const std::string& folder)> target;
+};
+
 class BatchDriver {
  public:
   BatchDriver(Platform& platform, Settings& settings) : platform_(platform), settings_(settings) {}
@@ -52,6 +62,9 @@ class BatchDriver {
   // Adds a log line to each conversion that found no SXF figure (it still
   // writes a new drawing, with the layer states reset).
   void SetNoteNoFigures(bool note) { noteNoFigures_ = note; }
+  // Runs `job` on each file instead of the conversion; a file that failed is
+  // shown under the name it was to have (no branch name is looked for).
+  void SetFileJob(FileJob job) { job_ = std::move(job); }
 
   // The pending batch, in the order the names were offered.
   std::vector<std::string> FList;
@@ -91,6 +104,7 @@ class BatchDriver {
   int jobs_ = 1;
   bool noteNoFigures_ = false;
   bool fixedFolderWillBeMade_ = false;
+  FileJob job_;
 };
 
 // Text of the message shown when the fixed folder does not exist.

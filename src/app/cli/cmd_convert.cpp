@@ -1,6 +1,4 @@
 // brindle convert: a batch of drawings through the batch driver.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
@@ -8,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/cli/batch.h"
 #include "app/cli/commands.h"
 #include "app/cli/dry_run.h"
 #include "app/cli/output.h"
@@ -86,38 +85,6 @@ void AddOptions(CLI::App& app, ConvertArgs& a) {
   app.add_option("--settings", a.settingsFile, Tr("settings file to use"));
 }
 
-// The arguments as the batch takes them: full paths of existing drawings,
-// each file once. The rest is said on stderr and kept for the JSON records.
-void PickFiles(const ConvertArgs& a, BatchDriver& driver, std::vector<size_t>& positions,
-               std::vector<SkippedInput>& skipped) {
-  for (size_t i = 0; i < a.files.size(); ++i) {
-    const std::string& f = a.files[i];
-    // The batch works with full paths, as a drop or the open dialog gives them.
-    std::error_code ec;
-    const fs::path full = f.empty() ? fs::path() : fs::absolute(f, ec).lexically_normal();
-    std::string reason;
-    if (f.empty() || ec || !fs::exists(full, ec)) {
-      reason = Tr("no such file");
-    } else if (fs::is_directory(full, ec)) {
-      reason = Tr("is a folder, not a drawing");
-    } else {
-      for (const std::string& taken : driver.FList) {
-        if (fs::equivalent(taken, full, ec)) {
-          reason = TrFormat("the same file as {}, which is converted once", {taken});
-          break;
-        }
-      }
-      if (reason.empty() && !driver.PickupFile(full.string())) reason = Tr("not a .jww file");
-    }
-    if (reason.empty()) {
-      positions.push_back(i);
-      continue;
-    }
-    Error(TrFormat("skipped {}: {}", {f, reason}));
-    skipped.push_back({i, f, reason});
-  }
-}
-
 // -o DIR names the folder the user wants: it is made when missing.
 bool MakeOutputFolder(const ConvertArgs& a, const Settings& s) {
   if (a.outputDir.empty() || a.dryRun) return true;
@@ -126,13 +93,6 @@ bool MakeOutputFolder(const ConvertArgs& a, const Settings& s) {
   if (fs::create_directories(s.EditFl1, ec) || fs::is_directory(s.EditFl1, ec)) return true;
   Error(TrFormat("the folder {} could not be made: {}", {s.EditFl1, ec.message()}));
   return false;
-}
-
-int ExitStatus(const BatchOutcome& outcome, const TerminalPlatform& platform, bool skippedAny) {
-  // A stop during the last file still ends as interrupted.
-  if (outcome.status == BatchStatus::kStopped || InterruptRequested()) return kExitInterrupted;
-  if (outcome.status != BatchStatus::kCompleted) return kExitFailed;
-  return platform.Failed() > 0 || skippedAny ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -202,7 +162,7 @@ int RunConvert(int argc, char** argv) {
 
   std::vector<size_t> positions;
   std::vector<SkippedInput> skipped;
-  PickFiles(a, driver, positions, skipped);
+  PickFiles(a.files, driver, positions, skipped);
   const bool skippedAny = !skipped.empty();
   platform.SetInputs(driver.FList, std::move(positions), std::move(skipped));
   if (driver.FListN == 0) {
@@ -212,12 +172,7 @@ int RunConvert(int argc, char** argv) {
   if (a.dryRun) return FinishOut(DryRun(driver, platform, a.json, !a.outputDir.empty()));
   if (!MakeOutputFolder(a, current)) return kExitFailed;
 
-  platform.SetProgress(::isatty(STDERR_FILENO) && driver.FListN > 1);
-  BatchOutcome outcome = driver.RunProc();
-  if (outcome.status == BatchStatus::kNotStarted && InterruptRequested())
-    platform.Log(kLogStopped);  // stopped at the folder question
-  if (outcome.status != BatchStatus::kNotStarted || InterruptRequested()) platform.FinishBatch();
-  return FinishOut(ExitStatus(outcome, platform, skippedAny));
+  return RunPickedBatch(driver, platform, skippedAny);
 }
 
 }  // namespace app::cli

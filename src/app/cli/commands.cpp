@@ -18,6 +18,7 @@ constexpr std::array kCommands{
     Command{"dump", "FILE", TrNoop("print a drawing as text, every field"), RunDump},
     Command{"rewrite", "IN OUT", TrNoop("write a drawing again, e.g. for an older Jw_cad"), RunRewrite},
     Command{"info", "[--json] [--audit] FILE…", TrNoop("describe drawings and what a conversion would do with them"), RunInfo},
+    Command{"export", "[options] FILE… [-o OUT.dxf|DIR]", TrNoop("export drawings as DXF, at full size, before or after conversion"), RunExport, true},
 #ifdef BRINDLE_HAVE_RENDER
     Command{"draw", "FILE -o OUT", TrNoop("draw a drawing into a PNG, SVG or PDF picture"), RunDraw},
 #endif
