@@ -20,6 +20,9 @@ packages=(
   fonts-ipafont-mincho
   poppler-utils
   librsvg2-bin
+  python3-ezdxf
+  python3-matplotlib
+  librecad
 )
 missing=()
 for p in "${packages[@]}"; do
