@@ -30,6 +30,8 @@ constexpr uint32_t kAuxiliaryRgb = 0x808080;
 // Arc solids are filled through a boundary whose chords stray at most this
 // share of the radius from the curve.
 constexpr double kArcTolerance = 1e-4;
+// Hexadecimal digits of $HANDSEED, which is mended once the last handle is known.
+constexpr size_t kHandSeedWidth = 16;
 
 // Every standard lineweight (hundredths of a millimetre).
 constexpr std::array<int, 24> kLineweights{0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
@@ -140,18 +142,12 @@ struct Handles {
 
 class Exporter {
  public:
-  Exporter(const TJwwData& doc, const ExportOptions& o, ExportStats& st)
-      : doc_(doc),
-        o_(o),
-        st_(st),
-        tables_(o.version),
-        blocks_(o.version),
-        dimBlocks_(o.version),
-        entities_(o.version),
-        objects_(o.version),
-        palette_(MakeAciPalette()) {}
+  Exporter(const TJwwData& doc, const ExportOptions& o, ExportStats& st, std::FILE* sink)
+      : doc_(doc), o_(o), st_(st), w_(o.version, sink), palette_(MakeAciPalette()) {}
 
-  std::string Run();
+  // Writes the whole file; false when the sink failed.
+  bool Run();
+  std::string& data() { return w_.data(); }
 
  private:
   struct Style {
@@ -189,7 +185,10 @@ class Exporter {
   void Point(const Target& t, const jww::TEntJwwTen& p);
   void Arc(const Target& t, const jww::TEntJwwEnko& e);
   void Text(const Target& t, const jww::TEntJwwMoji& m);
-  void Dimension(const Target& t, const jww::TEntJwwSunpo& d);
+  void Dimension(const Target& t, size_t id, const jww::TEntJwwSunpo& d);
+  void DimensionBlock(size_t id, const jww::TEntJwwSunpo& d, double k, bool onLayerZero);
+  void PlanDimensionsAndStyles();
+  void WriteModelDimensionBlocks();
   void Solid(const Target& t, const jww::TEntJwwSolid& s);
   void ArcSolid(const Target& t, const jww::TEntJwwSolid& s);
   // `layer`: the attributes whose layer the INSERT stands on.
@@ -211,7 +210,7 @@ class Exporter {
   const ExportOptions& o_;
   ExportStats& st_;
   Handles h_;
-  GroupWriter tables_, blocks_, dimBlocks_, entities_, objects_;
+  GroupWriter w_;
   std::array<Rgb, 256> palette_;
   DrawAttrStore screen_, print_;
   std::array<double, 16> scale_{};
@@ -221,7 +220,6 @@ class Exporter {
   std::array<std::string, 63> lineTypeNames_{};  // by line-type number; empty: solid
   std::vector<Style> styles_;
   std::map<std::pair<std::u16string, bool>, size_t> styleIndex_;
-  std::map<uint32_t, size_t> aciCache_;
 
   // Block definitions: DXF name, record handle, members keep their layers.
   // A definition is written once per layer rule it is placed with: variant 0
@@ -234,12 +232,12 @@ class Exporter {
     std::vector<bool> cyclicMember;  // by position in mNo: an insertion closing a cycle
   };
   std::vector<Block> blocks_info_;
-  std::vector<int32_t> defByNumber_;  // filled lazily through ChangeBlockNo
-  struct DimBlock {
-    std::string name;
-    uint64_t record = 0;
-  };
-  std::vector<DimBlock> dimBlockInfo_;
+  // Dimension blocks "*D<id+1>": the model space's first in the walk's order,
+  // then each written definition variant's; the record handle of each.
+  std::vector<uint64_t> dimRecords_;
+  size_t modelDims_ = 0, nextModelDim_ = 0;
+  std::vector<std::array<size_t, 2>> firstDefDim_;  // by definition and variant
+  uint64_t handSeedOffset_ = 0;
 
   // Fixed handles.
   uint64_t hVportTable_ = 0, hLtypeTable_ = 0, hLayerTable_ = 0, hStyleTable_ = 0,
@@ -353,7 +351,7 @@ const Exporter::Style& Exporter::StyleOf(const std::u16string& font, bool vertic
   std::u16string name = CleanName(font);
   if (name.empty()) name = u"JWW";
   if (vertical) name = u"@" + name;
-  Style s{font, vertical, tables_.Encode(name)};
+  Style s{font, vertical, w_.Encode(name)};
   // Two fonts whose names clean to the same text get two styles.
   for (const Style& other : styles_)
     if (other.name == s.name) s.name += "_" + std::to_string(styles_.size());
@@ -497,14 +495,16 @@ void Exporter::Text(const Target& t, const jww::TEntJwwMoji& m) {
   w.Raw(100, "AcDbText");
 }
 
-void Exporter::Dimension(const Target& t, const jww::TEntJwwSunpo& d) {
-  // The dimension's geometry goes into an anonymous block of its own, drawn
-  // exactly as the drawing has it; the DIMENSION keeps its measured points
-  // and its text as an override.
-  DimBlock b{"*D" + std::to_string(dimBlockInfo_.size() + 1), h_.New()};
-  WriteBlockBegin(dimBlocks_, b.record, b.name, 1);
+std::string DimBlockName(size_t id) { return "*D" + std::to_string(id + 1); }
+
+void Exporter::DimensionBlock(size_t id, const jww::TEntJwwSunpo& d, double k, bool onLayerZero) {
+  // The dimension's geometry, drawn exactly as the drawing has it, in an
+  // anonymous block of its own; the DIMENSION keeps its measured points and
+  // its text as an override.
+  const uint64_t record = dimRecords_[id];
+  WriteBlockBegin(w_, record, DimBlockName(id), 1);
   const int64_t before = st_.entities;  // the block's members are not counted
-  Target inner{&dimBlocks_, b.record, t.k, t.onLayerZero};
+  Target inner{&w_, record, k, onLayerZero};
   Line(inner, d.Sen);
   if (d.bSxfMode != 0) {
     Line(inner, d.Ho1);
@@ -513,20 +513,18 @@ void Exporter::Dimension(const Target& t, const jww::TEntJwwSunpo& d) {
     Point(inner, d.Te2);
   }
   Text(inner, d.Moji);
-  WriteBlockEnd(dimBlocks_, b.record);
+  WriteBlockEnd(w_, record);
   st_.entities = before;
-  dimBlockInfo_.push_back(b);
+}
 
+void Exporter::Dimension(const Target& t, size_t id, const jww::TEntJwwSunpo& d) {
   Common(t, "DIMENSION", d.att, false);
   GroupWriter& w = *t.w;
   w.Raw(100, "AcDbDimension");
-  w.Raw(2, b.name);
+  w.Raw(2, DimBlockName(id));
   w.Xyz(10, d.Sen.end_x * t.k, d.Sen.end_y * t.k, 0);
   const double rad = d.Moji.degKakudo / kRadToDeg;
-  const double length = (std::fabs(d.Moji.end_x - d.Moji.start_x) +
-                         std::fabs(d.Moji.end_y - d.Moji.start_y)) > 0
-                            ? std::hypot(d.Moji.end_x - d.Moji.start_x, d.Moji.end_y - d.Moji.start_y)
-                            : 0;
+  const double length = std::hypot(d.Moji.end_x - d.Moji.start_x, d.Moji.end_y - d.Moji.start_y);
   const double mx = d.Moji.start_x + length / 2 * std::cos(rad) - d.Moji.dSizeY / 2 * std::sin(rad);
   const double my = d.Moji.start_y + length / 2 * std::sin(rad) + d.Moji.dSizeY / 2 * std::cos(rad);
   w.Xyz(11, mx * t.k, my * t.k, 0);
@@ -641,7 +639,7 @@ void Exporter::Entity(const Target& t, const jww::PlacedEntity& e, size_t) {
   if (auto* r = e.Get<jww::TEntJwwEnko>()) Arc(t, *r);
   if (auto* r = e.Get<jww::TEntJwwTen>()) Point(t, *r);
   if (auto* r = e.Get<jww::TEntJwwMoji>()) Text(t, *r);
-  if (auto* r = e.Get<jww::TEntJwwSunpo>()) Dimension(t, *r);
+  if (auto* r = e.Get<jww::TEntJwwSunpo>()) Dimension(t, nextModelDim_++, *r);
   if (auto* r = e.Get<jww::TEntJwwSolid>()) Solid(t, *r);
   if (auto* r = e.Get<jww::TEntJwwBlock>()) Insert(t, *r, r->att);
 }
@@ -657,8 +655,8 @@ void Exporter::PrepareBlocks() {
     std::u16string name = CleanName(d.strName);
     while (!name.empty() && name.front() == u'*') name.erase(name.begin());
     if (name.empty()) name = u"JWW_BLOCK_" + util::FromUtf8(std::to_string(d.nNumber));
-    std::string encoded = blocks_.Encode(name);
-    for (int k = 2; taken.count(encoded) != 0; ++k) encoded = blocks_.Encode(name) + "~" + std::to_string(k);
+    std::string encoded = w_.Encode(name);
+    for (int k = 2; taken.count(encoded) != 0; ++k) encoded = w_.Encode(name) + "~" + std::to_string(k);
     taken.insert(encoded);
     blocks_info_[i].name = {encoded, encoded + "$OWN_LAYERS"};
     blocks_info_[i].cyclicMember.assign(d.mNo.size(), false);
@@ -742,10 +740,10 @@ void Exporter::WriteBlockEnd(GroupWriter& w, uint64_t record) {
 }
 
 void Exporter::WriteDefinitions() {
-  WriteBlockBegin(blocks_, hModelRecord_, "*Model_Space", 0);
-  WriteBlockEnd(blocks_, hModelRecord_);
-  WriteBlockBegin(blocks_, hPaperRecord_, "*Paper_Space", 0);
-  WriteBlockEnd(blocks_, hPaperRecord_);
+  WriteBlockBegin(w_, hModelRecord_, "*Model_Space", 0);
+  WriteBlockEnd(w_, hModelRecord_);
+  WriteBlockBegin(w_, hPaperRecord_, "*Paper_Space", 0);
+  WriteBlockEnd(w_, hPaperRecord_);
   for (size_t i = 0; i < blocks_info_.size(); ++i) {
     const jww::TEntJwwBlockDef& d = doc_.EntBlockDef[i];
     const Block& b = blocks_info_[i];
@@ -756,47 +754,102 @@ void Exporter::WriteDefinitions() {
 }
 
 void Exporter::WriteDefinition(const jww::TEntJwwBlockDef& d, const Block& b, int v) {
-  {
-    WriteBlockBegin(blocks_, b.record[v], b.name[v], 0);
-    // Members show on their INSERT's layer (layer "0" inherits it) unless a
-    // placement keeps their own layers.
-    Target t{&blocks_, b.record[v], 1.0, v == 0};
-    for (size_t pos = 0; pos < d.mNo.size(); ++pos) {
-      const jww::TEntJwwNo& no = d.mNo[pos];
-      const int32_t k = no.EntNo;
-      auto in = [&](const auto& v) { return k >= 0 && k < static_cast<int32_t>(v.size()); };
-      switch (no.EntType) {
-        case jww::kLine: if (in(d.mLine)) Line(t, d.mLine[k]); break;
-        case jww::kEnko: if (in(d.mEnko)) Arc(t, d.mEnko[k]); break;
-        case jww::kTen: if (in(d.mTen)) Point(t, d.mTen[k]); break;
-        case jww::kMoji: if (in(d.mMoji)) Text(t, d.mMoji[k]); break;
-        case jww::kSunpo: if (in(d.mSunpo)) Dimension(t, d.mSunpo[k]); break;
-        case jww::kSolid: if (in(d.mSolid)) Solid(t, d.mSolid[k]); break;
-        case jww::kBlock:
-          // A nested placement shows its members on the layer of the
-          // definition holding it: its INSERT stands there.
-          if (in(d.mBlock) && !b.cyclicMember[pos]) Insert({&blocks_, b.record[v], 1.0, false}, d.mBlock[k], d.att);
-          break;
-        default: break;
-      }
+  const size_t index = static_cast<size_t>(&d - doc_.EntBlockDef.data());
+  WriteBlockBegin(w_, b.record[v], b.name[v], 0);
+  // Members show on their INSERT's layer (layer "0" inherits it) unless a
+  // placement keeps their own layers.
+  Target t{&w_, b.record[v], 1.0, v == 0};
+  size_t dim = firstDefDim_[index][v];
+  std::vector<std::pair<size_t, const jww::TEntJwwSunpo*>> dims;
+  for (size_t pos = 0; pos < d.mNo.size(); ++pos) {
+    const jww::TEntJwwNo& no = d.mNo[pos];
+    const int32_t k = no.EntNo;
+    auto in = [&](const auto& list) { return k >= 0 && k < static_cast<int32_t>(list.size()); };
+    switch (no.EntType) {
+      case jww::kLine: if (in(d.mLine)) Line(t, d.mLine[k]); break;
+      case jww::kEnko: if (in(d.mEnko)) Arc(t, d.mEnko[k]); break;
+      case jww::kTen: if (in(d.mTen)) Point(t, d.mTen[k]); break;
+      case jww::kMoji: if (in(d.mMoji)) Text(t, d.mMoji[k]); break;
+      case jww::kSunpo:
+        if (in(d.mSunpo)) {
+          Dimension(t, dim, d.mSunpo[k]);
+          dims.emplace_back(dim++, &d.mSunpo[k]);
+        }
+        break;
+      case jww::kSolid: if (in(d.mSolid)) Solid(t, d.mSolid[k]); break;
+      case jww::kBlock:
+        // A nested placement shows its members on the layer of the
+        // definition holding it: its INSERT stands there.
+        if (in(d.mBlock) && !b.cyclicMember[pos])
+          Insert({&w_, b.record[v], 1.0, false}, d.mBlock[k], d.att);
+        break;
+      default: break;
     }
-    WriteBlockEnd(blocks_, b.record[v]);
   }
+  WriteBlockEnd(w_, b.record[v]);
+  // Blocks do not nest: the dimensions' blocks follow.
+  for (const auto& [id, sunpo] : dims) DimensionBlock(id, *sunpo, 1.0, v == 0);
 }
 
 void Exporter::WriteModelSpace() {
+  nextModelDim_ = 0;
   jww::WalkPlacedDrawing(doc_, [&](const jww::PlacedEntity& e) {
     // Members of placements stay in their BLOCKs; the drawing's own list is
     // the model space.
     if (!e.TopLevel()) return;
-    Target t{&entities_, hModelRecord_, GroupScale(e.gLayer), false};
+    Target t{&w_, hModelRecord_, GroupScale(e.gLayer), false};
     Entity(t, e);
   });
 }
 
+void Exporter::WriteModelDimensionBlocks() {
+  size_t id = 0;
+  jww::WalkPlacedDrawing(doc_, [&](const jww::PlacedEntity& e) {
+    if (!e.TopLevel()) return;
+    if (auto* d = e.Get<jww::TEntJwwSunpo>()) DimensionBlock(id++, *d, GroupScale(e.gLayer), false);
+  });
+}
+
+// Before anything is written: the text styles every text needs and the
+// dimension blocks' numbers and record handles, so that the tables can come
+// first.
+void Exporter::PlanDimensionsAndStyles() {
+  auto style = [&](const jww::TEntJwwMoji& m) {
+    if (!m.str.empty()) StyleOf(m.strFontName, (m.att.sFlg & 0x20) != 0);
+  };
+  jww::WalkPlacedDrawing(doc_, [&](const jww::PlacedEntity& e) {
+    if (!e.TopLevel()) return;
+    if (auto* m = e.Get<jww::TEntJwwMoji>()) style(*m);
+    if (auto* d = e.Get<jww::TEntJwwSunpo>()) {
+      style(d->Moji);
+      ++modelDims_;
+    }
+  });
+  size_t dims = modelDims_;
+  firstDefDim_.assign(blocks_info_.size(), {0, 0});
+  for (size_t i = 0; i < blocks_info_.size(); ++i) {
+    const jww::TEntJwwBlockDef& d = doc_.EntBlockDef[i];
+    for (const jww::TEntJwwMoji& m : d.mMoji) style(m);
+    size_t here = 0;
+    for (const jww::TEntJwwNo& no : d.mNo) {
+      if (no.EntType == jww::kSunpo && no.EntNo >= 0 &&
+          no.EntNo < static_cast<int32_t>(d.mSunpo.size())) {
+        style(d.mSunpo[no.EntNo].Moji);
+        ++here;
+      }
+    }
+    for (int v = 0; v < 2; ++v) {
+      firstDefDim_[i][v] = dims;
+      if (blocks_info_[i].used[v]) dims += here;
+    }
+  }
+  dimRecords_.resize(dims);
+  for (uint64_t& h : dimRecords_) h = h_.New();
+}
+
 void Exporter::WritePaperSpace() {
   // The sheet's frame in the layout of the sheet's size.
-  GroupWriter& w = entities_;
+  GroupWriter& w = w_;
   w.Raw(0, "LWPOLYLINE");
   w.Handle(5, h_.New());
   w.Handle(330, hPaperRecord_);
@@ -979,7 +1032,7 @@ void Exporter::WriteTables(GroupWriter& w) {
   w.Handle(340, hStandardStyle_);
   w.Raw(0, "ENDTAB");
 
-  int64_t records = 2 + static_cast<int64_t>(dimBlockInfo_.size());
+  int64_t records = 2 + static_cast<int64_t>(dimRecords_.size());
   for (const Block& b : blocks_info_) records += b.used[0] + b.used[1];
   TableHead(w, "BLOCK_RECORD", hBlockTable_, records);
   auto record = [&](uint64_t handle, const std::string& name, uint64_t layout) {
@@ -997,7 +1050,7 @@ void Exporter::WriteTables(GroupWriter& w) {
   for (const Block& b : blocks_info_)
     for (int v = 0; v < 2; ++v)
       if (b.used[v]) record(b.record[v], b.name[v], 0);
-  for (const DimBlock& b : dimBlockInfo_) record(b.record, b.name, 0);
+  for (size_t id = 0; id < dimRecords_.size(); ++id) record(dimRecords_[id], DimBlockName(id), 0);
   w.Raw(0, "ENDTAB");
 
   w.Raw(0, "ENDSEC");
@@ -1017,7 +1070,7 @@ void Dictionary(GroupWriter& w, uint64_t handle, uint64_t owner,
 }
 
 void Exporter::WriteObjects() {
-  GroupWriter& w = objects_;
+  GroupWriter& w = w_;
   w.Raw(0, "SECTION");
   w.Raw(2, "OBJECTS");
   Dictionary(w, hRootDict_, 0,
@@ -1144,7 +1197,12 @@ void Exporter::WriteHeader(GroupWriter& w) {
   var("$LUNITS");
   w.Int(70, 2);
   var("$HANDSEED");
-  w.Handle(5, h_.next + 1);
+  // Known at the end only: written as a fixed-width placeholder, mended then.
+  w.Raw(5, "");
+  handSeedOffset_ = w.Offset() - 1;
+  w.data().pop_back();
+  w.data().append(kHandSeedWidth, '0');
+  w.data().push_back('\n');
   var("$TILEMODE");
   w.Int(70, 1);
   var("$PLIMMIN");
@@ -1162,41 +1220,35 @@ void Exporter::WriteHeader(GroupWriter& w) {
   w.Raw(0, "ENDSEC");
 }
 
-std::string Exporter::Run() {
+bool Exporter::Run() {
   Prepare();
   PrepareBlocks();
-  entities_.Raw(0, "SECTION");
-  entities_.Raw(2, "ENTITIES");
+  PlanDimensionsAndStyles();
+  WriteHeader(w_);
+  WriteClasses(w_);
+  WriteTables(w_);
+  w_.Raw(0, "SECTION");
+  w_.Raw(2, "BLOCKS");
+  WriteDefinitions();
+  WriteModelDimensionBlocks();
+  w_.Raw(0, "ENDSEC");
+  w_.Raw(0, "SECTION");
+  w_.Raw(2, "ENTITIES");
   WriteModelSpace();
   WritePaperSpace();
-  entities_.Raw(0, "ENDSEC");
-  blocks_.Raw(0, "SECTION");
-  blocks_.Raw(2, "BLOCKS");
-  WriteDefinitions();
+  w_.Raw(0, "ENDSEC");
   WriteObjects();
-  WriteTables(tables_);
-
-  GroupWriter head(o_.version);
-  WriteHeader(head);
-  WriteClasses(head);
-  std::string out = std::move(head.data());
-  const size_t total = out.size() + tables_.data().size() + blocks_.data().size() +
-                       dimBlocks_.data().size() + entities_.data().size() +
-                       objects_.data().size() + 16;
-  out.reserve(total);
-  out += tables_.data();
-  out += blocks_.data();
-  out += dimBlocks_.data();
-  out += "  0\nENDSEC\n";
-  out += entities_.data();
-  out += objects_.data();
-  out += "  0\nEOF\n";
+  w_.Raw(0, "EOF");
+  char seed[kHandSeedWidth + 1];
+  std::snprintf(seed, sizeof seed, "%0*llX", static_cast<int>(kHandSeedWidth),
+                static_cast<unsigned long long>(h_.next));
   if (st_.images > 0)
     st_.warnings.push_back(std::to_string(st_.images) + " image texts were not exported");
   if (st_.cycles > 0)
     st_.warnings.push_back(std::to_string(st_.cycles) +
                            " placements that would place a block inside itself were left out");
-  return out;
+  // The placeholder may still be in the buffer: mend it before the last flush.
+  return w_.Patch(handSeedOffset_, std::string_view(seed, kHandSeedWidth)) && w_.Flush();
 }
 
 }  // namespace
@@ -1217,8 +1269,15 @@ int NearestLineweight(double mm) {
 
 std::string WriteDxf(const TJwwData& doc, const ExportOptions& options, ExportStats* stats) {
   ExportStats local;
-  ExportStats& st = stats ? *stats : local;
-  Exporter e(doc, options, st);
+  Exporter e(doc, options, stats ? *stats : local, nullptr);
+  e.Run();
+  return std::move(e.data());
+}
+
+bool WriteDxf(const TJwwData& doc, const ExportOptions& options, std::FILE* out,
+              ExportStats* stats) {
+  ExportStats local;
+  Exporter e(doc, options, stats ? *stats : local, out);
   return e.Run();
 }
 

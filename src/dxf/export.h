@@ -57,6 +57,10 @@ struct ExportStats {
 
 // The whole DXF file of `doc`, as bytes.
 std::string WriteDxf(const jww::TJwwData& doc, const ExportOptions& options, ExportStats* stats);
+// The same into `out` (a file it may seek in), a buffer at a time; false
+// when writing failed.
+bool WriteDxf(const jww::TJwwData& doc, const ExportOptions& options, std::FILE* out,
+              ExportStats* stats);
 
 // The nearest AutoCAD colour index (1 … 255) of an RGB colour (0xRRGGBB).
 int NearestAci(uint32_t rgb);

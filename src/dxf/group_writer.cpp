@@ -62,7 +62,30 @@ std::string Cp932(std::u16string_view s) {
 
 std::string_view AcadVersion(Version v) { return v == Version::kR2000 ? "AC1015" : "AC1032"; }
 
+bool GroupWriter::Flush() {
+  if (!sink_) return true;
+  if (!out_.empty() && !failed_ && std::fwrite(out_.data(), 1, out_.size(), sink_) != out_.size())
+    failed_ = true;
+  flushed_ += out_.size();
+  out_.clear();
+  return !failed_;
+}
+
+bool GroupWriter::Patch(uint64_t offset, std::string_view bytes) {
+  if (offset >= flushed_) {
+    if (offset - flushed_ + bytes.size() > out_.size()) return false;
+    out_.replace(static_cast<size_t>(offset - flushed_), bytes.size(), bytes);
+    return true;
+  }
+  if (!Flush() || std::fflush(sink_) != 0) return false;
+  const long end = std::ftell(sink_);
+  if (end < 0 || std::fseek(sink_, static_cast<long>(offset), SEEK_SET) != 0) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), sink_) == bytes.size();
+  return std::fseek(sink_, end, SEEK_SET) == 0 && ok;
+}
+
 void GroupWriter::Code(int code) {
+  MaybeFlush();
   char buf[8];
   // Right-aligned in three columns, as CAD programs write it.
   if (code < 10) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,8 @@ std::string_view AcadVersion(Version v);
 
 class GroupWriter {
  public:
-  explicit GroupWriter(Version v) : version_(v) {}
+  // Into memory (data()), or, with `sink`, into that file a buffer at a time.
+  explicit GroupWriter(Version v, std::FILE* sink = nullptr) : version_(v), sink_(sink) {}
 
   Version version() const { return version_; }
 
@@ -39,12 +41,27 @@ class GroupWriter {
   // `value` as Str would write it.
   std::string Encode(std::u16string_view value) const;
 
+  // Bytes written so far (flushed or not): where the next group starts.
+  uint64_t Offset() const { return flushed_ + out_.size(); }
+  // Overwrites bytes written earlier at `offset` (same length).
+  bool Patch(uint64_t offset, std::string_view bytes);
+  // Hands the buffer to the sink; false when the sink failed (now or before).
+  bool Flush();
+
+  // Everything written, when there is no sink.
   std::string& data() { return out_; }
   const std::string& data() const { return out_; }
 
  private:
   void Code(int code);
+  void MaybeFlush() {
+    if (sink_ && out_.size() >= kBuffer) Flush();
+  }
+  static constexpr size_t kBuffer = 1 << 20;
   Version version_;
+  std::FILE* sink_;
+  uint64_t flushed_ = 0;
+  bool failed_ = false;
   std::string out_;
 };
 

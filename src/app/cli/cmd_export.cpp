@@ -100,7 +100,13 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
                                                                    : dxf::Version::kR2018;
         eo.sheet = a.sheet;
         dxf::ExportStats stats;
-        const std::string bytes = dxf::WriteDxf(doc, eo, &stats);
+        // Written straight into the output's temporary file, a buffer at a time.
+        const jww::FileContents contents = [&](std::FILE* out, std::string* error) {
+          if (dxf::WriteDxf(doc, eo, out, &stats)) return true;
+          if (error) *error = Tr("the DXF file could not be written");
+          return false;
+        };
+        r.output = SaveFile(dst, contents, a.force ? NameRule::kReplace : NameRule::kExact, &r.error);
         if (stats.images > 0)
           r.warnings.push_back(TrFormat("{} pictures were not exported (image texts)",
                                         {std::to_string(stats.images)}));
@@ -108,7 +114,6 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
           r.warnings.push_back(
               TrFormat("{} placements that would place a block inside itself were left out",
                        {std::to_string(stats.cycles)}));
-        r.output = SaveText(dst, bytes, a.force ? NameRule::kReplace : NameRule::kExact, &r.error);
         r.entitiesWritten = static_cast<int>(stats.entities);
       }
     }
