@@ -372,13 +372,18 @@ void Exporter::Common(const Target& t, std::string_view type, const TEntJwwAttr&
   w.Encoded(8, t.onLayerZero ? std::string_view("0") : std::string_view(layerNames_[LayerSlot(a)]));
   const int lt = lineType ? LineTypeNumberOf(a.nPenStyle) : 0;
   const bool dashed = lt > 0 && !lineTypeNames_[lt].empty();
-  w.Raw(6, dashed ? std::string_view(lineTypeNames_[lt]) : std::string_view("Continuous"));
+  // A solid line says nothing: every layer's line type is Continuous.
+  if (dashed) w.Raw(6, lineTypeNames_[lt]);
   const Color c = color ? *color : ColorOf(a);
   w.Int(62, c.aci);
   const int lw = LineweightOf(a);
   if (lw >= 0) w.Int(370, lw);
   if (dashed && t.k != 1) w.Real(48, t.k);
-  w.Int(420, c.rgb);
+  // The true colour, unless the index says it exactly (7 does not: it is
+  // black or white by the background).
+  const Rgb& exact = palette_[c.aci];
+  if (c.aci == 7 || static_cast<uint32_t>((exact.r << 16) | (exact.g << 8) | exact.b) != c.rgb)
+    w.Int(420, c.rgb);
   ++st_.entities;
 }
 

@@ -86,23 +86,13 @@ bool GroupWriter::Patch(uint64_t offset, std::string_view bytes) {
 
 void GroupWriter::Code(int code) {
   MaybeFlush();
+  // Codes are written without the alignment spaces some programs add: every
+  // reader takes the line as a number, and a million-entity file is a tenth
+  // smaller for it.
   char buf[8];
-  // Right-aligned in three columns, as CAD programs write it.
-  if (code < 10) {
-    buf[0] = ' ';
-    buf[1] = ' ';
-    buf[2] = static_cast<char>('0' + code);
-    out_.append(buf, 3);
-  } else if (code < 100) {
-    buf[0] = ' ';
-    buf[1] = static_cast<char>('0' + code / 10);
-    buf[2] = static_cast<char>('0' + code % 10);
-    out_.append(buf, 3);
-  } else {
-    auto r = std::to_chars(buf, buf + sizeof buf, code);
-    out_.append(buf, r.ptr);
-  }
-  out_.push_back('\n');
+  auto r = std::to_chars(buf, buf + sizeof buf - 1, code);
+  *r.ptr++ = '\n';
+  out_.append(buf, r.ptr);
 }
 
 void GroupWriter::Raw(int code, std::string_view value) {
