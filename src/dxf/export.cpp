@@ -1180,6 +1180,7 @@ void Exporter::WriteHeader(GroupWriter& w) {
     x1 = std::max(x1, groups[g].maxX * s);
     y1 = std::max(y1, groups[g].maxY * s);
   }
+  if (x0 > x1 || y0 > y1) x0 = y0 = x1 = y1 = 0;  // nothing drawn
   const double k = o_.sheet ? 1.0 : scale_[std::clamp(doc_.Enthd.nWriteGLay, 0, 15)];
   var("$INSBASE");
   w.Xyz(10, 0, 0, 0);
