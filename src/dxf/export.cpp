@@ -66,12 +66,24 @@ std::array<Rgb, 256> MakeAciPalette() {
     const double pv = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
     double r = 0, g = 0, b = 0;
     switch (sector) {
-      case 0: r = v, g = t, b = pv; break;
-      case 1: r = q, g = v, b = pv; break;
-      case 2: r = pv, g = v, b = t; break;
-      case 3: r = pv, g = q, b = v; break;
-      case 4: r = t, g = pv, b = v; break;
-      default: r = v, g = pv, b = q; break;
+      case 0:
+        r = v, g = t, b = pv;
+        break;
+      case 1:
+        r = q, g = v, b = pv;
+        break;
+      case 2:
+        r = pv, g = v, b = t;
+        break;
+      case 3:
+        r = pv, g = q, b = v;
+        break;
+      case 4:
+        r = t, g = pv, b = v;
+        break;
+      default:
+        r = v, g = pv, b = q;
+        break;
     }
     p[i] = {static_cast<int>(std::lround(r * 255)), static_cast<int>(std::lround(g * 255)),
             static_cast<int>(std::lround(b * 255))};
@@ -240,9 +252,8 @@ class Exporter {
   uint64_t handSeedOffset_ = 0;
 
   // Fixed handles.
-  uint64_t hVportTable_ = 0, hLtypeTable_ = 0, hLayerTable_ = 0, hStyleTable_ = 0,
-           hViewTable_ = 0, hUcsTable_ = 0, hAppidTable_ = 0, hDimstyleTable_ = 0,
-           hBlockTable_ = 0;
+  uint64_t hVportTable_ = 0, hLtypeTable_ = 0, hLayerTable_ = 0, hStyleTable_ = 0, hViewTable_ = 0,
+           hUcsTable_ = 0, hAppidTable_ = 0, hDimstyleTable_ = 0, hBlockTable_ = 0;
   uint64_t hModelRecord_ = 0, hPaperRecord_ = 0, hModelLayout_ = 0, hPaperLayout_ = 0;
   uint64_t hRootDict_ = 0, hGroupDict_ = 0, hLayoutDict_ = 0, hPlotStyleDict_ = 0,
            hPlaceholder_ = 0;
@@ -362,8 +373,8 @@ const Exporter::Style& Exporter::StyleOf(const std::u16string& font, bool vertic
 
 // ---------------------------------------------------------------- entities
 
-void Exporter::Common(const Target& t, std::string_view type, const TEntJwwAttr& a,
-                      bool lineType, const Color* color) {
+void Exporter::Common(const Target& t, std::string_view type, const TEntJwwAttr& a, bool lineType,
+                      const Color* color) {
   GroupWriter& w = *t.w;
   w.Raw(0, type);
   w.Handle(5, h_.New());
@@ -539,14 +550,14 @@ void Exporter::Dimension(const Target& t, size_t id, const jww::TEntJwwSunpo& d)
   w.Raw(100, "AcDbAlignedDimension");
   w.Xyz(13, d.Sen.start_x * t.k, d.Sen.start_y * t.k, 0);
   w.Xyz(14, d.Sen.end_x * t.k, d.Sen.end_y * t.k, 0);
-  w.Real(50, NormalDegrees(util::VecAngle(d.Sen.end_x - d.Sen.start_x,
-                                          d.Sen.end_y - d.Sen.start_y) *
-                           kRadToDeg));
+  w.Real(50,
+         NormalDegrees(util::VecAngle(d.Sen.end_x - d.Sen.start_x, d.Sen.end_y - d.Sen.start_y) *
+                       kRadToDeg));
   w.Raw(100, "AcDbRotatedDimension");
 }
 
 Color SolidColor(const jww::TEntJwwSolid& s, const Color& pen,
-                           const std::array<Rgb, 256>& palette) {
+                 const std::array<Rgb, 256>& palette) {
   if (s.att.nPenColor != 10) return pen;
   const uint32_t c = s.Color & 0xFFFFFF;  // COLORREF: 0x00BBGGRR
   const uint32_t rgb = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
@@ -652,7 +663,8 @@ void Exporter::Entity(const Target& t, const jww::PlacedEntity& e, size_t) {
 // ---------------------------------------------------------------- blocks
 
 void Exporter::PrepareBlocks() {
-  const int32_t n = std::min<int32_t>(doc_.EntBlockDefN, static_cast<int32_t>(doc_.EntBlockDef.size()));
+  const int32_t n =
+      std::min<int32_t>(doc_.EntBlockDefN, static_cast<int32_t>(doc_.EntBlockDef.size()));
   blocks_info_.resize(static_cast<size_t>(n));
   std::set<std::string> taken;
   for (int32_t i = 0; i < n; ++i) {
@@ -661,7 +673,8 @@ void Exporter::PrepareBlocks() {
     while (!name.empty() && name.front() == u'*') name.erase(name.begin());
     if (name.empty()) name = u"JWW_BLOCK_" + util::FromUtf8(std::to_string(d.nNumber));
     std::string encoded = w_.Encode(name);
-    for (int k = 2; taken.count(encoded) != 0; ++k) encoded = w_.Encode(name) + "~" + std::to_string(k);
+    for (int k = 2; taken.count(encoded) != 0; ++k)
+      encoded = w_.Encode(name) + "~" + std::to_string(k);
     taken.insert(encoded);
     blocks_info_[i].name = {encoded, encoded + "$OWN_LAYERS"};
     blocks_info_[i].cyclicMember.assign(d.mNo.size(), false);
@@ -672,13 +685,14 @@ void Exporter::PrepareBlocks() {
     const int32_t def = doc_.ChangeBlockNo(b.nNumber);
     if (def >= 0 && def < n) blocks_info_[def].used[Keeps(rule)] = true;
   };
-  for (int32_t i = 0; i < std::min<int32_t>(doc_.EntBlockN, static_cast<int32_t>(doc_.EntBlock.size())); ++i)
+  for (int32_t i = 0;
+       i < std::min<int32_t>(doc_.EntBlockN, static_cast<int32_t>(doc_.EntBlock.size())); ++i)
     keep(doc_.EntBlock[i], doc_.EntBlock[i].att);
   for (int32_t i = 0; i < n; ++i)
     for (const jww::TEntJwwBlock& b : doc_.EntBlockDef[i].mBlock) keep(b, doc_.EntBlockDef[i].att);
   for (Block& b : blocks_info_) {
     if (!b.used[0] && !b.used[1]) b.used[0] = true;  // never placed: kept all the same
-    if (!b.used[0]) b.name[1] = b.name[0];            // one variant: the plain name
+    if (!b.used[0]) b.name[1] = b.name[0];           // one variant: the plain name
     for (int v = 0; v < 2; ++v)
       if (b.used[v]) b.record[v] = h_.New();
   }
@@ -771,24 +785,35 @@ void Exporter::WriteDefinition(const jww::TEntJwwBlockDef& d, const Block& b, in
     const int32_t k = no.EntNo;
     auto in = [&](const auto& list) { return k >= 0 && k < static_cast<int32_t>(list.size()); };
     switch (no.EntType) {
-      case jww::kLine: if (in(d.mLine)) Line(t, d.mLine[k]); break;
-      case jww::kEnko: if (in(d.mEnko)) Arc(t, d.mEnko[k]); break;
-      case jww::kTen: if (in(d.mTen)) Point(t, d.mTen[k]); break;
-      case jww::kMoji: if (in(d.mMoji)) Text(t, d.mMoji[k]); break;
+      case jww::kLine:
+        if (in(d.mLine)) Line(t, d.mLine[k]);
+        break;
+      case jww::kEnko:
+        if (in(d.mEnko)) Arc(t, d.mEnko[k]);
+        break;
+      case jww::kTen:
+        if (in(d.mTen)) Point(t, d.mTen[k]);
+        break;
+      case jww::kMoji:
+        if (in(d.mMoji)) Text(t, d.mMoji[k]);
+        break;
       case jww::kSunpo:
         if (in(d.mSunpo)) {
           Dimension(t, dim, d.mSunpo[k]);
           dims.emplace_back(dim++, &d.mSunpo[k]);
         }
         break;
-      case jww::kSolid: if (in(d.mSolid)) Solid(t, d.mSolid[k]); break;
+      case jww::kSolid:
+        if (in(d.mSolid)) Solid(t, d.mSolid[k]);
+        break;
       case jww::kBlock:
         // A nested placement shows its members on the layer of the
         // definition holding it: its INSERT stands there.
         if (in(d.mBlock) && !b.cyclicMember[pos])
           Insert({&w_, b.record[v], 1.0, false}, d.mBlock[k], d.att);
         break;
-      default: break;
+      default:
+        break;
     }
   }
   WriteBlockEnd(w_, b.record[v]);
@@ -941,7 +966,8 @@ void Exporter::WriteTables(GroupWriter& w) {
     const std::vector<double> runs = DashRuns(print_.lineType(LineTypeSlot(n)).segments);
     // A pattern starts with a dash in DXF: a leading gap moves to the end.
     std::vector<double> pattern = runs;
-    if (!pattern.empty() && pattern.front() < 0) std::rotate(pattern.begin(), pattern.begin() + 1, pattern.end());
+    if (!pattern.empty() && pattern.front() < 0)
+      std::rotate(pattern.begin(), pattern.begin() + 1, pattern.end());
     double total = 0;
     for (double r : pattern) total += std::fabs(r);
     RecordHead(w, "LTYPE", h_.New(), hLtypeTable_, "AcDbLinetypeTableRecord");
@@ -1004,9 +1030,11 @@ void Exporter::WriteTables(GroupWriter& w) {
     w.Real(42, 2.5);
     // The font by its family name: CAD programs find the TrueType font by it.
     std::u16string file = s.font;
-    if (file.find(u"ゴシック") != std::u16string::npos && file.find(u"ＭＳ") != std::u16string::npos)
+    if (file.find(u"ゴシック") != std::u16string::npos &&
+        file.find(u"ＭＳ") != std::u16string::npos)
       file = u"msgothic.ttc";
-    else if (file.find(u"明朝") != std::u16string::npos && file.find(u"ＭＳ") != std::u16string::npos)
+    else if (file.find(u"明朝") != std::u16string::npos &&
+             file.find(u"ＭＳ") != std::u16string::npos)
       file = u"msmincho.ttc";
     w.Str(3, file);
     w.Raw(4, "");
@@ -1097,8 +1125,7 @@ void Exporter::WriteObjects() {
   w.Handle(5, hPlaceholder_);
   w.Handle(330, hPlotStyleDict_);
 
-  auto layout = [&](uint64_t handle, std::string_view name, int tab, uint64_t record,
-                    bool paper) {
+  auto layout = [&](uint64_t handle, std::string_view name, int tab, uint64_t record, bool paper) {
     w.Raw(0, "LAYOUT");
     w.Handle(5, handle);
     w.Handle(330, hLayoutDict_);

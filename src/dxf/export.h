@@ -48,10 +48,10 @@ struct ExportOptions {
 };
 
 struct ExportStats {
-  int64_t entities = 0;   // entities written (model space and blocks)
-  int64_t blocks = 0;     // BLOCK definitions written (dimension blocks included)
-  int64_t images = 0;     // image texts that were not exported
-  int64_t cycles = 0;     // placements left out because they would place a block in itself
+  int64_t entities = 0;  // entities written (model space and blocks)
+  int64_t blocks = 0;    // BLOCK definitions written (dimension blocks included)
+  int64_t images = 0;    // image texts that were not exported
+  int64_t cycles = 0;    // placements left out because they would place a block in itself
   std::vector<std::string> warnings;  // UTF-8, English (the front end translates)
 };
 

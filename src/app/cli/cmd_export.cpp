@@ -48,9 +48,9 @@ void AddOptions(CLI::App& app, ExportArgs& a) {
                   "else is written)"));
   app.add_flag("--explode", a.explode,
                Tr("resolve every block placement into geometry instead of BLOCKs and INSERTs"));
-  app.add_flag("--sheet", a.sheet,
-               Tr("write millimetres on the sheet instead of full size"));
-  app.add_option("--dxf", a.version, Tr("DXF version: R2018 (UTF-8, the default) or R2000 (code page 932)"))
+  app.add_flag("--sheet", a.sheet, Tr("write millimetres on the sheet instead of full size"));
+  app.add_option("--dxf", a.version,
+                 Tr("DXF version: R2018 (UTF-8, the default) or R2000 (code page 932)"))
       ->check(CLI::IsMember({"R2018", "R2000"}, CLI::ignore_case));
   app.add_flag("--force", a.force, Tr("replace an existing output file"));
   app.add_option("-j,--jobs", a.jobs, Tr("files exported at once (0: one per processor)"))
@@ -97,7 +97,7 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
       if (ok) {
         dxf::ExportOptions eo;
         eo.version = a.version == "R2000" || a.version == "r2000" ? dxf::Version::kR2000
-                                                                   : dxf::Version::kR2018;
+                                                                  : dxf::Version::kR2018;
         eo.sheet = a.sheet;
         dxf::ExportStats stats;
         // Written straight into the output's temporary file, a buffer at a time.
@@ -106,7 +106,8 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
           if (error) *error = Tr("the DXF file could not be written");
           return false;
         };
-        r.output = SaveFile(dst, contents, a.force ? NameRule::kReplace : NameRule::kExact, &r.error);
+        r.output =
+            SaveFile(dst, contents, a.force ? NameRule::kReplace : NameRule::kExact, &r.error);
         if (stats.images > 0)
           r.warnings.push_back(TrFormat("{} pictures were not exported (image texts)",
                                         {std::to_string(stats.images)}));
@@ -143,8 +144,9 @@ int RunExport(int argc, char** argv) {
   CLI::App app{Tr("Exports Jw_cad drawings (.jww) as DXF files, at full size unless --sheet."),
                "brindle export"};
   TranslateParser(app);
-  app.footer(Tr("Exit status: 0 all exported, 1 a file failed or was refused, 2 usage error,\n"
-                "130 interrupted."));
+  app.footer(
+      Tr("Exit status: 0 all exported, 1 a file failed or was refused, 2 usage error,\n"
+         "130 interrupted."));
   ExportArgs a;
   AddOptions(app, a);
   try {
@@ -160,8 +162,8 @@ int RunExport(int argc, char** argv) {
   const bool oneFile = !a.output.empty() && util::LowerFileExt(a.output) == ".dxf" &&
                        !fs::is_directory(a.output, ec);
   if (oneFile && a.files.size() > 1) {
-    Error(TrFormat("-o {}: one DXF file for {} drawings; name a folder", {a.output,
-                                                                            std::to_string(a.files.size())}));
+    Error(TrFormat("-o {}: one DXF file for {} drawings; name a folder",
+                   {a.output, std::to_string(a.files.size())}));
     return kExitUsage;
   }
   Settings settings;
