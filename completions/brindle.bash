@@ -18,12 +18,12 @@ _brindle() {
   COMPREPLY=()
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="convert dump rewrite info draw diff"
+  local commands="convert dump rewrite info draw diff export"
 
   cmd=convert
   for ((i = 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
-      convert | dump | rewrite | info | draw | diff) cmd=${COMP_WORDS[i]}; break ;;
+      convert | dump | rewrite | info | draw | diff | export) cmd=${COMP_WORDS[i]}; break ;;
       -*) ;;
       *) break ;;
     esac
@@ -33,6 +33,18 @@ _brindle() {
     -o | --output-dir)
       if [ "$cmd" = convert ]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        return
+      fi
+      ;;
+    --dxf)
+      if [ "$cmd" = export ]; then
+        mapfile -t COMPREPLY < <(compgen -W "R2018 R2000" -- "$cur")
+        return
+      fi
+      ;;
+    --output)
+      if [ "$cmd" = export ]; then
+        mapfile -t COMPREPLY < <(compgen -f -X '!*.[dD][xX][fF]' -- "$cur"; compgen -d -- "$cur")
         return
       fi
       ;;

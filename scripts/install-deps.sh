@@ -24,6 +24,9 @@ packages=(
   librsvg2-bin
   dpkg-dev debhelper lintian desktop-file-utils appstream libxml2-utils shared-mime-info
   xdg-utils libfile-mimeinfo-perl libglib2.0-bin x11-utils scrot
+  python3-ezdxf
+  python3-matplotlib
+  librecad
 )
 missing=()
 for p in "${packages[@]}"; do

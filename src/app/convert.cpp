@@ -108,6 +108,26 @@ void Explode(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r
   r.copies += EntityCount(doc) - before;
 }
 
+}  // namespace
+
+bool ConvertInMemory(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r,
+                     bool fromSfc) {
+  if (!WithinLimit(doc, options, r)) return false;
+  // The extents describe the drawing as read, figures counted through their
+  // placements; they are kept on the document for callers that want them.
+  // (A drawing read from SFC was just built: nobody asks for them.)
+  if (!fromSfc) doc.GetMinMaxZahyo();
+  KeepSourceEncoding(doc);
+  if (fromSfc) {
+    const std::vector<std::string> notes = SfcWarnings(doc);
+    r.warnings.insert(r.warnings.end(), notes.begin(), notes.end());
+  }
+  Explode(doc, options, r, fromSfc);
+  return r.error.empty();
+}
+
+namespace {
+
 void Convert(const std::string& src, const std::string& dst, const ConvertOptions& options,
              ConvertResult& r) {
   const bool sfc = IsSfcFile(src);
@@ -125,23 +145,13 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
     JwwDataFree(doc);
     return;
   }
-  if (!WithinLimit(doc, options, r)) {
+  if (!ConvertInMemory(doc, options, r, sfc)) {
     JwwDataFree(doc);
     return;
   }
-  // The extents describe the drawing as read, figures counted through their
-  // placements; they are kept on the document for callers that want them.
-  // (A drawing read from SFC was just built: nobody asks for them.)
-  if (!sfc) doc.GetMinMaxZahyo();
-  KeepSourceEncoding(doc);
-  if (sfc) {
-    const std::vector<std::string> notes = SfcWarnings(doc);
-    r.warnings.insert(r.warnings.end(), notes.begin(), notes.end());
-  }
-  Explode(doc, options, r, sfc);
   // An image that went missing from the working folder would silently leave
   // the drawing.
-  if (r.error.empty() && ImagesComplete(doc, &r.error)) {
+  if (ImagesComplete(doc, &r.error)) {
     r.entitiesWritten = doc.WrittenObjectCount(doc.Enthd.jwVer);
     r.output = WriteDocument(doc, dst, doc.Enthd.jwVer, NameRule::kBranch, &r.error);
     if (!r.output.empty() && !r.error.empty()) {

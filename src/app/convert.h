@@ -9,6 +9,10 @@
 
 #include "app/steps.h"
 
+namespace jww {
+class TJwwData;
+}
+
 namespace app {
 
 // Copies an explosion may make before a file is refused: far above what real
@@ -37,6 +41,14 @@ struct ConvertResult {
   std::string error;                  // why it failed (UTF-8), empty on success
   double milliseconds = 0;
 };
+
+// The conversion of a drawing already read, in memory: the bound on copies,
+// the source's encoding kept, the SXF figures (and with allBlocks every
+// block) exploded. False with r.error set when the drawing may not or could
+// not be converted; `doc` is then not to be written. `fromSfc`: the drawing
+// was just built from an SFC file, whose layer states stand (no reset).
+bool ConvertInMemory(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r,
+                     bool fromSfc = false);
 
 // Converts `src` into `dst`, or, when a file of that name exists or appears
 // meanwhile, into the first free branch name of `dst` ("~1" … "~99999"

@@ -134,6 +134,7 @@ bool BatchDriver::ResolveOutputFolder(std::string& folder) {
 }
 
 std::string BatchDriver::WantedTarget(const std::string& src, const std::string& folder) const {
+  if (job_.target) return job_.target(src, settings_.Mode() == OutputMode::kBeside ? "" : folder);
   const std::string name =
       settings_.Mode() == OutputMode::kBeside ? src : folder + util::FileNameOnly(src);
   // An SFC drawing becomes FILE.jww.
@@ -145,9 +146,11 @@ FileRecord BatchDriver::ConvertOne(size_t index, const std::string& folder) cons
   rec.index = index;
   rec.source = FList[index];
   std::string wanted = WantedTarget(rec.source, folder);
-  rec.result = ConvertFile(rec.source, wanted, options_);
+  rec.result = job_.run ? job_.run(rec.source, wanted) : ConvertFile(rec.source, wanted, options_);
   if (!rec.result.output.empty()) {
     rec.target = rec.result.output;
+  } else if (job_.run) {
+    rec.target = wanted;
   } else {
     // Nothing was written: show the name the file would have had.
     std::optional<std::string> free = util::MakeBranchFileName(wanted);
@@ -267,7 +270,7 @@ BatchStatus BatchDriver::PlanProc(std::vector<FileRecord>& planned, bool fixedFo
     rec.source = FList[i];
     const std::string wanted = WantedTarget(rec.source, folder);
     std::optional<std::string> free = util::MakeBranchFileName(wanted);
-    rec.target = free ? *free : wanted;
+    rec.target = free && !job_.run ? *free : wanted;
     planned.push_back(std::move(rec));
   }
   return BatchStatus::kCompleted;

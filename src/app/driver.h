@@ -5,6 +5,7 @@
 // order the files were offered.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,15 @@ struct BatchOutcome {
   int failed = 0;
 };
 
+// What a batch does with each file, when it is not the conversion (brindle
+// export): `run` turns `src` into the file `wanted` and says how it went;
+// `target` names the output of `src` in the output folder (`folder` is empty
+// in the beside-the-source mode).
+struct FileJob {
+  std::function<ConvertResult(const std::string& src, const std::string& wanted)> run;
+  std::function<std::string(const std::string& src, const std::string& folder)> target;
+};
+
 class BatchDriver {
  public:
   BatchDriver(Platform& platform, Settings& settings) : platform_(platform), settings_(settings) {}
@@ -57,6 +67,9 @@ class BatchDriver {
   // Adds the reason of each failed file as a log line below its result
   // (the window's log; the command line says it on stderr).
   void SetLogFailureReasons(bool log) { logFailureReasons_ = log; }
+  // Runs `job` on each file instead of the conversion; a file that failed is
+  // shown under the name it was to have (no branch name is looked for).
+  void SetFileJob(FileJob job) { job_ = std::move(job); }
 
   // The pending batch, in the order the names were offered.
   std::vector<std::string> FList;
@@ -97,6 +110,7 @@ class BatchDriver {
   bool noteNoFigures_ = false;
   bool logFailureReasons_ = false;
   bool fixedFolderWillBeMade_ = false;
+  FileJob job_;
 };
 
 // Text of the message shown when the fixed folder does not exist.

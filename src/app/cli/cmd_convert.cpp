@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // brindle convert: a batch of drawings through the batch driver.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -11,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/cli/batch.h"
 #include "app/cli/commands.h"
 #include "app/cli/dry_run.h"
 #include "app/cli/output.h"
@@ -104,42 +103,6 @@ void AddOptions(CLI::App& app, ConvertArgs& a) {
   app.add_option("--settings", a.settingsFile, Tr("settings file to use"));
 }
 
-// The arguments as the batch takes them: full paths of existing drawings,
-// each file once. The rest is said on stderr and kept for the JSON records.
-void PickFiles(const ConvertArgs& a, BatchDriver& driver, std::vector<size_t>& positions,
-               std::vector<SkippedInput>& skipped) {
-  for (size_t i = 0; i < a.files.size(); ++i) {
-    const std::string& f = a.files[i];
-    // The batch works with full paths, as a drop or the open dialog gives them.
-    std::error_code ec;
-    const fs::path full = f.empty() ? fs::path() : fs::absolute(f, ec).lexically_normal();
-    std::string reason;
-    bool refused = true;
-    if (f.empty() || ec || !fs::exists(full, ec)) {
-      reason = Tr("no such file");
-    } else if (fs::is_directory(full, ec)) {
-      reason = Tr("is a folder, not a drawing");
-    } else if (!fs::is_regular_file(full, ec)) {
-      reason = Tr("not a regular file (a pipe, a device or a socket)");
-    } else {
-      for (const std::string& taken : driver.FList) {
-        if (fs::equivalent(taken, full, ec)) {
-          reason = TrFormat("the same file as {}, which is converted once", {taken});
-          refused = false;
-          break;
-        }
-      }
-      if (reason.empty() && !driver.PickupFile(full.string())) reason = Tr("not a .jww or .sfc file");
-    }
-    if (reason.empty()) {
-      positions.push_back(i);
-      continue;
-    }
-    Error(TrFormat("skipped {}: {}", {f, reason}));
-    skipped.push_back({i, f, reason, refused});
-  }
-}
-
 // -o DIR names the folder the user wants: it is made when missing. When it
 // cannot be, every file fails with the system's reason (one JSON record each).
 bool MakeOutputFolder(const ConvertArgs& a, const Settings& s, const BatchDriver& driver) {
@@ -158,13 +121,6 @@ bool MakeOutputFolder(const ConvertArgs& a, const Settings& s, const BatchDriver
     }
   }
   return false;
-}
-
-int ExitStatus(const BatchOutcome& outcome, const TerminalPlatform& platform, bool skippedAny) {
-  // A stop during the last file still ends as interrupted.
-  if (outcome.status == BatchStatus::kStopped || InterruptRequested()) return kExitInterrupted;
-  if (outcome.status != BatchStatus::kCompleted) return kExitFailed;
-  return platform.Failed() > 0 || skippedAny || platform.SettingsFailed() ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -237,9 +193,8 @@ int RunConvert(int argc, char** argv) {
 
   std::vector<size_t> positions;
   std::vector<SkippedInput> skipped;
-  PickFiles(a, driver, positions, skipped);
-  const bool skippedAny = std::any_of(skipped.begin(), skipped.end(),
-                                      [](const SkippedInput& s) { return s.refused; });
+  PickFiles(a.files, driver, positions, skipped);
+  const bool skippedAny = AnyRefused(skipped);
   platform.SetInputs(driver.FList, std::move(positions), std::move(skipped));
   if (driver.FListN == 0) {
     platform.FinishBatch();
@@ -248,12 +203,7 @@ int RunConvert(int argc, char** argv) {
   if (a.dryRun) return FinishOut(DryRun(driver, platform, a.json, !a.outputDir.empty()));
   if (!MakeOutputFolder(a, current, driver)) return FinishOut(kExitFailed);
 
-  platform.SetProgress(::isatty(STDERR_FILENO) && driver.FListN > 1);
-  BatchOutcome outcome = driver.RunProc();
-  if (outcome.status == BatchStatus::kNotStarted && InterruptRequested())
-    platform.Log(kLogStopped);  // stopped at the folder question
-  if (outcome.status != BatchStatus::kNotStarted || InterruptRequested()) platform.FinishBatch();
-  return FinishOut(ExitStatus(outcome, platform, skippedAny));
+  return RunPickedBatch(driver, platform, skippedAny);
 }
 
 }  // namespace app::cli

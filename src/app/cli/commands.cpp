@@ -25,6 +25,7 @@ constexpr std::array kCommands{
     Command{"rewrite", "IN OUT", TrNoop("write a drawing again, e.g. for an older Jw_cad"), RunRewrite},
     Command{"info", "[--json] [--audit] FILE…", TrNoop("describe drawings and what a conversion would do with them"), RunInfo},
     Command{"diff", "[options] OLD NEW", TrNoop("compare two drawings: what was removed, added and changed"), RunDiff},
+    Command{"export", "[options] FILE… [-o OUT.dxf|DIR]", TrNoop("export drawings as DXF, at full size, before or after conversion"), RunExport, true},
 #ifdef BRINDLE_HAVE_RENDER
     Command{"draw", "FILE -o OUT", TrNoop("draw a drawing into a PNG, SVG or PDF picture"), RunDraw},
 #endif

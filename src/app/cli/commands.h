@@ -61,6 +61,7 @@ int RunDump(int argc, char** argv);
 int RunRewrite(int argc, char** argv);
 int RunInfo(int argc, char** argv);
 int RunDiff(int argc, char** argv);
+int RunExport(int argc, char** argv);
 #ifdef BRINDLE_HAVE_RENDER
 int RunDraw(int argc, char** argv);
 #endif

@@ -1,0 +1,68 @@
+// DXF text output, one group (code line, value line) at a time, into a
+// growing buffer. Numbers are written in the C locale's shortest exact form
+// (std::to_chars), never through the user's locale. Strings are encoded for
+// the version written: UTF-8 for R2007 and later, code page 932 for R2000,
+// where a character the code page cannot hold is written as \U+XXXX, the
+// escape CAD programs read in texts and names of that version.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace dxf {
+
+enum class Version { kR2000, kR2018 };
+
+// "AC1015" or "AC1032".
+std::string_view AcadVersion(Version v);
+
+class GroupWriter {
+ public:
+  // Into memory (data()), or, with `sink`, into that file a buffer at a time.
+  explicit GroupWriter(Version v, std::FILE* sink = nullptr) : version_(v), sink_(sink) {}
+
+  Version version() const { return version_; }
+
+  // A group whose value is written as it stands (ASCII names, markers).
+  void Raw(int code, std::string_view value);
+  void Int(int code, int64_t value);
+  void Real(int code, double value);
+  // A point: x and y under `code` and `code` + 10 (z, when wanted, under +20).
+  void Xy(int code, double x, double y);
+  void Xyz(int code, double x, double y, double z);
+  void Handle(int code, uint64_t handle);
+  // A string from the drawing, encoded for the version.
+  void Str(int code, std::u16string_view value);
+  // The same, already encoded (see Encode).
+  void Encoded(int code, std::string_view bytes) { Raw(code, bytes); }
+
+  // `value` as Str would write it.
+  std::string Encode(std::u16string_view value) const;
+
+  // Bytes written so far (flushed or not): where the next group starts.
+  uint64_t Offset() const { return flushed_ + out_.size(); }
+  // Overwrites bytes written earlier at `offset` (same length).
+  bool Patch(uint64_t offset, std::string_view bytes);
+  // Hands the buffer to the sink; false when the sink failed (now or before).
+  bool Flush();
+
+  // Everything written, when there is no sink.
+  std::string& data() { return out_; }
+  const std::string& data() const { return out_; }
+
+ private:
+  void Code(int code);
+  void MaybeFlush() {
+    if (sink_ && out_.size() >= kBuffer) Flush();
+  }
+  static constexpr size_t kBuffer = 1 << 20;
+  Version version_;
+  std::FILE* sink_;
+  uint64_t flushed_ = 0;
+  bool failed_ = false;
+  std::string out_;
+};
+
+}  // namespace dxf
