@@ -28,6 +28,7 @@
 #include <system_error>
 
 #include "app/gui/preview_page.h"
+#include "app/gui/preview_window.h"
 #include "app/i18n.h"
 #include "util/path.h"
 
@@ -256,6 +257,25 @@ void TForm1::AddPreviewPage() {
     if (path.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(path).isFile())
       Preview->ShowFile(path);
   });
+  // A double-click on such a line, or on the page, opens the window.
+  connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    const QString path = item->text().trimmed();
+    if (path.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(path).isFile())
+      ShowPreviewWindow(path);
+  });
+  connect(Preview, &PreviewPage::windowWanted, this, &TForm1::ShowPreviewWindow);
+}
+
+void TForm1::ShowPreviewWindow(const QString& path) {
+  if (!previewWindow_) {
+    const std::string placement =
+        options_.settingsPath.empty() ? std::string() : PreviewPlacementPath(options_.settingsPath);
+    previewWindow_ = std::make_unique<PreviewWindow>(placement);
+  }
+  previewWindow_->ShowFile(path);
+  previewWindow_->show();
+  previewWindow_->raise();
+  previewWindow_->activateWindow();
 }
 
 // ------------------------------------------------------- start and shut-down
@@ -420,6 +440,7 @@ void TForm1::dropEvent(QDropEvent* event) {
       if (p.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(p).isFile()) {
         PageControl1->setCurrentWidget(Preview);
         Preview->ShowFile(p);
+        ShowPreviewWindow(p);
         event->acceptProposedAction();
         return;
       }

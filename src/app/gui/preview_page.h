@@ -19,6 +19,15 @@ class ScopedImageFolder;
 
 namespace app::gui {
 
+// A drawing as read and as converted (in memory, nothing written), with the
+// working folder its pictures were extracted into.
+struct PreviewDrawings {
+  std::shared_ptr<const jww::TJwwData> before, after;
+  std::shared_ptr<ScopedImageFolder> images;
+};
+// Reads and converts `path`; on failure the reader's text in `error`.
+std::optional<PreviewDrawings> LoadPreviewDrawings(const std::string& path, std::string* error);
+
 // One drawing in a view of its own.
 class DrawingView : public QWidget {
   Q_OBJECT
@@ -28,9 +37,26 @@ class DrawingView : public QWidget {
   ~DrawingView() override;
   // Shows `doc` (kept alive by the pointer) fitted to the view; null clears.
   void SetDrawing(std::shared_ptr<const jww::TJwwData> doc);
+  // Lays `top` over the drawing: both in one colour each (`argb`, `topArgb`)
+  // on the background, so that what differs stands out; null ends it.
+  void SetOverlay(std::shared_ptr<const jww::TJwwData> top, uint32_t argb, uint32_t topArgb);
+  // Layer groups shown (bit n for group n), over the drawing's own states.
+  void SetShownGroups(uint16_t groups);
+  // Fits `box` (sheet millimetres) into the view, centred.
+  void FitTo(const render::SheetBox& box);
+  // Shows the sheet point `centre` in the middle of the view at `pxPerMm`.
+  void ShowAt(render::DPoint centre, double pxPerMm);
+  render::DPoint centre() const;
+  // Fitted, and not moved since.
+  bool isFitted() const { return fitBox_.has_value(); }
   const render::Viewport& viewport() const { return view_; }
-  // Milliseconds the last paint took.
+  // Milliseconds the last paint took, and what it painted.
   double lastPaintMs() const { return lastPaintMs_; }
+  const render::PaintStats& lastStats() const { return lastStats_; }
+
+ signals:
+  // The user zoomed or panned (not sent for ShowAt or fits).
+  void viewMoved();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -42,13 +68,20 @@ class DrawingView : public QWidget {
 
  private:
   void Fit();
+  void Rebuild();
 
-  std::shared_ptr<const jww::TJwwData> doc_;
-  std::optional<render::Frontend> frontend_;
+  std::shared_ptr<const jww::TJwwData> doc_, top_;
+  std::optional<render::Frontend> frontend_, topFrontend_;
+  uint32_t tint_ = 0, topTint_ = 0;
+  uint16_t shownGroups_ = 0xFFFF;
   render::Viewport view_;
   bool fitted_ = false;
   std::optional<QPoint> dragFrom_;
+  // The box the view was last fitted to, kept fitted when the view is
+  // resized until the user moves it.
+  std::optional<render::SheetBox> fitBox_;
   double lastPaintMs_ = 0;
+  render::PaintStats lastStats_;
 };
 
 class PreviewPage : public QWidget {
@@ -60,15 +93,25 @@ class PreviewPage : public QWidget {
   // Reads `path` and shows it as read and as converted. False (and a note
   // on the page) when it cannot be read.
   bool ShowFile(const QString& path);
+  // The drawing shown, empty before the first.
+  const QString& path() const { return path_; }
 
   DrawingView* before() const { return before_; }
   DrawingView* after() const { return after_; }
+
+ signals:
+  // A double-click on the page asks for the preview window.
+  void windowWanted(const QString& path);
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   QLabel* caption_ = nullptr;
   DrawingView* before_ = nullptr;
   DrawingView* after_ = nullptr;
-  std::unique_ptr<ScopedImageFolder> images_;
+  std::shared_ptr<ScopedImageFolder> images_;
+  QString path_;
 };
 
 }  // namespace app::gui
