@@ -271,6 +271,7 @@ void TForm1::ShowPreviewWindow(const QString& path) {
     const std::string placement =
         options_.settingsPath.empty() ? std::string() : PreviewPlacementPath(options_.settingsPath);
     previewWindow_ = std::make_unique<PreviewWindow>(placement);
+    previewWindow_->setFont(font());
   }
   previewWindow_->ShowFile(path);
   previewWindow_->show();
@@ -306,6 +307,7 @@ void TForm1::FormShow() {
 
 void TForm1::FormClose() {
   closed_ = true;
+  if (previewWindow_) previewWindow_->close();  // keeps its size
   if (!options_.imageFolder.empty()) util::DeleteDirectory(options_.imageFolder);
   driver_.ClearFList();
   SaveDatFile(options_.settingsPath);
