@@ -1,7 +1,7 @@
 // brindle-samples: writes the demo plan in several versions and, on request,
 // generated drawings for benchmarks. A file that exists is never replaced.
 //
-//   brindle-samples DIR [--bench N] [--sxf-bench F M P]
+//   brindle-samples DIR [--bench N] [--sxf-bench F M P] [--plan-bench N]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +25,9 @@ void Usage() {
               "  kinds), --sxf-bench F M P adds sxf-bench-F-M-P.jww (F SXF figures of M\n"
               "  members, placed P times in all); existing files are kept as they are\n"),
       stderr);
+  std::fputs(app::Tr("  --plan-bench N adds plan-bench-N.jww (N entities in A3 plan cells tiled\n"
+                     "  over one large sheet, made like the real drawings measured in bench/)\n"),
+             stderr);
 }
 
 void Kept(const std::string& path) {
@@ -70,13 +73,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  std::optional<int> bench;
+  std::optional<int> bench, planBench;
   std::vector<int> sxf;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--bench" && i + 1 < argc) {
       bench = PositiveNumber(argv[++i]);
       if (!bench) {
+        Usage();
+        return 2;
+      }
+    } else if (arg == "--plan-bench" && i + 1 < argc) {
+      planBench = PositiveNumber(argv[++i]);
+      if (!planBench) {
         Usage();
         return 2;
       }
@@ -111,6 +120,10 @@ int main(int argc, char** argv) {
   }
   if (bench && !Write(tools::MakeBenchDrawing(*bench, kSeed), dir,
                       "bench-" + std::to_string(*bench) + ".jww")) {
+    return 1;
+  }
+  if (planBench && !Write(tools::MakePlanBenchDrawing(*planBench, kSeed), dir,
+                          "plan-bench-" + std::to_string(*planBench) + ".jww")) {
     return 1;
   }
   if (!sxf.empty() && !Write(tools::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
