@@ -99,6 +99,7 @@ void DrawingView::Rebuild() {
   options.shownGroups = shownGroups_;
   if (doc_) frontend_.emplace(*doc_, options);
   if (top_) topFrontend_.emplace(*top_, options);
+  cache_.Invalidate();
 }
 
 void DrawingView::Fit() {
@@ -146,17 +147,24 @@ void DrawingView::paintEvent(QPaintEvent*) {
   }
   QElapsedTimer timer;
   timer.start();
+  // Panning reuses the picture painted around the view; only a new zoom, a
+  // pan beyond it or a change of what is shown paints the drawing again.
+  cache_.Draw(painter, view_,
+              [this](QPainter& p, const render::Viewport& v) { PaintDrawing(p, v); });
+  lastPaintMs_ = timer.nsecsElapsed() / 1e6;
+}
+
+void DrawingView::PaintDrawing(QPainter& painter, const render::Viewport& view) {
   render::PainterBackend backend(painter);
   if (topFrontend_) {
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(QRect(0, 0, view.width, view.height), Qt::white);
     TintBackend under(backend, tint_);
-    lastStats_ = frontend_->Paint(under, view_);
+    lastStats_ = frontend_->Paint(under, view);
     TintBackend over(backend, topTint_);
-    topFrontend_->Paint(over, view_);
+    topFrontend_->Paint(over, view);
   } else {
-    lastStats_ = frontend_->Paint(backend, view_);
+    lastStats_ = frontend_->Paint(backend, view);
   }
-  lastPaintMs_ = timer.nsecsElapsed() / 1e6;
 }
 
 void DrawingView::resizeEvent(QResizeEvent*) {

@@ -10,8 +10,10 @@
 
 #include "jww/document.h"
 #include "render/frontend.h"
+#include "render/view_cache.h"
 
 class QLabel;
+class QPainter;
 
 namespace app {
 class ScopedImageFolder;
@@ -69,6 +71,7 @@ class DrawingView : public QWidget {
  private:
   void Fit();
   void Rebuild();
+  void PaintDrawing(QPainter& painter, const render::Viewport& view);
 
   std::shared_ptr<const jww::TJwwData> doc_, top_;
   std::optional<render::Frontend> frontend_, topFrontend_;
@@ -80,6 +83,7 @@ class DrawingView : public QWidget {
   // The box the view was last fitted to, kept fitted when the view is
   // resized until the user moves it.
   std::optional<render::SheetBox> fitBox_;
+  render::ViewCache cache_;
   double lastPaintMs_ = 0;
   render::PaintStats lastStats_;
 };
