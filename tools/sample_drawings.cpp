@@ -763,8 +763,10 @@ void PlanCell(Sketch& s, Random& r, int entities, double x0, double y0, int32_t 
           const double yy = y0 + r.Real(0, kH - std::min(len, kH));
           s.Line(p, x, yy, x, yy + len);
         } else {
-          const double a = r.Real(0, 2 * std::numbers::pi);
-          s.Line(p, x, y, x + len * std::cos(a), y + len * std::sin(a));
+          // Turned lines stay in their cell, from its middle outwards.
+          const double a = r.Real(0, 2 * std::numbers::pi), l = std::min(len, kH / 2);
+          const double mx = x0 + kW / 2 + r.Real(-40, 40), my = y0 + kH / 2 + r.Real(-40, 40);
+          s.Line(p, mx, my, mx + l * std::cos(a), my + l * std::sin(a));
         }
       }
     } else if (pick < 973) {
