@@ -642,6 +642,13 @@ class GuiTest : public QObject {
     form->ListBox1->setCurrentRow(0);
     QVERIFY(after->viewport().pxPerMm > 0);
     QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains("logged.jww"));
+
+    // The Shift drop opened the preview window; a double-click on the page
+    // shows the page's drawing there.
+    QVERIFY(form->previewWindow() != nullptr);
+    QVERIFY(form->previewWindow()->windowTitle().contains("preview.jww"));
+    QTest::mouseDClick(after, Qt::LeftButton, {}, mid.toPoint());
+    QVERIFY(form->previewWindow()->windowTitle().contains("logged.jww"));
   }
 
   // The preview window on a real drawing, in Japanese: opened by a

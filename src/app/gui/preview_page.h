@@ -3,6 +3,7 @@
 // the conversion is made on a copy in memory.
 #pragma once
 
+#include <QMouseEvent>
 #include <QPoint>
 #include <QWidget>
 #include <memory>
@@ -67,6 +68,8 @@ class DrawingView : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Left to the page: a double-click there opens the preview window.
+  void mouseDoubleClickEvent(QMouseEvent* event) override { event->ignore(); }
 
  private:
   void Fit();
