@@ -148,9 +148,15 @@ void DrawingView::paintEvent(QPaintEvent*) {
   QElapsedTimer timer;
   timer.start();
   // Panning reuses the picture painted around the view; only a new zoom, a
-  // pan beyond it or a change of what is shown paints the drawing again.
-  cache_.Draw(painter, view_,
-              [this](QPainter& p, const render::Viewport& v) { PaintDrawing(p, v); });
+  // pan beyond it or a change of what is shown paints the drawing again. On
+  // a screen of several device pixels a pixel that picture would be blurred,
+  // so it is painted directly there.
+  if (devicePixelRatioF() == 1.0) {
+    cache_.Draw(painter, view_,
+                [this](QPainter& p, const render::Viewport& v) { PaintDrawing(p, v); });
+  } else {
+    PaintDrawing(painter, view_);
+  }
   lastPaintMs_ = timer.nsecsElapsed() / 1e6;
 }
 
