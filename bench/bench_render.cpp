@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "render/frontend.h"
 #include "render/output.h"
 #include "render/painter_backend.h"
+#include "render/view_cache.h"
 #include "tools/sample_drawings.h"
 
 namespace {
@@ -147,6 +149,55 @@ void BM_StrokePixelsFloor(benchmark::State& state) {
   state.counters["Mpixels"] = static_cast<double>(written) / 1e6;
 }
 BENCHMARK(BM_StrokePixelsFloor)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Panning the 1M-entity plan-like drawing zoomed out to the whole of it in
+// a 1200 × 800 view, as the preview window does: each frame moves the view
+// by 8 pixels and is cut from the view cache (range 1), or the drawing is
+// painted anew for every frame (range 0). The first frame, painting the cache,
+// is reported apart ("paint_ms").
+void BM_PanPlanBench(benchmark::State& state) {
+  static const jww::TJwwData doc = tools::MakePlanBenchDrawing(1000000, 20240601);
+  render::RenderOptions options;
+  options.fitToContents = true;
+  const render::SheetBox box = render::DrawingBox(doc, options);
+  render::Viewport view =
+      render::Viewport::Covering(box, std::min(1200 / box.width(), 800 / box.height()));
+  view.width = 1200;
+  view.height = 800;
+  const render::Frontend frontend(doc, render::RenderOptions{});
+  const auto paint = [&](QPainter& p, const render::Viewport& v) {
+    render::PainterBackend backend(p);
+    frontend.Paint(backend, v);
+  };
+  QImage frame(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
+  render::ViewCache cache;
+  const bool cached = state.range(0) == 1;
+  double paintMs = 0;
+  if (cached) {
+    QPainter p(&frame);
+    const auto t0 = std::chrono::steady_clock::now();
+    cache.Draw(p, view, paint);
+    paintMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  }
+  int step = 0;
+  int64_t repaints = 0;
+  for (auto _ : state) {
+    // Back and forth over 25 frames, 200 pixels either way.
+    view.PanBy((step++ / 25) % 2 ? -8 : 8, 0);
+    QPainter p(&frame);
+    if (cached) {
+      repaints += cache.Draw(p, view, paint);
+    } else {
+      paint(p, view);
+    }
+  }
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["paint_ms"] = paintMs;
+  state.counters["repaints"] = static_cast<double>(repaints);
+}
+BENCHMARK(BM_PanPlanBench)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PngEncode(benchmark::State& state) {
   QImage image(4000, 3000, QImage::Format_RGB32);

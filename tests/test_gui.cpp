@@ -4,6 +4,7 @@
 // Runs headless (-platform offscreen); the "screenshots" case runs on a real
 // X server (xvfb-run) and saves pictures of both pages.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -23,10 +25,12 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -35,6 +39,10 @@
 #include "app/gui/form1.h"
 #include "app/gui/language.h"
 #include "app/gui/preview_page.h"
+#include "app/gui/preview_window.h"
+#include "app/i18n.h"
+#include "app/settings.h"
+#include "jww/queries.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
 #include "tools/sample_sfc.h"
@@ -709,6 +717,160 @@ class GuiTest : public QObject {
     form->ListBox1->setCurrentRow(0);
     QVERIFY(after->viewport().pxPerMm > 0);
     QVERIFY(form->Preview->findChild<QLabel*>("LabelPreview")->text().contains("logged.jww"));
+
+    // The Shift drop opened the preview window; a double-click on the page
+    // shows the page's drawing there.
+    QVERIFY(form->previewWindow() != nullptr);
+    QVERIFY(form->previewWindow()->windowTitle().contains("preview.jww"));
+    QTest::mouseDClick(after, Qt::LeftButton, {}, mid.toPoint());
+    QVERIFY(form->previewWindow()->windowTitle().contains("logged.jww"));
+  }
+
+  // The preview window on a real drawing, in Japanese: opened by a
+  // double-click on a log line, fitted to the lines the reader gives, zoomed
+  // under the mouse with the other side following, panned, fitted again by
+  // F, a group hidden and shown, laid over, and its size kept. Under
+  // xvfb-run it saves the README's screenshots.
+  void previewWindowOnARealDrawing() {
+    const QString corpus = qEnvironmentVariable("BRINDLE_CORPUS");
+    if (corpus.isEmpty()) QSKIP("BRINDLE_CORPUS is not set");
+    const fs::path file = fs::path(corpus.toStdString()) / "ezjww-Test1.jww";
+    QVERIFY2(fs::is_regular_file(file), file.c_str());
+    app::InitMessages(nullptr);
+    QVERIFY(std::setlocale(LC_MESSAGES, "ja_JP.UTF-8") != nullptr);
+    struct English {
+      ~English() { std::setlocale(LC_MESSAGES, "C.UTF-8"); }
+    } restore;
+
+    auto form = MakeForm();
+    form->AddPreviewPage();
+    form->show();
+    form->ListBox1->addItem(Q(file));
+    QListWidgetItem* line = form->ListBox1->item(0);
+    const QPoint at = form->ListBox1->visualItemRect(line).center();
+    QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(form->ListBox1->viewport(), Qt::LeftButton, {}, at);
+    app::gui::PreviewWindow* w = form->previewWindow();
+    QVERIFY(w != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    jww::TJwwData doc;
+    QVERIFY(doc.FileIn(file.string()));
+    QVERIFY(w->windowTitle().contains(Q(file)));
+    QVERIFY(w->windowTitle().contains(QString::fromStdString(jww::PaperName(doc.Enthd.nZumen))));
+
+    // No English caption in the Japanese window (nor on the page); names of
+    // keys stay as the keyboard has them.
+    const QRegularExpression english("[A-Za-z]{3,}");
+    const QRegularExpression keys("\\b(Home|Shift)\\b");
+    QStringList captions;
+    for (QLabel* l : w->findChildren<QLabel*>()) captions << l->text();
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) captions << b->text();
+    for (int c = 0; c < w->groups()->columnCount(); ++c)
+      captions << w->groups()->headerItem()->text(c);
+    captions << form->Preview->findChild<QLabel*>("LabelPreview")->text().remove(Q(file));
+    for (const QString& c : captions)
+      QVERIFY2(!english.match(QString(c).remove(keys)).hasMatch(), qPrintable(c));
+
+    // Fitted: every line as the reader has it (sheet millimetres) lies in
+    // both views, and the lines take most of the width or the height.
+    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+    for (int32_t i = 0; i < doc.EntLineN; ++i) {
+      const jww::TEntJwwLine& l = doc.EntLine[i];
+      x0 = std::min({x0, l.start_x, l.end_x});
+      x1 = std::max({x1, l.start_x, l.end_x});
+      y0 = std::min({y0, l.start_y, l.end_y});
+      y1 = std::max({y1, l.start_y, l.end_y});
+    }
+    app::gui::DrawingView* after = w->after();
+    app::gui::DrawingView* before = w->before();
+    auto inside = [](const app::gui::DrawingView* v, double x, double y) {
+      const util::DPoint d = v->viewport().ToDevice({x, y});
+      return d.x >= -0.5 && d.y >= -0.5 && d.x <= v->width() + 0.5 && d.y <= v->height() + 0.5;
+    };
+    for (app::gui::DrawingView* v : {before, after}) {
+      QVERIFY(inside(v, x0, y0) && inside(v, x1, y1));
+      const double k = v->viewport().pxPerMm;
+      QVERIFY(std::max((x1 - x0) * k / v->width(), (y1 - y0) * k / v->height()) > 0.8);
+    }
+    const render::Viewport fitted = after->viewport();
+
+    // The wheel zooms about the mouse; the other side follows.
+    const QPointF mouse(after->width() * 0.3, after->height() * 0.6);
+    const util::DPoint under = after->viewport().ToSheet({mouse.x(), mouse.y()});
+    QWheelEvent wheel(mouse, after->mapToGlobal(mouse), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(after, &wheel);
+    QCOMPARE(after->viewport().pxPerMm, fitted.pxPerMm * 1.25 * 1.25);
+    const util::DPoint still = after->viewport().ToSheet({mouse.x(), mouse.y()});
+    QVERIFY(std::abs(still.x - under.x) < 1e-6 && std::abs(still.y - under.y) < 1e-6);
+    QCOMPARE(before->viewport().pxPerMm, after->viewport().pxPerMm);
+    QVERIFY(std::abs(before->centre().x - after->centre().x) < 1e-6);
+    // Dragging 40 pixels to the right moves the sheet 40 pixels along.
+    const double cx = after->centre().x, k = after->viewport().pxPerMm;
+    const QPoint mid = after->rect().center();
+    QTest::mousePress(after, Qt::LeftButton, {}, mid);
+    QTest::mouseMove(after, mid + QPoint(40, 0));
+    QTest::mouseRelease(after, Qt::LeftButton, {}, mid + QPoint(40, 0));
+    QVERIFY(std::abs(after->centre().x - (cx - 40 / k)) < 1e-6);
+    QVERIFY(std::abs(before->centre().x - after->centre().x) < 1e-6);
+    // F fits again.
+    QTest::keyClick(w, Qt::Key_F);
+    QCOMPARE(after->viewport().pxPerMm, fitted.pxPerMm);
+    QCOMPARE(after->viewport().left, fitted.left);
+    QCOMPARE(after->viewport().top, fitted.top);
+
+    // The groups' list: names and scales of the drawing, and hiding group 0
+    // (where every entity of this drawing lies, on shown layers) hides
+    // exactly its entities, counted from the records.
+    QCOMPARE(w->groups()->topLevelItemCount(), 16);
+    const QString scale = "1/" + QString::number(doc.EntLgrp[0].adScale);
+    QVERIFY(w->groups()->topLevelItem(0)->text(1).contains(scale));
+    int64_t inGroup0 = 0;
+    auto count = [&](const auto& list, int32_t n) {
+      for (int32_t i = 0; i < n; ++i) inGroup0 += list[i].att.nGLayer == 0;
+    };
+    count(doc.EntLine, doc.EntLineN);
+    count(doc.EntEnko, doc.EntEnkoN);
+    count(doc.EntTen, doc.EntTenN);
+    count(doc.EntMoji, doc.EntMojiN);
+    count(doc.EntSunpo, doc.EntSunpoN);
+    count(doc.EntSolid, doc.EntSolidN);
+    QVERIFY(inGroup0 > 1000);
+    const QImage shown = after->grab().toImage();
+    QCOMPARE(after->lastStats().hidden, 0);
+    w->groups()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(w->shownGroups(), uint16_t(0xFFFE));
+    after->repaint();
+    const QImage hidden = after->grab().toImage();
+    QCOMPARE(after->lastStats().hidden, inGroup0);
+    QVERIFY(hidden != shown);
+    w->groups()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    QVERIFY(after->grab().toImage() == shown);
+
+    const QString shots = qEnvironmentVariable("BRINDLE_SCREENSHOTS");
+    if (!shots.isEmpty()) {
+      fs::create_directories(shots.toStdString());
+      QTest::qWait(200);
+      QVERIFY(w->grab().save(shots + "/preview-window.png"));
+    }
+    // Laid over each other, at the same place and zoom.
+    w->overlaySwitch()->click();
+    QVERIFY(w->overlaid());
+    QVERIFY(w->overlay()->isFitted());
+    if (!shots.isEmpty()) {
+      QTest::qWait(200);
+      QVERIFY(w->grab().save(shots + "/preview-window-overlay.png"));
+    }
+
+    // Its size is kept for the next window.
+    w->setWindowState(Qt::WindowNoState);
+    w->resize(900, 600);
+    QTRY_COMPARE(w->size(), QSize(900, 600));
+    w->close();
+    const std::string kept = app::PreviewPlacementPath(SettingsPath().string());
+    QCOMPARE(app::ReadPreviewPlacement(kept), (app::PreviewPlacement{900, 600, false}));
+    app::gui::PreviewWindow again(kept);
+    QCOMPARE(again.size(), QSize(900, 600));
   }
 
   // brindle diff --gui: two revisions and, in the third view, what changed.

@@ -31,6 +31,7 @@
 #include "render/frontend.h"
 #include "render/output.h"
 #include "render/painter_backend.h"
+#include "render/view_cache.h"
 #include "support/corpus.h"
 #include "support/temp_dir.h"
 #include "tools/sample_drawings.h"
@@ -572,6 +573,57 @@ TEST(RenderView, ViewsCullWhatTheyDoNotShow) {
   painter.end();
   EXPECT_LE(stats.primitives, 6);
   EXPECT_GE(stats.culled, 94);
+}
+
+// A frame cut from the view cache is the picture a direct paint of the
+// panned view gives, and the cache paints again only for a new zoom or a pan
+// beyond its margin.
+TEST(RenderView, PanFramesFromTheCacheMatchADirectPaint) {
+  const TJwwData plan = tools::MakeSamplePlan();
+  const render::Frontend frontend(plan, Plain());
+  const auto paint = [&](QPainter& p, const Viewport& v) {
+    render::PainterBackend backend(p);
+    frontend.Paint(backend, v);
+  };
+  Viewport view = Viewport::Covering({-150, -100, 150, 100}, 1.5);
+  render::ViewCache cache;
+  QImage frame(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
+  const struct {
+    double dx, dy, zoom;
+    bool paints;
+  } steps[] = {{0, 0, 1, true},
+               {8, 0, 1, false},
+               {-20, 13, 1, false},
+               {0, 0, 1.25, true},
+               {400, 0, 1, true}};
+  for (const auto& step : steps) {
+    view.PanBy(step.dx, step.dy);
+    view.ZoomAt({100, 100}, step.zoom);
+    frame.fill(Qt::white);
+    QPainter p(&frame);
+    EXPECT_EQ(cache.Draw(p, view, paint), step.paints) << step.dx << " " << step.zoom;
+    p.end();
+    QImage direct(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
+    direct.fill(Qt::white);
+    QPainter q(&direct);
+    paint(q, view);
+    q.end();
+    // Lines cut to another rectangle start their pixels elsewhere and edges
+    // blend a shade apart, so a few pixels differ; a frame one pixel off
+    // would differ in many more.
+    const auto apart = [](QRgb a, QRgb b) {
+      return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                 std::abs(qBlue(a) - qBlue(b)) >
+             96;
+    };
+    int64_t differ = 0, shifted = 0;
+    for (int y = 0; y < frame.height(); ++y)
+      for (int x = 1; x < frame.width(); ++x) {
+        differ += apart(frame.pixel(x, y), direct.pixel(x, y));
+        shifted += apart(frame.pixel(x, y), direct.pixel(x - 1, y));
+      }
+    EXPECT_LT(differ * 5, shifted) << step.dx << " " << step.zoom;
+  }
 }
 
 // ---- files ----

@@ -257,6 +257,42 @@ TEST(BenchDrawing, MixOfKindsAndDeterminism) {
   EXPECT_NE(jww::DumpEntities(tools::MakeBenchDrawing(5000, 8)), jww::DumpEntities(d));
 }
 
+// The plan-like drawing keeps the shares measured on the real drawings
+// (bench/README.md): kinds, line lengths on the sheet, level texts; its cells
+// tile the sheet without overlapping.
+TEST(BenchDrawing, PlanLikeSharesAndTiles) {
+  const TJwwData d = tools::MakePlanBenchDrawing(20000, 7);
+  const double total = d.Enthd.n1;
+  EXPECT_NEAR(total, 20000, 2);
+  EXPECT_NEAR(d.EntLineN / total, 0.898, 0.02);
+  EXPECT_NEAR(d.EntMojiN / total, 0.075, 0.01);
+  const struct {
+    double below, share;
+  } lengths[] = {{0.5, 0.517}, {2, 0.703}, {20, 0.886}, {100, 0.974}};
+  for (const auto& bin : lengths) {
+    int n = 0;
+    for (int32_t i = 0; i < d.EntLineN; ++i) {
+      const auto& l = d.EntLine[i];
+      n += std::hypot(l.end_x - l.start_x, l.end_y - l.start_y) < bin.below;
+    }
+    EXPECT_NEAR(n / double(d.EntLineN), bin.share, 0.02) << bin.below;
+  }
+  int level = 0;
+  for (int32_t i = 0; i < d.EntMojiN; ++i) level += d.EntMoji[i].degKakudo == 0;
+  EXPECT_NEAR(level / double(d.EntMojiN), 0.75, 0.03);
+  // 20 cells of 420 × 297 mm in 4 columns and 5 rows.
+  double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+  for (int32_t i = 0; i < d.EntLineN; ++i) {
+    const auto& l = d.EntLine[i];
+    x0 = std::min({x0, l.start_x, l.end_x}), x1 = std::max({x1, l.start_x, l.end_x});
+    y0 = std::min({y0, l.start_y, l.end_y}), y1 = std::max({y1, l.start_y, l.end_y});
+  }
+  EXPECT_LE(x1 - x0, 4 * 420 + 1);
+  EXPECT_GT(x1 - x0, 3.5 * 420);
+  EXPECT_LE(y1 - y0, 5 * 297 + 1);
+  EXPECT_GT(y1 - y0, 4.5 * 297);
+}
+
 TEST(BenchDrawing, SxfFiguresOfEveryKind) {
   TJwwData d = tools::MakeSxfBenchDrawing(4, 30, 200, 3);
   ASSERT_EQ(d.EntBlockDefN, 4);

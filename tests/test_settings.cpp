@@ -196,6 +196,33 @@ class EnvGuard {
   bool had_ = false;
 };
 
+// The preview window's size file: beside the settings, sizes out of reason
+// read as the defaults, the settings file itself untouched.
+TEST_F(SettingsFile, PreviewPlacementBesideTheSettings) {
+  const std::string path = app::PreviewPlacementPath(file_.string());
+  EXPECT_EQ(path, (dir_ / "brindle-preview.dat").string());
+  const app::PreviewPlacement defaults;
+  EXPECT_EQ(app::ReadPreviewPlacement(path), defaults);
+  ASSERT_TRUE(app::SavePreviewPlacement({1200, 700, true}, path));
+  EXPECT_EQ(ReadAll(path), "1200\r\n700\r\n1\r\n");
+  EXPECT_EQ(app::ReadPreviewPlacement(path), (app::PreviewPlacement{1200, 700, true}));
+  EXPECT_FALSE(fs::exists(file_));
+  const struct {
+    const char* text;
+    app::PreviewPlacement read;
+  } cases[] = {
+      {"10\r\n10\r\n0\r\n", defaults},
+      {"99999\r\n700\r\n", defaults},
+      {"800\r\n", defaults},
+      {"800\n600\n", {800, 600, false}},
+      {"x\r\n600\r\n1\r\n", {defaults.width, defaults.height, true}},
+  };
+  for (const auto& c : cases) {
+    WriteAll(path, c.text);
+    EXPECT_EQ(app::ReadPreviewPlacement(path), c.read) << c.text;
+  }
+}
+
 TEST(SettingsPlace, OverrideBesideTheProgramOrConfigFolder) {
   EnvGuard config("XDG_CONFIG_HOME", "/cfg");
   EXPECT_EQ(app::SettingsFilePath("/opt/b/brindle", "/x/my.dat"), "/x/my.dat");

@@ -49,6 +49,15 @@ jww::TJwwData MakeBenchDrawing(int entities, uint32_t seed);
 // returns how many were moved: a revision of a drawing for comparisons.
 int64_t MoveEveryNth(jww::TJwwData& doc, int every, double dx, double dy);
 
+// About `entities` entities that look like real plans (the mix, line lengths,
+// texts and placements measured in bench/README.md): A3-sized plan cells of
+// about 1000 entities each, tiled in rows and columns over one large sheet.
+// Lines: half are short segments of curves (under 0.5 mm), walls and axes run
+// up to 170 mm; 7.5 % texts of about 9 characters, three quarters level and
+// three quarters of one font and height; arcs, points and a rare insertion of
+// a small fixture block. The same seed gives the same drawing.
+jww::TJwwData MakePlanBenchDrawing(int entities, uint32_t seed);
+
 // `figures` SXF figure definitions of `membersPerFigure` members each (lines,
 // arcs, ellipses, points, texts, solids, arc solids and dimensions), placed
 // `placements` times in all with random rotations and unequal, partly

@@ -156,4 +156,37 @@ std::string SettingsFilePath(const std::string& exePath, const std::string& over
   return (fs::path(XdgConfigHome()) / "brindle" / "brindle.dat").string();
 }
 
+std::string PreviewPlacementPath(const std::string& settingsPath) {
+  fs::path p(settingsPath);
+  return (p.parent_path() / (p.stem().string() + "-preview.dat")).string();
+}
+
+PreviewPlacement ReadPreviewPlacement(const std::string& path) {
+  PreviewPlacement p;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return p;
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<std::string> lines = SplitLines(text);
+  if (lines.size() < 2) return p;
+  const int w = ReadInt(lines[0]);
+  const int h = ReadInt(lines[1]);
+  if (w >= 200 && h >= 150 && w <= 16384 && h <= 16384) {
+    p.width = w;
+    p.height = h;
+  }
+  p.maximised = lines.size() > 2 && ReadFlag(lines[2]);
+  return p;
+}
+
+bool SavePreviewPlacement(const PreviewPlacement& p, const std::string& path) {
+  if (path.empty()) return false;
+  fs::path target(path);
+  std::error_code ec;
+  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+  const std::string text = std::to_string(p.width) + "\r\n" + std::to_string(p.height) + "\r\n" +
+                           (p.maximised ? "1" : "0") + "\r\n";
+  std::string error;
+  return !SaveText(path, text, NameRule::kReplace, &error).empty();
+}
+
 }  // namespace app

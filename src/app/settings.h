@@ -88,4 +88,21 @@ WorkFolders WorkFoldersFor(const std::string& settingsPath, const std::string& p
 std::string SettingsFilePath(const std::string& exePath, const std::string& overridePath,
                              const std::function<bool(const std::string&)>& isFile = {});
 
+// The preview window's size, kept in a file of its own beside the settings
+// file (the settings file stays the 14 lines above): width, height and
+// whether it was maximised, three decimal lines ended by CR LF.
+struct PreviewPlacement {
+  int width = 960;
+  int height = 640;
+  bool maximised = false;
+  bool operator==(const PreviewPlacement&) const = default;
+};
+
+// "<settings file without its extension>-preview.dat" beside it.
+std::string PreviewPlacementPath(const std::string& settingsPath);
+// The defaults when the file is missing; sizes below 200 × 150 or above
+// 16384 read as the defaults.
+PreviewPlacement ReadPreviewPlacement(const std::string& path);
+bool SavePreviewPlacement(const PreviewPlacement& p, const std::string& path);
+
 }  // namespace app

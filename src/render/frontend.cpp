@@ -213,7 +213,8 @@ class Painter final : public jww::EntityVisitor {
     if (ink_ == RenderOptions::kNoInk) return;
     const int slot = std::min<int>(e.gLayer, 15) * 16 + std::min<int>(e.layer, 15);
     const DrawAttrStore::Layer& layer = colors_.layer(slot);
-    if (!o_.allGroups && layer.state == DrawAttrStore::kLayerHidden) {
+    const bool groupShown = (o_.shownGroups >> std::min<int>(e.gLayer, 15)) & 1;
+    if (!groupShown || (!o_.allGroups && layer.state == DrawAttrStore::kLayerHidden)) {
       if (e.kind != jww::kBlock) ++stats.hidden;
       return;
     }

@@ -62,6 +62,9 @@ struct RenderOptions {
   bool sheetFrame = true;
   // The picture covers what is drawn only, not the whole sheet.
   bool fitToContents = false;
+  // Layer groups a viewer shows (bit n for group n), on top of the
+  // drawing's own states: a cleared bit hides the group even with allGroups.
+  uint16_t shownGroups = 0xFFFF;
   // Folder of a drawing's linked pictures given by a relative name.
   std::string drawingFolder;
 

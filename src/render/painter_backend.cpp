@@ -2,6 +2,7 @@
 #include "render/painter_backend.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPen>
@@ -19,6 +20,10 @@ namespace {
 
 // Glyphs are shaped at this pixel size and scaled into their boxes.
 constexpr int kEmPx = 64;
+// Level glyphs up to this size in pixels are drawn from pictures made once;
+// under kDotGlyphPx high they are faint boxes.
+constexpr double kMaxCachedGlyphPx = 96;
+constexpr double kDotGlyphPx = 2;
 
 QColor ColorOf(uint32_t argb) { return QColor::fromRgba(argb); }
 
@@ -58,6 +63,27 @@ void PainterBackend::Begin(int width, int height, uint32_t background) {
   p_.fillRect(QRectF(0, 0, width, height), ColorOf(background));
 }
 
+// Level of detail: a hairline that stays within one pixel is that pixel,
+// set once for a run of such lines in one place and colour (the segments of
+// a curve far zoomed out), without the stroker's set-up per line.
+bool PainterBackend::Dot(std::span<const DPoint> points, uint32_t argb) {
+  double x0 = points[0].x, x1 = x0, y0 = points[0].y, y1 = y0;
+  for (const DPoint& q : points) {
+    x0 = std::min(x0, q.x);
+    x1 = std::max(x1, q.x);
+    y0 = std::min(y0, q.y);
+    y1 = std::max(y1, q.y);
+  }
+  if (x1 - x0 >= 1 || y1 - y0 >= 1) return false;
+  const QPoint at(static_cast<int>(std::floor((x0 + x1) / 2)),
+                  static_cast<int>(std::floor((y0 + y1) / 2)));
+  if (at == lastDot_ && argb == lastDotArgb_) return true;
+  lastDot_ = at;
+  lastDotArgb_ = argb;
+  p_.fillRect(QRect(at, QSize(1, 1)), ColorOf(argb));
+  return true;
+}
+
 void PainterBackend::Fill(std::span<const DPoint> points) {
   poly_.resize(static_cast<qsizetype>(points.size()));
   for (size_t i = 0; i < points.size(); ++i) poly_[i] = QPointF(points[i].x, points[i].y);
@@ -65,6 +91,7 @@ void PainterBackend::Fill(std::span<const DPoint> points) {
 
 void PainterBackend::Polyline(std::span<const DPoint> points, bool closed, const Stroke& s) {
   if (points.size() < 2) return;
+  if (raster_ && s.widthPx <= 1.0 && Dot(points, s.argb)) return;
   QPen pen(ColorOf(s.argb));
   // A hairline goes through Qt's cosmetic stroker, many times faster than
   // the general one; at one pixel the two look the same.
@@ -281,7 +308,64 @@ const QPainterPath& PainterBackend::Outline(std::string_view family, std::u16str
       .first->second;
 }
 
+// A level glyph of a few pixels: its box's pixel size, rounded to a quarter
+// pixel, names its picture in the cache.
+std::optional<PainterBackend::MaskKey> PainterBackend::LevelKey(const Glyph& g) const {
+  if (!raster_ || !p_.worldTransform().isIdentity()) return std::nullopt;
+  if (g.xAxis.y != 0 || g.yAxis.x != 0 || !(g.xAxis.x > 0) || !(g.yAxis.y < 0)) return std::nullopt;
+  const double w = g.xAxis.x, h = -g.yAxis.y;
+  if (w > kMaxCachedGlyphPx || h > kMaxCachedGlyphPx) return std::nullopt;
+  return MaskKey{std::string(g.family), std::u16string(g.text),
+                 static_cast<int>(std::lround(w * 4)), static_cast<int>(std::lround(h * 4)),
+                 g.argb};
+}
+
 void PainterBackend::DrawGlyph(const Glyph& g) {
+  if (raster_ && std::hypot(g.yAxis.x, g.yAxis.y) < kDotGlyphPx) {
+    // Level of detail: a character under two pixels high is a faint box
+    // over the first half of its cell, level or turned.
+    const DPoint half{g.xAxis.x / 2, g.xAxis.y / 2};
+    const double xs[] = {g.origin.x, g.origin.x + half.x, g.origin.x + g.yAxis.x,
+                         g.origin.x + half.x + g.yAxis.x};
+    const double ys[] = {g.origin.y, g.origin.y + half.y, g.origin.y + g.yAxis.y,
+                         g.origin.y + half.y + g.yAxis.y};
+    const auto [x0, x1] = std::minmax_element(std::begin(xs), std::end(xs));
+    const auto [y0, y1] = std::minmax_element(std::begin(ys), std::end(ys));
+    const QColor faint = QColor::fromRgba((g.argb & 0x00FFFFFF) | 0x50000000);
+    p_.fillRect(QRectF(*x0, *y0, std::max(*x1 - *x0, 0.5), std::max(*y1 - *y0, 0.5)), faint);
+    return;
+  }
+  const std::optional<MaskKey> level = LevelKey(g);
+  if (level) {
+    // Drawn from a picture of the character made once per pixel size and
+    // colour, put on whole pixels: no outline is filled per character.
+    auto it = masks_.find(*level);
+    if (it == masks_.end()) {
+      const double w = level->w4 / 4.0, h = level->h4 / 4.0;
+      QImage mask(static_cast<int>(std::ceil(w)) + 2, static_cast<int>(std::ceil(h)) + 2,
+                  QImage::Format_ARGB32_Premultiplied);
+      mask.fill(Qt::transparent);
+      {
+        QPainter mp(&mask);
+        mp.setRenderHint(QPainter::Antialiasing, true);
+        PainterBackend inner(mp);
+        Glyph at = g;
+        at.origin = {1, 1 + h};
+        at.xAxis = {w, 0};
+        at.yAxis = {0, -h};
+        inner.FillOutline(at);
+      }
+      it = masks_.emplace(*level, std::move(mask)).first;
+    }
+    p_.drawImage(QPoint(static_cast<int>(std::lround(g.origin.x)) - 1,
+                        static_cast<int>(std::lround(g.origin.y + g.yAxis.y)) - 1),
+                 it->second);
+    return;
+  }
+  FillOutline(g);
+}
+
+void PainterBackend::FillOutline(const Glyph& g) {
   const FontFace& face = Face(g.family);
   const QPainterPath& outline = Outline(g.family, g.text);
   if (outline.isEmpty()) return;

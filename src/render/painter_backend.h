@@ -10,7 +10,9 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QVector>
+#include <compare>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,6 +47,18 @@ class PainterBackend final : public Backend {
   // cost of a drawing's texts.
   const QPainterPath& Outline(std::string_view family, std::u16string_view text);
   void Fill(std::span<const DPoint> points);
+  bool Dot(std::span<const DPoint> points, uint32_t argb);
+  void FillOutline(const Glyph& g);
+  // A level glyph drawn from the cache: family, character, box in quarter
+  // pixels, colour.
+  struct MaskKey {
+    std::string family;
+    std::u16string text;
+    int w4 = 0, h4 = 0;
+    uint32_t argb = 0;
+    auto operator<=>(const MaskKey&) const = default;
+  };
+  std::optional<MaskKey> LevelKey(const Glyph& g) const;
   // The dash list `runs` read from the far end of a line whose far end is at
   // `endPhase` of the pattern, into `out`; returns the phase at that end.
   static double Backwards(const std::vector<double>& runs, double endPhase, double period,
@@ -72,6 +86,9 @@ class PainterBackend final : public Backend {
   };
   std::map<std::pair<std::string, std::u16string>, QPainterPath, OutlineOrder> outlines_;
   std::map<std::string, QImage> images_;  // a null image: not readable
+  std::map<MaskKey, QImage> masks_;
+  QPoint lastDot_{-1, -1};
+  uint32_t lastDotArgb_ = 0;
 };
 
 }  // namespace render

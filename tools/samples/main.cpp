@@ -2,7 +2,7 @@
 // brindle-samples: writes the demo plan in several versions and, on request,
 // generated drawings for benchmarks. A file that exists is never replaced.
 //
-//   brindle-samples DIR [--bench N [--moved]] [--sxf-bench F M P]
+//   brindle-samples DIR [--bench N [--moved]] [--sxf-bench F M P] [--sfc-bench N] [--plan-bench N]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +36,9 @@ void Usage() {
       stderr);
   std::fputs(app::Tr("  --version prints the version of brindle-samples\n"), stderr);
   std::fputs(app::Tr("  --sfc-bench N adds sfc-bench-N.sfc (an SXF drawing of about N features)\n"),
+             stderr);
+  std::fputs(app::Tr("  --plan-bench N adds plan-bench-N.jww (N entities in A3 plan cells tiled\n"
+                     "  over one large sheet, made like the real drawings measured in bench/)\n"),
              stderr);
 }
 
@@ -105,7 +108,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  std::optional<int> bench, sfcBench;
+  std::optional<int> bench, sfcBench, planBench;
   std::vector<int> sxf;
   bool moved = false;
   for (int i = 2; i < argc; ++i) {
@@ -121,6 +124,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--sfc-bench" && i + 1 < argc) {
       sfcBench = PositiveNumber(argv[++i]);
       if (!sfcBench) {
+        Usage();
+        return 2;
+      }
+    } else if (arg == "--plan-bench" && i + 1 < argc) {
+      planBench = PositiveNumber(argv[++i]);
+      if (!planBench) {
         Usage();
         return 2;
       }
@@ -162,6 +171,10 @@ int main(int argc, char** argv) {
     jww::TJwwData doc = tools::MakeBenchDrawing(*bench, kSeed);
     tools::MoveEveryNth(doc, 100, 1.0, 0.0);
     if (!Write(std::move(doc), dir, "bench-" + std::to_string(*bench) + "-moved.jww")) return 1;
+  }
+  if (planBench && !Write(tools::MakePlanBenchDrawing(*planBench, kSeed), dir,
+                          "plan-bench-" + std::to_string(*planBench) + ".jww")) {
+    return 1;
   }
   if (!sxf.empty() && !Write(tools::MakeSxfBenchDrawing(sxf[0], sxf[1], sxf[2], kSeed), dir,
                              "sxf-bench-" + std::to_string(sxf[0]) + "-" + std::to_string(sxf[1]) +

@@ -29,6 +29,7 @@
 #include <system_error>
 
 #include "app/gui/preview_page.h"
+#include "app/gui/preview_window.h"
 #include "app/i18n.h"
 #include "app/version.h"
 #include "util/path.h"
@@ -264,6 +265,26 @@ void TForm1::AddPreviewPage() {
     const QString path = line.trimmed();
     if (IsDrawingFile(path)) Preview->ShowFile(path);
   });
+  // A double-click on such a line, or on the page, opens the window.
+  connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    const QString path = item->text().trimmed();
+    if (path.endsWith(".jww", Qt::CaseInsensitive) && QFileInfo(path).isFile())
+      ShowPreviewWindow(path);
+  });
+  connect(Preview, &PreviewPage::windowWanted, this, &TForm1::ShowPreviewWindow);
+}
+
+void TForm1::ShowPreviewWindow(const QString& path) {
+  if (!previewWindow_) {
+    const std::string placement =
+        options_.settingsPath.empty() ? std::string() : PreviewPlacementPath(options_.settingsPath);
+    previewWindow_ = std::make_unique<PreviewWindow>(placement);
+    previewWindow_->setFont(font());
+  }
+  previewWindow_->ShowFile(path);
+  previewWindow_->show();
+  previewWindow_->raise();
+  previewWindow_->activateWindow();
 }
 
 // ------------------------------------------------------- start and shut-down
@@ -294,6 +315,7 @@ void TForm1::FormShow() {
 
 void TForm1::FormClose() {
   closed_ = true;
+  if (previewWindow_) previewWindow_->close();  // keeps its size
   if (!options_.imageFolder.empty()) util::DeleteDirectory(options_.imageFolder);
   driver_.ClearFList();
   SaveDatFile(options_.settingsPath);
@@ -428,6 +450,7 @@ void TForm1::dropEvent(QDropEvent* event) {
       if (IsDrawingFile(p)) {
         PageControl1->setCurrentWidget(Preview);
         Preview->ShowFile(p);
+        ShowPreviewWindow(p);
         event->acceptProposedAction();
         return;
       }

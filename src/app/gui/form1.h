@@ -30,7 +30,8 @@ class QTabWidget;
 
 namespace app::gui {
 
-class PreviewPage;  // preview_page.h
+class PreviewPage;    // preview_page.h
+class PreviewWindow;  // preview_window.h
 
 // Window texts, exactly as the user sees them (the caption is
 // app::ProgramCaption(), made of the version).
@@ -81,6 +82,10 @@ class TForm1 : public QMainWindow {
   // Adds the page "プレビュー": the drawing selected in the log, or dropped
   // with Shift held (shown, not converted), before and after conversion.
   void AddPreviewPage();
+  // Opens (or raises) the preview window on `path`: a double-click on a log
+  // line or on the page プレビュー, or a Shift drop.
+  void ShowPreviewWindow(const QString& path);
+  PreviewWindow* previewWindow() const { return previewWindow_.get(); }
   static constexpr int kSettingsPage = 0;
   static constexpr int kLogPage = 1;
 
@@ -153,6 +158,7 @@ class TForm1 : public QMainWindow {
   int fidx_ = 1;
   QString preFolder_;
   QPoint placement_;  // where the settings place the window
+  std::unique_ptr<PreviewWindow> previewWindow_;
   QLabel* statusLabel_ = nullptr;
   bool shown_ = false;
   bool closed_ = false;
