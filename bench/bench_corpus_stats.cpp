@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What real drawings are made of, for a benchmark drawing that looks like
 // them: prints, over every drawing of a folder (BRINDLE_CORPUS or the first
 // argument), the mix of entity kinds, line lengths in millimetres on the

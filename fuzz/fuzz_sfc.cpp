@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SFC reader on any bytes: parse, build the document, explode its
 // sub-drawings as the conversion does and write the result. Malformed input
 // must fail with a reason; nothing may crash, leak or read out of bounds.

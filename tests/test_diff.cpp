@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle diff: drawings against themselves, their rewrites and conversions,
 // and copies with edits the tests make and therefore know.
 #include <gtest/gtest.h>

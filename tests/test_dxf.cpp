@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DXF writer's own rules; what the files say is checked by ezdxf
 // (tests/dxf_check.py).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SFC reader: malformed files fail with the record and the reason, and
 // the real SFC drawing of BRINDLE_CORPUS_SXF becomes the JWW its records and
 // placements describe (expected values computed here from the file's text).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SFC files (SXF feature comments) written as text for tests, fuzz seeds and
 // benchmarks: a small one with every feature kind the reader converts, and
 // large generated ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reasons the programs give for a failure, in the user's language.
 //
 // The system's texts (strerror) come from the C library's own catalogue,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SFC drawings (SXF feature comments) as a source of every command: the
 // file is read into the form Jw_cad's own SXF import gives, so convert,
 // info, draw, dump and rewrite treat it like the JWW drawing it becomes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DXF export of a drawing: another consumer of the placed drawing beside the
 // renderer. Nothing of the document is changed.
 //

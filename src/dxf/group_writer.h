@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DXF text output, one group (code line, value line) at a time, into a
 // growing buffer. Numbers are written in the C locale's shortest exact form
 // (std::to_chars), never through the user's locale. Strings are encoded for

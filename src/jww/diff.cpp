@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entity matching of two drawings by spatial hashing (see diff.h).
 #include "jww/diff.h"
 

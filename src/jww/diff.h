@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comparison of two drawings: which entities were removed, added or changed,
 // and what changed in the header, the layer tables, the block definitions
 // and the images.

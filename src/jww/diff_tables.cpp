@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comparison of what is not an entity: header and tables, block definitions,
 // images (see diff.h).
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture of what changed between two drawings: the newer one painted with
 // its unchanged ink grey, added entities blue and changed ones orange, the
 // entities removed from the older one red over it, and a legend.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames of a view that pans: the drawing is painted once into a picture a
 // margin larger than the view (half the view on every side), and each frame
 // is cut from it while the view pans within it. A new zoom, or a view that

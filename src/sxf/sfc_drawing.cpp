@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record layouts (arguments in order, all quoted in the file):
 //   drawing_sheet_feature(name, type 0..4 = A0..A4 or 9 free, orient 0 upright 1 landscape, x, y)
 //   layer_feature(name, lflag 1 shown)            width_feature(mm)

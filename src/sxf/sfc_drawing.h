@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An SFC drawing made into a JWW document, as Jw_cad's own SXF import leaves
 // it: sheet features at 1:1 on the sheet, each sub-drawing (sfig_org flag 1
 // or 2) a block definition "…@@SfigorgFlag@@1/2" at full size placed at its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SFC file (SXF feature comments): the ISO-10303-21 envelope around
 // records "#N = name('arg', \'text\', '(1,2,3)')" that sit in /*SXF … SXF*/
 // comments of the DATA section. This part only splits the file into records

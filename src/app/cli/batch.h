@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parts of a batch command that `convert` and `export` share: taking the
 // arguments into the batch, running it with the terminal's platform and the
 // exit status.

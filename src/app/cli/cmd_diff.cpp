@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle diff: what changed between two drawings, as text, JSON or a
 // picture; also git's external diff (seven arguments) and a window.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle export: drawings as DXF files, through the batch driver.
 #include <CLI/CLI.hpp>
 #include <chrono>

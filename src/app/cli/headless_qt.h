@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt application a picture needs (fonts), on the offscreen platform when
 // no other is asked for, with Qt's developer remarks kept off the terminal.
 #pragma once

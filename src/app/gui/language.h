@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window speaks Japanese in every locale: its own messages through the
 // catalogue, and Qt's dialogs (file and folder choosers, message boxes)
 // through Qt's own Japanese translations.

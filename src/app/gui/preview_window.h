@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview window: a drawing as read and as converted, large enough to
 // judge it by. Side by side (panned and zoomed together) or laid over each
 // other, opened fitted to what is drawn; the wheel zooms under the mouse,
