@@ -110,6 +110,8 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
         };
         r.output =
             SaveFile(dst, contents, a.force ? NameRule::kReplace : NameRule::kExact, &r.error);
+        // The log names the source: say which file could not be written.
+        if (r.output.empty() && !r.error.empty()) r.error = dst + ": " + r.error;
         if (stats.images > 0)
           r.warnings.push_back(TrFormat("{} pictures were not exported (image texts)",
                                         {std::to_string(stats.images)}));
@@ -126,7 +128,7 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
     r.error = Tr("not enough memory to export the drawing; nothing was written");
   }
   r.ok = !r.output.empty() && util::FileExistsCheck(r.output);
-  if (!r.ok && r.error.empty()) r.error = "the output file is missing";
+  if (!r.ok && r.error.empty()) r.error = Tr("the output file is missing");
   r.milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   return r;
