@@ -164,15 +164,18 @@ bool ImagesComplete(const jww::TJwwData& doc, std::string* error) {
   return true;
 }
 
+std::string VersionRange() {
+  return TrFormat("{} to {}",
+                  {std::to_string(jww::kOldestVersion), std::to_string(jww::kNewestVersion)});
+}
+
 bool ReadDrawing(jww::TJwwData& doc, const std::string& file, ScopedImageFolder* images,
                  std::string* error) {
   if (IsSfcFile(file)) return ReadSfcDrawing(doc, file, error);
   std::error_code cause;
   if (!doc.FileCheck(file, cause)) {
     *error = cause ? TrFormat("cannot be opened: {}", {Reason(cause)})
-                   : TrFormat("not a Jw_cad drawing of version {}",
-                              {TrFormat("{} to {}", {std::to_string(jww::kOldestVersion),
-                                                     std::to_string(jww::kNewestVersion)})});
+                   : TrFormat("not a Jw_cad drawing of version {}", {VersionRange()});
     return false;
   }
   // First without extracting: most drawings carry no images, and those need

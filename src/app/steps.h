@@ -56,6 +56,9 @@ class ScopedImageFolder {
 // were extracted for it.
 void JwwDataFree(jww::TJwwData& doc);
 
+// The versions read and written, "220 to 700" in the user's language.
+std::string VersionRange();
+
 // Reads `file` completely into `doc`: FileCheck, then FileIn. With `images`,
 // the drawing's embedded images are extracted into it (the folder is made
 // only when there are any); every image must arrive whole. False with

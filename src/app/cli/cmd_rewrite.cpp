@@ -40,7 +40,7 @@ int RunRewrite(int argc, char** argv) {
   app.add_option("--version", version,
                  TrFormat("format version to write ({}; Jw_cad writes 230, 300, 351, 420, 500, "
                           "600 and 700)",
-                          {jww::VersionRangeText()}))
+                          {VersionRange()}))
       ->check(CLI::Range(jww::kOldestVersion, jww::kNewestVersion));
   auto* u = app.add_flag("--utf16", utf16, Tr("write every string as UTF-16"));
   auto* c = app.add_flag("--cp932", cp932, Tr("write every string in code page 932"));
