@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "jww/document.h"
 #include "jww/file_bytes.h"
 #include "sxf/sfc_drawing.h"
@@ -23,7 +24,7 @@ bool ReadSfcDrawing(jww::TJwwData& doc, const std::string& file, std::string* er
   std::vector<uint8_t> bytes;
   std::error_code cause;
   if (!jww::ReadFileBytes(file, bytes, &cause)) {
-    *error = TrFormat("cannot be opened: {}", {cause.message()});
+    *error = TrFormat("cannot be opened: {}", {Reason(cause)});
     return false;
   }
   sxf::SfcReport report;

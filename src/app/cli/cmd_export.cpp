@@ -16,6 +16,7 @@
 #include "app/sfc_source.h"
 #include "app/driver.h"
 #include "app/i18n.h"
+#include "app/reasons.h"
 #include "app/settings.h"
 #include "dxf/export.h"
 #include "jww/document.h"
@@ -138,7 +139,7 @@ bool MakeFolder(const std::string& folder) {
   std::error_code ec;
   if (fs::is_directory(folder, ec)) return true;
   if (fs::create_directories(folder, ec) || fs::is_directory(folder, ec)) return true;
-  Error(TrFormat("the folder {} could not be made: {}", {folder, ec.message()}));
+  Error(TrFormat("the folder {} could not be made: {}", {folder, Reason(ec)}));
   return false;
 }
 
