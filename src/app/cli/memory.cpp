@@ -90,3 +90,14 @@ void* operator new(std::size_t size) {
 // delete, or a checker sees malloc'd blocks returned to the library's delete.
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+// std::stable_sort's buffer comes from the nothrow new and goes back through
+// the sized delete above: it must come from malloc too.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
