@@ -129,20 +129,6 @@ int LineTypeSlot(int style) {
   return 0;
 }
 
-// Adjacent runs of one sign joined; empty when the line has no gap (solid).
-std::vector<double> DashRuns(const std::vector<double>& segments) {
-  std::vector<double> runs;
-  for (double seg : segments) {
-    if (seg == 0 || !std::isfinite(seg)) continue;
-    if (!runs.empty() && (runs.back() > 0) == (seg > 0))
-      runs.back() += seg;
-    else
-      runs.push_back(seg);
-  }
-  if (std::none_of(runs.begin(), runs.end(), [](double r) { return r < 0; })) runs.clear();
-  return runs;
-}
-
 struct Color {
   int aci = 7;
   uint32_t rgb = 0;
@@ -315,7 +301,7 @@ void Exporter::Prepare() {
   for (int n = 1; n <= 62; ++n) {
     const int slot = LineTypeSlot(n);
     if (slot <= 0) continue;
-    if (DashRuns(print_.lineType(slot).segments).empty()) continue;
+    if (util::DashRuns(print_.lineType(slot).segments).empty()) continue;
     lineTypeNames_[n] = "JWW-" + std::to_string(n);
   }
   const jww::PaperSize sheet = jww::GetPaperSize(doc_);
@@ -964,7 +950,7 @@ void Exporter::WriteTables(GroupWriter& w) {
   }
   for (int n = 1; n <= 62; ++n) {
     if (lineTypeNames_[n].empty()) continue;
-    const std::vector<double> runs = DashRuns(print_.lineType(LineTypeSlot(n)).segments);
+    const std::vector<double> runs = util::DashRuns(print_.lineType(LineTypeSlot(n)).segments);
     // A pattern starts with a dash in DXF: a leading gap moves to the end.
     std::vector<double> pattern = runs;
     if (!pattern.empty() && pattern.front() < 0)

@@ -12,6 +12,7 @@
 #include "jww/queries.h"
 #include "jww/walk.h"
 #include "util/encoding.h"
+#include "util/geometry.h"
 #include "util/text.h"
 
 namespace render {
@@ -113,16 +114,8 @@ int LineTypeSlot(int style) {
 // Dash list (+drawn / −gap) as a back end takes it: alternating, starting
 // with a drawn length, and where in it the line begins.
 void NormalizeDashes(const std::vector<double>& segments, double scale, Stroke& s) {
-  std::vector<double> runs;  // signed, adjacent signs differ
-  for (double seg : segments) {
-    if (seg == 0 || !std::isfinite(seg)) continue;
-    if (!runs.empty() && (runs.back() > 0) == (seg > 0))
-      runs.back() += seg;
-    else
-      runs.push_back(seg);
-  }
-  bool anyGap = std::any_of(runs.begin(), runs.end(), [](double r) { return r < 0; });
-  if (!anyGap) return;  // solid
+  std::vector<double> runs = util::DashRuns(segments);  // signed, adjacent signs differ
+  if (runs.empty()) return;  // solid
   double offset = 0;
   // The pattern repeats: a last run of the first run's sign joins it.
   if (runs.size() > 1 && (runs.front() > 0) == (runs.back() > 0)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "util/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -165,6 +166,19 @@ bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, doub
     if (t0 > t1) return false;
   }
   return true;
+}
+
+std::vector<double> DashRuns(const std::vector<double>& segments) {
+  std::vector<double> runs;
+  for (double seg : segments) {
+    if (seg == 0 || !std::isfinite(seg)) continue;
+    if (!runs.empty() && (runs.back() > 0) == (seg > 0))
+      runs.back() += seg;
+    else
+      runs.push_back(seg);
+  }
+  if (std::none_of(runs.begin(), runs.end(), [](double r) { return r < 0; })) runs.clear();
+  return runs;
 }
 
 }  // namespace util

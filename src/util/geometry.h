@@ -87,4 +87,9 @@ inline DPoint PointAt(DPoint a, DPoint b, double t) {
 bool ClipSegment(DPoint a, DPoint b, double minX, double minY, double maxX, double maxY, double& t0,
                  double& t1);
 
+// A line type's dash segments (+drawn, −gap) with zero and non-finite ones
+// dropped and adjacent runs of one sign joined; empty when the line has no
+// gap (solid).
+std::vector<double> DashRuns(const std::vector<double>& segments);
+
 }  // namespace util

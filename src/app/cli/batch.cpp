@@ -9,6 +9,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/output.h"
 #include "app/i18n.h"
+#include "app/reasons.h"
 
 namespace fs = std::filesystem;
 
@@ -48,6 +49,14 @@ void PickFiles(const std::vector<std::string>& files, BatchDriver& driver,
     Error(TrFormat("skipped {}: {}", {f, reason}));
     skipped.push_back({i, f, reason, refused});
   }
+}
+
+std::string MakeFolderFailure(const std::string& folder) {
+  std::error_code ec, again;
+  if (fs::is_directory(folder, ec)) return {};
+  // The reason is the creation's own: a second look would only say "missing".
+  if (fs::create_directories(folder, ec) || fs::is_directory(folder, again)) return {};
+  return TrFormat("the folder {} could not be made: {}", {folder, Reason(ec)});
 }
 
 bool AnyRefused(const std::vector<SkippedInput>& skipped) {

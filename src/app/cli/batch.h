@@ -17,6 +17,10 @@ namespace app::cli {
 void PickFiles(const std::vector<std::string>& files, BatchDriver& driver,
                std::vector<size_t>& positions, std::vector<SkippedInput>& skipped);
 
+// Makes the output folder `folder` when it is missing; when it cannot be,
+// the message that says why (the creation's own reason), else empty.
+std::string MakeFolderFailure(const std::string& folder);
+
 // Whether any argument was refused (a file given twice is only a notice).
 bool AnyRefused(const std::vector<SkippedInput>& skipped);
 

@@ -107,11 +107,8 @@ void AddOptions(CLI::App& app, ConvertArgs& a) {
 // cannot be, every file fails with the system's reason (one JSON record each).
 bool MakeOutputFolder(const ConvertArgs& a, const Settings& s, const BatchDriver& driver) {
   if (a.outputDir.empty() || a.dryRun) return true;
-  std::error_code ec, again;
-  if (fs::is_directory(s.EditFl1, ec)) return true;
-  // The reason is the creation's own: a second look would only say "missing".
-  if (fs::create_directories(s.EditFl1, ec) || fs::is_directory(s.EditFl1, again)) return true;
-  const std::string why = TrFormat("the folder {} could not be made: {}", {s.EditFl1, Reason(ec)});
+  const std::string why = MakeFolderFailure(s.EditFl1);
+  if (why.empty()) return true;
   Error(why);
   if (a.json) {
     for (size_t i = 0; i < driver.FList.size(); ++i) {

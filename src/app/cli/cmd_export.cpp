@@ -135,14 +135,6 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
   return r;
 }
 
-bool MakeFolder(const std::string& folder) {
-  std::error_code ec;
-  if (fs::is_directory(folder, ec)) return true;
-  if (fs::create_directories(folder, ec) || fs::is_directory(folder, ec)) return true;
-  Error(TrFormat("the folder {} could not be made: {}", {folder, Reason(ec)}));
-  return false;
-}
-
 }  // namespace
 
 int RunExport(int argc, char** argv) {
@@ -183,7 +175,10 @@ int RunExport(int argc, char** argv) {
       settings.EditFl1 = full.parent_path().string();
     } else {
       settings.EditFl1 = full.string();
-      if (!MakeFolder(settings.EditFl1)) return kExitFailed;
+      if (const std::string why = MakeFolderFailure(settings.EditFl1); !why.empty()) {
+        Error(why);
+        return kExitFailed;
+      }
     }
   }
 
