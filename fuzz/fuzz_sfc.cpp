@@ -8,8 +8,6 @@
 
 #include "fuzz/fuzz_support.h"
 #include "jww/document.h"
-#include "jww/sxf_explode.h"
-#include "jww/sxf_plan.h"
 #include "sxf/sfc_drawing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -21,11 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (report.error.Text().empty()) __builtin_trap();  // a failure always says why
     return 0;
   }
-  if (jww::PlanSxfExplosion(doc).copies > fuzz::kMaxFuzzCopies) return 0;
-  jww::ExplodeReport exploded;
-  jww::DataTransJWW2(doc, exploded);
-  doc.MakeBlockTree();
-  jww::ByteWriter out;
-  doc.WriteToBuffer(out, 700);
+  fuzz::ExplodeAndWrite(doc);
   return 0;
 }

@@ -39,6 +39,7 @@ case "$mode" in
     cp samples/*.jww "$seeds"/jww/ 2>/dev/null || true
     [ -n "${BRINDLE_CORPUS:-}" ] && cp "$BRINDLE_CORPUS"/*.jww "$seeds"/jww/ 2>/dev/null || true
     [ -n "${BRINDLE_CORPUS_SXF:-}" ] && cp "$BRINDLE_CORPUS_SXF"/*.SFC "$seeds"/sfc/ 2>/dev/null || true
+    [ -n "${BRINDLE_CORPUS_SXF:-}" ] && cp "$BRINDLE_CORPUS_SXF"/*.P21 "$seeds"/p21/ 2>/dev/null || true
     for name in $targets; do
       dict=(-dict=fuzz/jww.dict)
       case "$name" in
@@ -46,6 +47,7 @@ case "$mode" in
         fuzz_user_dirs) from=(user-dirs) dict=() ;;
         fuzz_images) from=(jww gzip) ;;
         fuzz_sfc) from=(sfc) dict=(-dict=fuzz/sfc.dict) ;;
+        fuzz_p21) from=(p21) dict=() ;;
         *) from=(jww) ;;
       esac
       work=$(mktemp -d)

@@ -457,10 +457,11 @@ class GuiTest : public QObject {
     QCOMPARE(dialogs_->opens[0].title, QString("変換元ファイルを指定"));
     QCOMPARE(dialogs_->opens[0].folder, Q(root_) + "/");
     QCOMPARE(dialogs_->opens[0].filterIndex, 1);
-    QCOMPARE(dialogs_->opens[0].filters.size(), 3);
+    QCOMPARE(dialogs_->opens[0].filters.size(), 4);
     QVERIFY(dialogs_->opens[0].filters[0].startsWith("Jw_cad 図面ファイル (*.jww"));
     QVERIFY(dialogs_->opens[0].filters[1].startsWith("全てのファイル(*.*)"));
     QCOMPARE(dialogs_->opens[0].filters[2], QString("SXF 図面 (*.sfc;*.SFC)"));
+    QCOMPARE(dialogs_->opens[0].filters[3], QString("SXF 図面 (*.p21;*.P21)"));
     WaitForBatch(*form);
     QCOMPARE(form->LogLines(), QStringList("　※ " + Q(src_ / "notes.txt") +
                                            " を飛ばしました: .jww ファイルではありません") +

@@ -8,12 +8,18 @@
 #include "app/reasons.h"
 #include "jww/document.h"
 #include "jww/file_bytes.h"
+#include "sxf/p21_drawing.h"
 #include "sxf/sfc_drawing.h"
 #include "util/path.h"
 
 namespace app {
 
-bool IsSfcFile(const std::string& path) { return util::LowerFileExt(path) == ".sfc"; }
+bool IsSfcFile(const std::string& path) {
+  const std::string ext = util::LowerFileExt(path);
+  return ext == ".sfc" || ext == ".p21";
+}
+
+bool IsP21File(const std::string& path) { return util::LowerFileExt(path) == ".p21"; }
 
 std::string SfcTargetName(const std::string& path) {
   const std::string ext = util::LowerFileExt(path);
@@ -28,7 +34,12 @@ bool ReadSfcDrawing(jww::TJwwData& doc, const std::string& file, std::string* er
     return false;
   }
   sxf::SfcReport report;
-  if (!sxf::ReadSfc(bytes, doc, report)) {
+  if (IsP21File(file)) {
+    if (!sxf::ReadP21(bytes, doc, report)) {
+      *error = TrFormat("not a readable P21 drawing: {}", {report.error.Text()});
+      return false;
+    }
+  } else if (!sxf::ReadSfc(bytes, doc, report)) {
     *error = TrFormat("not a readable SFC drawing: {}", {report.error.Text()});
     return false;
   }

@@ -16,13 +16,17 @@ namespace app {
 // Finding code of what the SFC reader noticed (kept in TJwwData::ReadLog).
 inline constexpr const char* kSfcFinding = "sfc-warning";
 
-// Whether `path` names an SFC file (".sfc" in any letter case).
+// Whether `path` names an SXF file: the feature-comment form (".sfc") or
+// the AP202 form (".p21"), in any letter case.
 bool IsSfcFile(const std::string& path);
 
-// The JWW name made from an SFC name: FILE.sfc → FILE.jww.
+// Whether `path` names the AP202 form (".p21" in any letter case).
+bool IsP21File(const std::string& path);
+
+// The JWW name made from an SXF name: FILE.sfc or FILE.p21 → FILE.jww.
 std::string SfcTargetName(const std::string& path);
 
-// Reads the SFC file into `doc` (version 700). False with `error` for the
+// Reads the SFC or P21 file into `doc` (version 700). False with `error` for the
 // user ("record #N (line L): reason" when the file is malformed). What the
 // reader noticed is in doc.ReadLog under kSfcFinding.
 bool ReadSfcDrawing(jww::TJwwData& doc, const std::string& file, std::string* error);

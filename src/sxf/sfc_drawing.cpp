@@ -25,6 +25,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "sxf/sxf_codes.h"
 #include "util/encoding.h"
 
 namespace sxf {
@@ -58,26 +59,9 @@ struct BadRecord {
   std::string reason;
 };
 
-constexpr double kPreWidths[] = {0.13, 0.18, 0.25, 0.35, 0.5, 0.7, 1.0, 1.4, 2.0};
-constexpr const char* kPreColours[] = {"black",      "red",       "green",    "blue",
-                                       "yellow",     "magenta",   "cyan",     "white",
-                                       "deeppink",   "brown",     "orange",   "lightgreen",
-                                       "lightblue",  "lavender",  "lightgray", "darkgray"};
-constexpr const char* kPreFonts[] = {"continuous",
-                                     "dashed",
-                                     "dashed spaced",
-                                     "long dashed dotted",
-                                     "long dashed double-dotted",
-                                     "long dashed triplicate-dotted",
-                                     "dotted",
-                                     "chain",
-                                     "chain double dash",
-                                     "dashed dotted",
-                                     "double-dashed dotted",
-                                     "dashed double-dotted",
-                                     "double-dashed double-dotted",
-                                     "dashed triplicate-dotted",
-                                     "double-dashed triplicate-dotted"};
+constexpr const auto& kPreWidths = kSxfWidths;
+constexpr const auto& kPreColours = kSxfColours;
+constexpr const auto& kPreFonts = kSxfLineTypes;
 
 struct Layout {
   const char* name;
@@ -1370,17 +1354,25 @@ bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& repo
   report = SfcReport{};
   doc.DataInit();
   if (!ParseSfc(bytes, report.file, report.error)) return false;
+  if (!BuildSfcDrawing(report, doc,
+                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                       maxPlacements))
+    return false;
+  // A UTF-8 file may hold what code page 932 cannot: its texts are kept as
+  // UTF-16, as drawings of version 700 may store them.
+  if (report.file.encoding == SfcEncoding::kUtf8) doc.MojiEncode = true;
+  return true;
+}
+
+bool BuildSfcDrawing(SfcReport& report, jww::TJwwData& doc, std::string_view text,
+                     int64_t maxPlacements) {
+  doc.DataInit();
   try {
-    Reader(report, doc, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-           maxPlacements)
-        .Run();
+    Reader(report, doc, text, maxPlacements).Run();
   } catch (const BadRecord& b) {
     if (report.error.reason.empty()) report.error.reason = b.reason;
     return false;
   }
-  // A UTF-8 file may hold what code page 932 cannot: its texts are kept as
-  // UTF-16, as drawings of version 700 may store them.
-  if (report.file.encoding == SfcEncoding::kUtf8) doc.MojiEncode = true;
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jww/document.h"
@@ -47,6 +48,13 @@ struct SfcReport {
 // throws but std::bad_alloc.
 bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& report,
              int64_t maxPlacements = std::numeric_limits<int64_t>::max());
+
+// Builds `doc` from records already in report.file (ReadSfc's second half,
+// shared with readers of other SXF forms that make SFC records). `text` is
+// the file the records' offsets point into, for line numbers. The texts'
+// encoding is report.file.encoding. False with report.error set.
+bool BuildSfcDrawing(SfcReport& report, jww::TJwwData& doc, std::string_view text,
+                     int64_t maxPlacements = std::numeric_limits<int64_t>::max());
 
 // Whether the bytes start like an SFC file (the envelope and an SFC header).
 bool LooksLikeSfc(std::span<const uint8_t> bytes);

@@ -11,6 +11,7 @@
 // DIR/settings/   settings files
 // DIR/user-dirs/  user-dirs.dirs files
 // DIR/sfc/        SFC files: every feature kind, and a generated drawing
+// DIR/p21/        a P21 file: styles, a line, a text, a placed sub-drawing
 // Existing files are kept as they are.
 #include <zlib.h>
 
@@ -23,6 +24,7 @@
 #include "app/settings.h"
 #include "jww/document.h"
 #include "tools/sample_drawings.h"
+#include "tools/sample_p21.h"
 #include "tools/sample_sfc.h"
 
 namespace fs = std::filesystem;
@@ -130,14 +132,15 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   std::error_code ec;
-  for (const char* sub : {"jww", "gzip", "settings", "user-dirs", "sfc"})
+  for (const char* sub : {"jww", "gzip", "settings", "user-dirs", "sfc", "p21"})
     fs::create_directories(root / sub, ec);
   const bool ok = WriteDrawings(root / "jww") &&
                   (fs::exists(root / "gzip" / "logo.bmp.gz") ||
                    WriteGzip(root / "gzip" / "logo.bmp.gz", ImageBytes('G', 2000))) &&
                   WriteSettings(root / "settings") && WriteUserDirs(root / "user-dirs") &&
                   WriteText(root / "sfc" / "sample.sfc", tools::MakeSampleSfc()) &&
-                  WriteText(root / "sfc" / "bench-200.sfc", tools::MakeSfcBench(200, 1));
+                  WriteText(root / "sfc" / "bench-200.sfc", tools::MakeSfcBench(200, 1)) &&
+                  WriteText(root / "p21" / "sample.p21", tools::MakeSampleP21());
   if (!ok) std::fprintf(stderr, "brindle-fuzz-seeds: cannot write the seeds into %s\n", argv[1]);
   return ok ? 0 : 1;
 }

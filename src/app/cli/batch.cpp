@@ -40,7 +40,7 @@ void PickFiles(const std::vector<std::string>& files, BatchDriver& driver,
         }
       }
       if (reason.empty() && !driver.PickupFile(full.string()))
-        reason = Tr("not a .jww or .sfc file");
+        reason = Tr("not a .jww, .sfc or .p21 file");
     }
     if (reason.empty()) {
       positions.push_back(i);

@@ -75,7 +75,7 @@ CLI::Validator AtLeastOne() {
 }
 
 void AddOptions(CLI::App& app, ConvertArgs& a) {
-  app.add_option("FILE", a.files, Tr("drawings to convert (.jww, .sfc)"));
+  app.add_option("FILE", a.files, Tr("drawings to convert (.jww, .sfc, .p21)"));
   auto* desktop = app.add_flag("--desktop", a.desktop, Tr("write to the desktop folder"));
   auto* documents = app.add_flag("--documents", a.documents, Tr("write to the documents folder"));
   auto* beside = app.add_flag("--beside", a.beside, Tr("write beside each source file"));

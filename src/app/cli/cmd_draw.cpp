@@ -32,7 +32,7 @@ int RunDraw(int argc, char** argv) {
        force = false;
   int width = 0;
   double dpi = 0;
-  app.add_option("FILE", in, Tr("drawing to draw (.jww, .sfc)"))->required();
+  app.add_option("FILE", in, Tr("drawing to draw (.jww, .sfc, .p21)"))->required();
   app.add_option("-o,--output", out, Tr("picture to write (.png, .svg or .pdf)"))->required();
   app.add_flag("--after", after,
                Tr("draw the drawing as the conversion will make it (nothing is written)"));

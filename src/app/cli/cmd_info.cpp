@@ -37,7 +37,7 @@ int RunInfo(int argc, char** argv) {
                "brindle info"};
   TranslateParser(app);
   InfoArgs a;
-  app.add_option("FILE", a.files, Tr("drawings to describe (.jww, .sfc)"))->required();
+  app.add_option("FILE", a.files, Tr("drawings to describe (.jww, .sfc, .p21)"))->required();
   app.add_flag("--json", a.json, Tr("one JSON object per file and line"));
   app.add_flag("--audit", a.audit, Tr("list what was repaired or looks wrong"));
   app.add_flag("--fail-on-issues", a.failOnIssues,

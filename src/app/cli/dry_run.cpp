@@ -34,7 +34,7 @@ struct Preview {
 Preview ReadForPlan(jww::TJwwData& doc, const std::string& src) {
   Preview p;
   if (util::LowerFileExt(src) != ".jww" && !IsSfcFile(src))
-    p.error = Tr("not a .jww or .sfc file");
+    p.error = Tr("not a .jww, .sfc or .p21 file");
   else
     p.ok = ReadDrawing(doc, src, nullptr, &p.error);
   if (p.ok) p.plan = jww::PlanSxfExplosion(doc);

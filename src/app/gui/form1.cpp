@@ -73,13 +73,14 @@ const QStringList& OpenFilters() {
   // The SXF filter comes last so that the filter index kept in the settings
   // file still names the filters it named before.
   static const QStringList filters{"Jw_cad 図面ファイル (*.jww *.JWW)", "全てのファイル(*.*) (*)",
-                                   "SXF 図面 (*.sfc;*.SFC)"};
+                                   "SXF 図面 (*.sfc;*.SFC)", "SXF 図面 (*.p21;*.P21)"};
   return filters;
 }
 
-// A drawing the window can show: JWW, or SFC read straight.
+// A drawing the window can show: JWW, or SXF (SFC, P21) read straight.
 bool IsDrawingFile(const QString& path) {
-  return (path.endsWith(".jww", Qt::CaseInsensitive) || path.endsWith(".sfc", Qt::CaseInsensitive)) &&
+  return (path.endsWith(".jww", Qt::CaseInsensitive) || path.endsWith(".sfc", Qt::CaseInsensitive) ||
+          path.endsWith(".p21", Qt::CaseInsensitive)) &&
          QFileInfo(path).isFile();
 }
 
