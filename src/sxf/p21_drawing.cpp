@@ -602,7 +602,8 @@ class Converter {
     const auto [at, rot] = Placement(Arg(ci ? *ci : *el, 1));
     const double rx = Number(Arg(ci ? *ci : *el, 2));
     const double ry = el ? Number(Arg(*el, 3)) : rx;
-    auto angle = [&](const P21Value& trim) {
+    // Clang 14 cannot capture structured bindings, so the lambda takes copies.
+    auto angle = [&, at = at, rot = rot](const P21Value& trim) {
       // A parameter (radians from the placement's x axis) or a point on the curve.
       for (const P21Value& t : Items(trim)) {
         if (t.kind == Kind::kTyped && t.text == "PARAMETER_VALUE") return Number(t) * kRadToDeg;
