@@ -60,7 +60,8 @@ void AddOptions(CLI::App& app, ExportArgs& a) {
   app.add_option("--dxf", a.version,
                  Tr("DXF version: R2018 (UTF-8, the default) or R2000 (code page 932)"))
       ->check(CLI::IsMember({"R2018", "R2000"}, CLI::ignore_case));
-  app.add_flag("--force", a.force, Tr("replace an existing output file"));
+  app.add_flag("--force", a.force,
+               Tr("replace an existing DXF file and the pictures beside it (NAME_images/)"));
   app.add_option("-j,--jobs", a.jobs, Tr("files exported at once (0: one per processor)"))
       ->check(CLI::Range(0, 1024));
   app.add_option("--max-copies", a.maxCopies,
