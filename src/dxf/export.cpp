@@ -221,6 +221,9 @@ class Exporter {
   DrawAttrStore screen_, print_;
   std::array<double, 16> scale_{};
   std::array<std::string, 256> layerNames_;
+  // An entity's subclass and layer groups, by layer: one copy each.
+  std::array<std::string, 256> layerHeads_;
+  std::string layerZeroHead_ = "100\nAcDbEntity\n8\n0\n";
   std::array<Color, 9 + 256> penColors_{};
   std::array<int, 9 + 256> penWeights_{};
   std::array<std::string, 63> lineTypeNames_{};  // by line-type number; empty: solid
@@ -241,7 +244,9 @@ class Exporter {
   // Dimension blocks "*D<id+1>": the model space's first in the walk's order,
   // then each written definition variant's; the record handle of each.
   std::vector<uint64_t> dimRecords_;
-  size_t modelDims_ = 0, nextModelDim_ = 0;
+  // The drawing's own dimensions in the walk's order, with their layer groups.
+  std::vector<std::pair<const jww::TEntJwwSunpo*, int>> modelDimList_;
+  size_t nextModelDim_ = 0;
   std::vector<std::array<size_t, 2>> firstDefDim_;  // by definition and variant
   uint64_t handSeedOffset_ = 0;
   // Pictures: an IMAGEDEF handle each (0 while no IMAGE shows it), and every
@@ -323,6 +328,7 @@ void Exporter::Prepare() {
       if (!own.empty()) name += u" " + own;
     }
     layerNames_[i] = enc.Encode(name);
+    layerHeads_[i] = "100\nAcDbEntity\n8\n" + layerNames_[i] + "\n";
   }
   for (int n = 1; n <= 356; ++n) {
     if (!DrawAttrStore::IsPenNumber(n)) continue;
@@ -409,8 +415,7 @@ void Exporter::Common(const Target& t, std::string_view type, const TEntJwwAttr&
   w.Raw(0, type);
   w.Handle(5, h_.New());
   w.Handle(330, t.owner);
-  w.Raw(100, "AcDbEntity");
-  w.Encoded(8, t.onLayerZero ? std::string_view("0") : std::string_view(layerNames_[LayerSlot(a)]));
+  w.Groups(t.onLayerZero ? layerZeroHead_ : layerHeads_[LayerSlot(a)]);
   const int lt = lineType ? LineTypeNumberOf(a.nPenStyle) : 0;
   const bool dashed = lt > 0 && !lineTypeNames_[lt].empty();
   // A solid line says nothing: every layer's line type is Continuous.
@@ -993,11 +998,8 @@ void Exporter::WriteModelSpace() {
 }
 
 void Exporter::WriteModelDimensionBlocks() {
-  size_t id = 0;
-  jww::WalkPlacedDrawing(doc_, [&](const jww::PlacedEntity& e) {
-    if (!e.TopLevel()) return;
-    if (auto* d = e.Get<jww::TEntJwwSunpo>()) DimensionBlock(id++, *d, GroupScale(e.gLayer), false);
-  });
+  for (size_t id = 0; id < modelDimList_.size(); ++id)
+    DimensionBlock(id, *modelDimList_[id].first, GroupScale(modelDimList_[id].second), false);
 }
 
 // Before anything is written: the text styles every text needs and the
@@ -1014,11 +1016,11 @@ void Exporter::PlanDimensionsAndStyles() {
     if (auto* m = e.Get<jww::TEntJwwMoji>()) style(*m);
     if (auto* d = e.Get<jww::TEntJwwSunpo>()) {
       style(d->Moji);
-      ++modelDims_;
+      modelDimList_.emplace_back(d, e.gLayer);
     }
   });
   viewScale_ = o_.sheet ? 1.0 : MostCommonScale(drawn);
-  size_t dims = modelDims_;
+  size_t dims = modelDimList_.size();
   firstDefDim_.assign(blocks_info_.size(), {0, 0});
   for (size_t i = 0; i < blocks_info_.size(); ++i) {
     const jww::TEntJwwBlockDef& d = doc_.EntBlockDef[i];

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -108,10 +109,39 @@ bool GroupWriter::Patch(uint64_t offset, std::string_view bytes) {
   return std::fseek(sink_, end, SEEK_SET) == 0 && ok;
 }
 
+namespace {
+
+// Every code line ("10\n" …) of the codes a DXF uses, made once: a code is
+// then one copy of eight bytes instead of a division per digit. Codes are
+// written without the alignment spaces some programs add: every reader takes
+// the line as a number, and a million-entity file is a tenth smaller for it.
+constexpr int kTabledCodes = 1072;
+struct CodeLine {
+  char text[8];
+  uint8_t size;
+};
+constexpr std::array<CodeLine, kTabledCodes> MakeCodeLines() {
+  std::array<CodeLine, kTabledCodes> t{};
+  for (int c = 0; c < kTabledCodes; ++c) {
+    char digits[8]{};
+    int n = 0;
+    for (int v = c; n == 0 || v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+    for (int i = 0; i < n; ++i) t[c].text[i] = digits[n - 1 - i];
+    t[c].text[n] = '\n';
+    t[c].size = static_cast<uint8_t>(n + 1);
+  }
+  return t;
+}
+constexpr std::array<CodeLine, kTabledCodes> kCodeLines = MakeCodeLines();
+
+}  // namespace
+
 char* GroupWriter::PutCode(char* p, int code) {
-  // Codes are written without the alignment spaces some programs add: every
-  // reader takes the line as a number, and a million-entity file is a tenth
-  // smaller for it.
+  if (code >= 0 && code < kTabledCodes) {
+    const CodeLine& line = kCodeLines[static_cast<size_t>(code)];
+    std::memcpy(p, line.text, sizeof line.text);  // room is always left for a whole group
+    return p + line.size;
+  }
   p = std::to_chars(p, p + 8, code).ptr;
   *p++ = '\n';
   return p;
@@ -119,7 +149,16 @@ char* GroupWriter::PutCode(char* p, int code) {
 
 char* GroupWriter::PutReal(char* p, double value) {
   if (!std::isfinite(value)) value = 0;
-  if (value == 0) value = 0;  // no "-0"
+  // Whole numbers (zeros, scales, sizes) are most of a file's reals after
+  // its coordinates: their digits are those of the integer. No "-0".
+  if (value > -1e15 && value < 1e15) {
+    const auto whole = static_cast<int64_t>(value);
+    if (static_cast<double>(whole) == value) {
+      p = std::to_chars(p, p + 24, whole).ptr;
+      *p++ = '.', *p++ = '0', *p++ = '\n';
+      return p;
+    }
+  }
   char* const start = p;
   p = std::to_chars(p, p + 32, value).ptr;
   // A real is always written as one, so that no reader takes it for an integer.
@@ -139,6 +178,12 @@ void GroupWriter::Raw(int code, std::string_view value) {
   p += value.size();
   *p++ = '\n';
   Done(p);
+}
+
+void GroupWriter::Groups(std::string_view lines) {
+  char* p = Room(lines.size());
+  std::memcpy(p, lines.data(), lines.size());
+  Done(p + lines.size());
 }
 
 uint64_t GroupWriter::Placeholder(int code, size_t width) {

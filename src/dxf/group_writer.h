@@ -39,6 +39,8 @@ class GroupWriter {
   void Str(int code, std::u16string_view value);
   // The same, already encoded (see Encode).
   void Encoded(int code, std::string_view bytes) { Raw(code, bytes); }
+  // Whole groups made beforehand (code and value lines), as they stand.
+  void Groups(std::string_view lines);
   // A group whose value is `width` zeros, to be mended by Patch once known;
   // returns the offset of the value.
   uint64_t Placeholder(int code, size_t width);

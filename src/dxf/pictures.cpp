@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dxf/pictures.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -68,12 +69,20 @@ PicturePlan PlanPictures(const jww::TJwwData& doc, const std::string& drawingFol
     slot = bySource[source] = plan.pictures.size();
     plan.pictures.push_back(std::move(p));
   };
+  const size_t defs =
+      std::min<size_t>(static_cast<size_t>(std::max(doc.EntBlockDefN, 0)), doc.EntBlockDef.size());
+  // Most drawings show no picture: the texts are looked at before the
+  // drawing is walked.
+  bool any = std::any_of(doc.EntMoji.begin(), doc.EntMoji.end(),
+                         [](const jww::TEntJwwMoji& m) { return IsImageText(m.str); });
+  for (size_t i = 0; i < defs && !any; ++i)
+    any = std::any_of(doc.EntBlockDef[i].mMoji.begin(), doc.EntBlockDef[i].mMoji.end(),
+                      [](const jww::TEntJwwMoji& m) { return IsImageText(m.str); });
+  if (!any) return plan;
   jww::WalkPlacedDrawing(doc, [&](const jww::PlacedEntity& e) {
     if (!e.TopLevel()) return;
     if (auto* m = e.Get<jww::TEntJwwMoji>()) take(*m);
   });
-  const size_t defs =
-      std::min<size_t>(static_cast<size_t>(std::max(doc.EntBlockDefN, 0)), doc.EntBlockDef.size());
   for (size_t i = 0; i < defs; ++i)
     for (const jww::TEntJwwMoji& m : doc.EntBlockDef[i].mMoji) take(m);
   return plan;
