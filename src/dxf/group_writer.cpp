@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "util/encoding.h"
 
@@ -72,17 +73,54 @@ GroupWriter::GroupWriter(Version v, std::FILE* sink) : version_(v), sink_(sink) 
   out_.resize(sink ? kBuffer : size_t{1} << 16);
 }
 
-bool GroupWriter::Flush() {
-  if (!sink_) return true;
-  if (used_ > 0 && !failed_ && std::fwrite(out_.data(), 1, used_, sink_) != used_) failed_ = true;
+GroupWriter::~GroupWriter() { Wait(); }
+
+void GroupWriter::Wait() {
+  if (writing_.joinable()) writing_.join();
+}
+
+bool GroupWriter::WriteOut(std::FILE* sink, const char* data, size_t size, uint64_t at) {
+  if (std::fwrite(data, 1, size, sink) != size) return false;
 #ifdef __linux__
   // The file is made durable once, at its end; meanwhile the disk is asked to
   // start on what is written, so that it works while the rest is made
   // instead of all at the end (an export is several times its drawing's size).
-  if (used_ > 0 && !failed_ && std::fflush(sink_) == 0)
-    ::sync_file_range(::fileno(sink_), static_cast<off64_t>(flushed_), static_cast<off64_t>(used_),
+  if (std::fflush(sink) == 0)
+    ::sync_file_range(::fileno(sink), static_cast<off64_t>(at), static_cast<off64_t>(size),
                       SYNC_FILE_RANGE_WRITE);
 #endif
+  return true;
+}
+
+void GroupWriter::Send() {
+  // The full buffer goes to the sink on a thread of its own (copying into
+  // the file's pages is a good part of an export's work, and the machine
+  // has another core for it) while the next is filled in the other buffer.
+  Wait();
+  if (failed_ || used_ == 0) {
+    flushed_ += used_;
+    used_ = 0;
+    return;
+  }
+  std::swap(out_, spare_);
+  const size_t size = used_;
+  const uint64_t at = flushed_;
+  flushed_ += used_;
+  used_ = 0;
+  if (out_.size() < kBuffer) out_.resize(kBuffer);
+  try {
+    writing_ = std::thread([this, size, at] {
+      if (!WriteOut(sink_, spare_.data(), size, at)) failed_ = true;
+    });
+  } catch (const std::system_error&) {
+    if (!WriteOut(sink_, spare_.data(), size, at)) failed_ = true;
+  }
+}
+
+bool GroupWriter::Flush() {
+  if (!sink_) return true;
+  Wait();
+  if (used_ > 0 && !failed_ && !WriteOut(sink_, out_.data(), used_, flushed_)) failed_ = true;
   flushed_ += used_;
   used_ = 0;
   return !failed_;
@@ -90,7 +128,7 @@ bool GroupWriter::Flush() {
 
 void GroupWriter::Grow(size_t n) {
   if (sink_) {
-    Flush();
+    Send();
     if (n <= out_.size()) return;
   }
   out_.resize(std::max(out_.size() * 2, used_ + n));

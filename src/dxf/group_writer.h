@@ -8,10 +8,12 @@
 // escape CAD programs read in texts and names of that version.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace dxf {
 
@@ -24,6 +26,9 @@ class GroupWriter {
  public:
   // Into memory (data()), or, with `sink`, into that file a buffer at a time.
   explicit GroupWriter(Version v, std::FILE* sink = nullptr);
+  ~GroupWriter();
+  GroupWriter(const GroupWriter&) = delete;
+  GroupWriter& operator=(const GroupWriter&) = delete;
 
   Version version() const { return version_; }
 
@@ -69,6 +74,11 @@ class GroupWriter {
     return out_.data() + used_;
   }
   void Grow(size_t n);
+  // Hands the buffer to the sink on the writing thread and goes on in the
+  // other buffer; Wait lets the last hand-over finish.
+  void Send();
+  void Wait();
+  static bool WriteOut(std::FILE* sink, const char* data, size_t size, uint64_t at);
   // The code line at `p`; past its end.
   static char* PutCode(char* p, int code);
   static char* PutReal(char* p, double value);
@@ -79,10 +89,12 @@ class GroupWriter {
   static constexpr size_t kBuffer = 4 << 20;
   Version version_;
   std::FILE* sink_;
-  uint64_t flushed_ = 0;
-  bool failed_ = false;
+  uint64_t flushed_ = 0;  // bytes handed to the sink (written, or being written)
+  std::atomic<bool> failed_ = false;
   std::string out_;  // the buffer, used_ bytes of it written
   size_t used_ = 0;
+  std::string spare_;  // the buffer being written by `writing_`
+  std::thread writing_;
 };
 
 }  // namespace dxf
