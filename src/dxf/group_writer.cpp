@@ -281,7 +281,15 @@ void GroupWriter::Str(int code, std::u16string_view value) {
     Done(p);
     return;
   }
-  Raw(code, Encode(value));
+  // Drawings repeat their texts (room names, dimension values): each is
+  // encoded once, up to a bound on the memory kept for it.
+  if (auto it = encoded_.find(value); it != encoded_.end()) {
+    Raw(code, it->second);
+    return;
+  }
+  std::string bytes = Encode(value);
+  Raw(code, bytes);
+  if (encoded_.size() < kEncodedKept) encoded_.emplace(std::u16string(value), std::move(bytes));
 }
 
 }  // namespace dxf

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 
 namespace dxf {
 
@@ -93,6 +94,12 @@ class GroupWriter {
   std::atomic<bool> failed_ = false;
   std::string out_;  // the buffer, used_ bytes of it written
   size_t used_ = 0;
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+  };
+  static constexpr size_t kEncodedKept = 4096;
+  std::unordered_map<std::u16string, std::string, TextHash, std::equal_to<>> encoded_;
   std::string spare_;  // the buffer being written by `writing_`
   std::thread writing_;
 };
