@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <future>
 #include <map>
 #include <numbers>
 #include <set>
+#include <system_error>
 
 #include "jww/attr_store.h"
 #include "jww/document.h"
@@ -259,6 +261,7 @@ class Exporter {
   };
   std::vector<ImageRef> imageRefs_;
   uint64_t hImageDict_ = 0, hImageVars_ = 0;
+  std::future<jww::GroupExtents> extents_;
 
   // Fixed handles.
   uint64_t hVportTable_ = 0, hLtypeTable_ = 0, hLayerTable_ = 0, hStyleTable_ = 0, hViewTable_ = 0,
@@ -1482,8 +1485,7 @@ void Exporter::WriteHeader(GroupWriter& w) {
   var("$DWGCODEPAGE");
   w.Raw(3, "ANSI_932");
   // Extents: every layer group's box at its own scale.
-  jww::GroupExtents groups{};
-  jww::MeasureExtents(doc_, &groups);
+  const jww::GroupExtents groups = extents_.get();
   double x0 = 1e20, y0 = 1e20, x1 = -1e20, y1 = -1e20;
   for (int g = 0; g < 16; ++g) {
     if (!groups[g].seeded) continue;
@@ -1536,6 +1538,18 @@ void Exporter::WriteHeader(GroupWriter& w) {
 }
 
 bool Exporter::Run() {
+  // The header's extents are measured on another thread while the blocks,
+  // styles and dimensions are planned: both only read the drawing.
+  const auto measure = [this] {
+    jww::GroupExtents groups{};
+    jww::MeasureExtents(doc_, &groups);
+    return groups;
+  };
+  try {
+    extents_ = std::async(std::launch::async, measure);
+  } catch (const std::system_error&) {  // no thread to be had: measured when needed
+    extents_ = std::async(std::launch::deferred, measure);
+  }
   Prepare();
   PrepareBlocks();
   PlanDimensionsAndStyles();
