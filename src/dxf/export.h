@@ -16,6 +16,8 @@
 //   dimensions                       DIMENSION whose anonymous block holds the
 //                                    dimension's own line, extension lines, points and text
 //   solids, arc solids               SOLID (corners in its zigzag order), solid HATCH
+//                                    bounded by the arc or ellipse itself (ring and
+//                                    tangent pieces by chords)
 //   image texts                      IMAGE of the picture file written beside the DXF
 //                                    (IMAGEDEF in ACAD_IMAGE_DICT), at the text's start,
 //                                    of the text's width, height and turn
