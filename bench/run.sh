@@ -8,7 +8,8 @@
 # Prints, for generated drawings of 10k, 100k and 1M entities: file size,
 # cp time, `brindle rewrite` time and its ratio to cp, read+write throughput,
 # peak RSS and its ratio to the file size; `brindle info` of the 1M-entity
-# drawing against its rewrite; `brindle diff` of it against a copy with 1 % of
+# drawing against its rewrite; `brindle export` of it to DXF against its
+# rewrite; `brindle diff` of it against a copy with 1 % of
 # its entities moved, against its rewrite; then, for an SXF drawing of 15
 # figures of 50 members placed 10,000 times: `brindle convert` against
 # `brindle rewrite` of the same input, and copies per second.
@@ -50,6 +51,17 @@ for n in 10000 100000 1000000; do
     mb=s/1048576; c=(c<0.01?0.01:c); r=(r<0.01?0.01:r);
     printf "%-10d %9.1f %8.2f %9.2f %7.1f %10.1f %9.1f %8.2f\n", n, mb, c, r, r/c, 2*mb/r, m/1024, (m*1024)/s }'
 done
+
+echo
+# export of the 1M-entity drawing to DXF against rewrite of it, in the same run.
+f="$work/gen/bench-1000000.jww"
+read -r trw _ < <(measure "$build/brindle" rewrite "$f" "$work/out.jww")
+read -r tex mex < <(measure "$build/brindle" export -q --force "$f" -o "$work/out.dxf")
+dxf_mb=$(awk -v s="$(stat -c %s "$work/out.dxf")" 'BEGIN{printf "%.1f", s/1048576}')
+awk -v r="$trw" -v e="$tex" -v m="$mex" -v d="$dxf_mb" 'BEGIN{
+  printf "export of 1000000 entities (DXF %s MB): rewrite %.2f s, export %.2f s (%.2f of rewrite), RSS %.1f MB\n",
+    d, r, e, e/r, m/1024 }'
+rm -f "$work/out.dxf"
 
 echo
 # info of the 1M-entity drawing against rewrite of it, in the same run.

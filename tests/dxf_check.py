@@ -125,9 +125,44 @@ def kind_of(kind, f, prefix=""):
         return "HATCH" if f["att.nPenStyle"] >= 101 else "SOLID"
     if kind == "Moji":
         s = f["str"]
-        if not s or (s.startswith("^@BM") and "," in s):
+        if s and image_text(s):
+            return "IMAGE"
+        if not s:
             return None
     return KINDS.get(kind)
+
+
+def image_text(s):
+    """A picture's file name, width, height and turn (degrees) from an image text
+    "^@BM<name>,<width>[,<height>,<3 more>,<turn>]", None for other texts."""
+    if not s.startswith("^@BM") or "," not in s:
+        return None
+    name, _, rest = s[4:].partition(",")
+    values = [float(v) if v.strip() else 0.0 for v in rest.split(",")]
+    width = values[0]
+    height = values[1] if len(values) > 1 else width
+    turn = values[5] if len(values) > 5 else 0.0
+    return name, width, height, turn
+
+
+def check_image(e, f, k, what, dxf_path):
+    """An IMAGE against its image text; its picture file beside the DXF, of its size."""
+    from PIL import Image
+    _, width, height, turn = image_text(f["str"])
+    near(e.dxf.insert.x, f["start_x"] * k, what)
+    near(e.dxf.insert.y, f["start_y"] * k, what)
+    px, py = e.dxf.image_size.x, e.dxf.image_size.y
+    a = math.radians(turn)
+    u, v = e.dxf.u_pixel * px, e.dxf.v_pixel * py
+    for got, want in ((u.x, width * k * math.cos(a)), (u.y, width * k * math.sin(a)),
+                      (v.x, -height * k * math.sin(a)), (v.y, height * k * math.cos(a))):
+        near(got, want, what)
+    picture = os.path.join(os.path.dirname(dxf_path), e.image_def.dxf.filename)
+    if not os.path.isfile(picture):
+        raise AssertionError(f"{what}: picture {picture} is missing")
+    with Image.open(picture) as im:
+        if im.size != (px, py):
+            raise AssertionError(f"{what}: {picture} is {im.size}, the IMAGE says {(px, py)}")
 
 
 def near(a, b, what, tol=TOL):
@@ -135,12 +170,14 @@ def near(a, b, what, tol=TOL):
         raise AssertionError(f"{what}: {a!r} in the DXF, {b!r} expected")
 
 
-def check_entity(e, kind, f, k, layer, where):
+def check_entity(e, kind, f, k, layer, where, dxf_path):
     """One DXF entity against its JWW record, coordinates times k."""
     what = f"{where} {e.dxftype()}"
     if layer is not None and e.dxf.layer != layer:
         raise AssertionError(f"{what}: layer {e.dxf.layer!r}, {layer!r} expected")
-    if kind == "Line":
+    if e.dxftype() == "IMAGE":
+        check_image(e, f, k, what, dxf_path)
+    elif kind == "Line":
         near(e.dxf.start.x, f["start_x"] * k, what)
         near(e.dxf.start.y, f["start_y"] * k, what)
         near(e.dxf.end.x, f["end_x"] * k, what)
@@ -186,7 +223,7 @@ def exported(records):
     return [(kind, f) for kind, f in records if kind_of(kind, f)]
 
 
-def check_list(entities, records, scale_of, layer_of, where):
+def check_list(entities, records, scale_of, layer_of, where, dxf_path):
     records = exported(records)
     got = [e.dxftype() for e in entities]
     want = [kind_of(kind, f) for kind, f in records]
@@ -194,7 +231,30 @@ def check_list(entities, records, scale_of, layer_of, where):
         from collections import Counter
         raise AssertionError(f"{where}: kinds {dict(Counter(got))}, {dict(Counter(want))} expected")
     for e, (kind, f) in zip(entities, records):
-        check_entity(e, kind, f, scale_of(f), layer_of(f), where)
+        check_entity(e, kind, f, scale_of(f), layer_of(f), where, dxf_path)
+
+
+def check_viewports(doc, jw, sheet, where):
+    """The layout's own viewport (id 1) and one onto the model at the sheet's size,
+    whose view shows the sheet: at the scale most entities are drawn at (the
+    lowest group's on a tie), or 1:1 in sheet millimetres."""
+    px, py = SHEETS.get(jw.sheet_code, SHEETS[0])
+    counts = {}
+    for _, f in jw.entities:
+        s = jw.scales[min(int(f["att.nGLayer"]), 15)]
+        counts[s] = counts.get(s, 0) + 1
+    scale = 1.0
+    if not sheet:
+        best = max(counts.values(), default=0)
+        scale = next((s for s in jw.scales if counts.get(s, 0) == best), jw.scales[0])
+    ports = sorted(doc.layout("Layout1").query("VIEWPORT"), key=lambda v: v.dxf.id)
+    if [v.dxf.id for v in ports] != [1, 2]:
+        raise AssertionError(f"{where}: viewports {[v.dxf.id for v in ports]}, [1, 2] expected")
+    model = ports[1]
+    near(model.dxf.width, px, f"{where} viewport width")
+    near(model.dxf.height, py, f"{where} viewport height")
+    near(model.dxf.view_height, py * scale, f"{where} viewport view height")
+    near(model.dxf.view_center_point.x, 0, f"{where} viewport view centre")
 
 
 def expanded(entities, layer=None, depth=0):
@@ -219,6 +279,8 @@ def points_of(e):
         return [e.ocs().to_wcs(e.dxf.center)]
     if t == "ELLIPSE":
         return [e.dxf.center]
+    if t == "IMAGE":
+        return [e.dxf.insert]
     # A mirrored text is mirrored by DXF and turned by Jw_cad: only its
     # string is compared.
     return []
@@ -254,6 +316,10 @@ def read_checked(path, version):
 
 def check_corpus(bindir, out, drawings):
     brindle = os.path.join(bindir, "brindle")
+    # No real drawing carries pictures: one made by brindle-samples does.
+    pictures = os.path.join(out, "pictures")
+    run(os.path.join(bindir, "brindle-samples"), pictures, "--pictures")
+    drawings = drawings + [os.path.join(pictures, "pictures.jww")]
     converted = os.path.join(out, "converted")
     os.makedirs(converted, exist_ok=True)
     run(brindle, "convert", "-q", "-o", converted, *drawings)
@@ -291,7 +357,8 @@ def check_corpus(bindir, out, drawings):
                                 raise AssertionError(f"{path}: exploded geometry differs from "
                                                      "ezdxf's reading of the INSERTs")
                         else:
-                            check_list(msp, jw.entities, scale, jw.layer_name, path)
+                            check_list(msp, jw.entities, scale, jw.layer_name, path, path)
+                            check_viewports(doc, jw, sheet, path)
                             for name, (f, members) in zip(block_names(jw), jw.defs):
                                 found = [b for b in doc.blocks
                                          if b.name in (name, name + "$OWN_LAYERS")]
@@ -299,9 +366,39 @@ def check_corpus(bindir, out, drawings):
                                     raise AssertionError(f"{path}: no block {name!r}")
                                 for block in found:
                                     check_list(list(block), members, lambda f: 1.0,
-                                               lambda f: None, f"{path} block {block.name}")
+                                               lambda f: None, f"{path} block {block.name}", path)
                         checked += 1
+    check_export_record(brindle, out, drawings[-1])
     print(f"{checked} exports of {len(drawings)} drawings read, audited and compared")
+
+
+def check_export_record(brindle, out, drawing):
+    """export's JSON record and summary speak of an export; a second export
+    without --force replaces neither the DXF nor its pictures."""
+    import json
+    folder = os.path.join(out, "record")
+    args = [brindle, "export", "--json", "-o", folder, drawing]
+    first = subprocess.run(args + ["--force"], capture_output=True, text=True)
+    record = json.loads(first.stdout.splitlines()[0])
+    pictures = os.path.join(folder, os.path.splitext(os.path.basename(drawing))[0] + "_images")
+    written = sorted(os.listdir(pictures))
+    if (first.returncode, record["result"], record["pictures"], len(written)) != (0, "exported",
+                                                                                 2, 2):
+        raise AssertionError(f"export --json: {first.returncode} {record} {written}")
+    if "1 exported, 0 failed" not in first.stderr or "2 pictures written" not in first.stderr:
+        raise AssertionError(f"export summary: {first.stderr!r}")
+    dxf = record["output"]
+    stamps = [os.stat(os.path.join(pictures, n)).st_mtime_ns for n in written]
+    for in_the_way in ("the DXF", "a picture"):
+        if in_the_way == "a picture":
+            os.remove(dxf)
+        again = subprocess.run(args, capture_output=True, text=True)
+        if again.returncode != 1 or json.loads(again.stdout.splitlines()[0])["ok"]:
+            raise AssertionError(f"export with {in_the_way} in the way: {again.stdout}")
+    if os.path.exists(dxf):
+        raise AssertionError("a DXF was written although its pictures were in the way")
+    if [os.stat(os.path.join(pictures, n)).st_mtime_ns for n in written] != stamps:
+        raise AssertionError("a picture was replaced without --force")
 
 
 def japanese(bindir, out, drawing):

@@ -8,6 +8,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "dxf/export.h"
 #include "dxf/group_writer.h"
@@ -59,17 +60,23 @@ TEST(DxfColours, NearestIndexAndLineweight) {
   EXPECT_EQ(dxf::NearestLineweight(5), 211);
 }
 
-// A file is written a buffer at a time and its $HANDSEED mended at the end:
-// the bytes equal those made in memory, and the seed lies past every handle.
+// A file is written a buffer at a time (the full ones on a thread of their
+// own) and its $HANDSEED mended at the end: the bytes equal those made in
+// memory, and the seed lies past every handle. The generated drawing's DXF
+// spans several buffers, the plan's one.
 TEST(DxfExport, FileEqualsMemoryAndHandSeedIsMended) {
-  const jww::TJwwData doc = tools::MakeSamplePlan();
-  for (Version v : {Version::kR2000, Version::kR2018}) {
+  const jww::TJwwData plan = tools::MakeSamplePlan(), large = tools::MakeBenchDrawing(50000, 7);
+  for (auto [doc, v] : {std::pair{&plan, Version::kR2000}, std::pair{&plan, Version::kR2018},
+                        std::pair{&large, Version::kR2018}}) {
     dxf::ExportOptions o;
     o.version = v;
-    const std::string memory = dxf::WriteDxf(doc, o, nullptr);
+    const std::string memory = dxf::WriteDxf(*doc, o, nullptr);
+    if (doc == &large) {
+      EXPECT_GT(memory.size(), 8u << 20);  // more than two 4 MB buffers
+    }
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
-    ASSERT_TRUE(dxf::WriteDxf(doc, o, f, nullptr));
+    ASSERT_TRUE(dxf::WriteDxf(*doc, o, f, nullptr));
     std::string file(static_cast<size_t>(std::ftell(f)), '\0');
     std::rewind(f);
     ASSERT_EQ(std::fread(file.data(), 1, file.size(), f), file.size());

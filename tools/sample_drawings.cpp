@@ -621,6 +621,82 @@ bool WriteSamplePlans(const std::string& dir, std::string* error, std::vector<st
   return true;
 }
 
+namespace {
+
+// A 24-bit BMP of width × height pixels in four colours.
+std::string SmallBmp(int width, int height) {
+  const int row = (width * 3 + 3) / 4 * 4, size = 54 + row * height;
+  std::string b(static_cast<size_t>(size), '\0');
+  auto put = [&b](size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  b[0] = 'B', b[1] = 'M';
+  put(2, static_cast<uint32_t>(size), 4);
+  put(10, 54, 4);
+  put(14, 40, 4);
+  put(18, static_cast<uint32_t>(width), 4);
+  put(22, static_cast<uint32_t>(height), 4);
+  put(26, 1, 2);
+  put(28, 24, 2);
+  put(34, static_cast<uint32_t>(row * height), 4);
+  put(38, 2835, 4);  // 72 dots per inch
+  put(42, 2835, 4);
+  constexpr uint32_t kColours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x000000};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) put(54 + y * row + x * 3, kColours[(x + y) % 4], 3);
+  return b;
+}
+
+}  // namespace
+
+bool WritePictureDrawing(const std::string& dir, std::string* error) {
+  const auto fail = [&](const std::string& what) {
+    if (error) *error = what;
+    return false;
+  };
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  const std::string bmp = (std::filesystem::path(dir) / "site.bmp").string();
+  if (!std::filesystem::exists(bmp, ec)) {
+    std::FILE* f = std::fopen(bmp.c_str(), "wbe");
+    const std::string bytes = SmallBmp(4, 3);
+    const bool written = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // Not a message: said again in the user's language by app::TranslateCoreError.
+    if (!f || std::fclose(f) != 0 || !written) return fail("cannot write " + bmp);
+  }
+  TJwwData doc;
+  bool ok = true;
+  doc.DataDefaultSet();
+  doc.Enthd.jwVer = 700;
+  doc.EntLgrp[1].adScale = 50;
+  doc.AddEntPre();
+  const int32_t part = NewPlainBlock(doc, ok, Pen{}, u"写真枠");
+  const auto picture = [&](int32_t def, const Pen& p, double x, double y, const std::u16string& s) {
+    const bool added = def < 0 ? doc.AddEntMoji(p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, 0, x, y,
+                                                x + 10, y, 2.5, 2.5, 0, 0, u"ＭＳ ゴシック", s)
+                               : doc.AddBlkMoji(def, p.cn, p.lg, p.ly, p.co, p.tp, p.wd, p.fl, 0, x,
+                                                y, x + 10, y, 2.5, 2.5, 0, 0, u"ＭＳ ゴシック", s);
+    ok = ok && added;
+  };
+  picture(part, Pen{}, 0, 0, u"^@BM%temp%site.bmp,20,15");
+  FinishDefinitions(doc);
+  picture(kTopLevel, Pen{}, -150.5, 40.25, u"^@BM%temp%site.bmp,60,45");
+  picture(kTopLevel, Pen{1, 2}, 30, -60, u"^@BM%temp%site.bmp,30,20,0,0,1,30");
+  picture(kTopLevel, Pen{0, 3}, 100, 80, u"^@BMsite.bmp,40,30");
+  Sketch top(doc, ok);
+  top.Line(Pen{}, -200, -140, 200, 140);
+  top.Insert(Pen{}, part, 120, -100, 2, 2, 0);
+  doc.AddEntPost();
+  doc.BindImageFolder = (std::filesystem::path(dir) / "").string();
+  doc.BindImageExr = true;
+  doc.BindImage = {{u"site.bmp", static_cast<int32_t>(std::filesystem::file_size(bmp, ec)), false}};
+  doc.BindImageN = 1;
+  // Not a message: said again in the user's language by app::TranslateCoreError.
+  if (!ok) return fail("cannot build the picture drawing");
+  const std::string path = (std::filesystem::path(dir) / "pictures.jww").string();
+  return WriteNewDrawing(doc, path, 700, error) != SampleWrite::kFailed;
+}
+
 jww::TJwwData MakeBenchDrawing(int entities, uint32_t seed) {
   TJwwData doc;
   bool ok = true;

@@ -39,6 +39,13 @@ SampleWrite WriteNewDrawing(jww::TJwwData& doc, const std::string& path, int32_t
 bool WriteSamplePlans(const std::string& dir, std::string* error,
                       std::vector<std::string>* kept = nullptr);
 
+// A drawing that shows one picture four times, written into `dir` as
+// pictures.jww with the picture beside it as site.bmp (4 × 3 pixels): carried
+// in the drawing at 1:1 in layer group 0, carried and turned 30° in group 1
+// at 1:50, linked by its plain name (found beside the drawing) and, carried,
+// inside a block placed once. A file that exists is kept as it is.
+bool WritePictureDrawing(const std::string& dir, std::string* error);
+
 // About `entities` entities of mixed kinds: about 80 % lines, 10 % texts with
 // Japanese strings, the rest arcs, points, solids, dimensions and insertions
 // of a few block definitions. The same seed gives the same drawing.

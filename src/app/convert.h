@@ -37,6 +37,7 @@ struct ConvertResult {
   int blocks = 0;      // other block definitions exploded (--all-blocks)
   int copies = 0;      // entities appended by the explosion
   int entitiesWritten = 0;
+  int picturesWritten = 0;            // picture files written beside an export
   std::vector<std::string> warnings;  // UTF-8
   std::string error;                  // why it failed (UTF-8), empty on success
   double milliseconds = 0;

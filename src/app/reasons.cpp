@@ -190,6 +190,7 @@ std::string TranslateCoreError(const std::string& english) {
       TrNoop("text too long to be written (65534 bytes or more)"),
       TrNoop("a header string is too long to be written (65534 bytes or more)"),
       TrNoop("cannot build the sample plan"),
+      TrNoop("cannot build the picture drawing"),
   };
   for (const char* phrase : kPhrases) {
     const std::string p = phrase;

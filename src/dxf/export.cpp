@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <future>
 #include <map>
 #include <numbers>
 #include <set>
+#include <system_error>
 
 #include "jww/attr_store.h"
 #include "jww/document.h"
@@ -176,6 +178,8 @@ class Exporter {
   void WriteDefinition(const jww::TEntJwwBlockDef& d, const Block& b, int variant);
   void WriteModelSpace();
   void WritePaperSpace();
+  // A paper-space VIEWPORT of the sheet's centre; id 1 is the layout's own.
+  void Viewport(int id, double width, double height, double viewHeight);
 
   void Entity(const Target& t, const jww::PlacedEntity& e, size_t definition = SIZE_MAX);
   void Common(const Target& t, std::string_view type, const TEntJwwAttr& a, bool lineType,
@@ -184,12 +188,16 @@ class Exporter {
   void Point(const Target& t, const jww::TEntJwwTen& p);
   void Arc(const Target& t, const jww::TEntJwwEnko& e);
   void Text(const Target& t, const jww::TEntJwwMoji& m);
+  void Image(const Target& t, const jww::TEntJwwMoji& m);
+  void WritePictureObjects();
   void Dimension(const Target& t, size_t id, const jww::TEntJwwSunpo& d);
   void DimensionBlock(size_t id, const jww::TEntJwwSunpo& d, double k, bool onLayerZero);
   void PlanDimensionsAndStyles();
   void WriteModelDimensionBlocks();
   void Solid(const Target& t, const jww::TEntJwwSolid& s);
   void ArcSolid(const Target& t, const jww::TEntJwwSolid& s);
+  bool ArcSolidEdges(const Target& t, const jww::TEntJwwSolid& s);
+  void HatchHead(const Target& t, const jww::TEntJwwSolid& s, int pathFlags);
   // `layer`: the attributes whose layer the INSERT stands on.
   // `rule`: the attributes of the placing node (the insertion's own at the top
   // level, the holding definition's inside one): the layer the INSERT stands
@@ -203,6 +211,7 @@ class Exporter {
   int LayerSlot(const TEntJwwAttr& a) const {
     return std::min<int>(a.nGLayer, 15) * 16 + std::min<int>(a.nLayer, 15);
   }
+  double MostCommonScale(const std::array<int64_t, 16>& drawn) const;
   double GroupScale(int group) const { return o_.sheet ? 1.0 : scale_[group & 15]; }
 
   const TJwwData& doc_;
@@ -214,6 +223,9 @@ class Exporter {
   DrawAttrStore screen_, print_;
   std::array<double, 16> scale_{};
   std::array<std::string, 256> layerNames_;
+  // An entity's subclass and layer groups, by layer: one copy each.
+  std::array<std::string, 256> layerHeads_;
+  std::string layerZeroHead_ = "100\nAcDbEntity\n8\n0\n";
   std::array<Color, 9 + 256> penColors_{};
   std::array<int, 9 + 256> penWeights_{};
   std::array<std::string, 63> lineTypeNames_{};  // by line-type number; empty: solid
@@ -234,9 +246,22 @@ class Exporter {
   // Dimension blocks "*D<id+1>": the model space's first in the walk's order,
   // then each written definition variant's; the record handle of each.
   std::vector<uint64_t> dimRecords_;
-  size_t modelDims_ = 0, nextModelDim_ = 0;
+  // The drawing's own dimensions in the walk's order, with their layer groups.
+  std::vector<std::pair<const jww::TEntJwwSunpo*, int>> modelDimList_;
+  size_t nextModelDim_ = 0;
   std::vector<std::array<size_t, 2>> firstDefDim_;  // by definition and variant
   uint64_t handSeedOffset_ = 0;
+  // Pictures: an IMAGEDEF handle each (0 while no IMAGE shows it), and every
+  // IMAGE with its reactor.
+  bool pictures_ = false;
+  std::vector<uint64_t> imageDefs_;
+  struct ImageRef {
+    uint64_t image, reactor;
+    size_t picture;
+  };
+  std::vector<ImageRef> imageRefs_;
+  uint64_t hImageDict_ = 0, hImageVars_ = 0;
+  std::future<jww::GroupExtents> extents_;
 
   // Fixed handles.
   uint64_t hVportTable_ = 0, hLtypeTable_ = 0, hLayerTable_ = 0, hStyleTable_ = 0, hViewTable_ = 0,
@@ -244,8 +269,11 @@ class Exporter {
   uint64_t hModelRecord_ = 0, hPaperRecord_ = 0, hModelLayout_ = 0, hPaperLayout_ = 0;
   uint64_t hRootDict_ = 0, hGroupDict_ = 0, hLayoutDict_ = 0, hPlotStyleDict_ = 0,
            hPlaceholder_ = 0;
-  uint64_t hStandardStyle_ = 0;
+  uint64_t hStandardStyle_ = 0, hOverallViewport_ = 0;
   double px_ = 0, py_ = 0;
+  // Model units per sheet millimetre in views of the whole sheet: 1 with
+  // --sheet, else the scale most of the drawing is drawn at.
+  double viewScale_ = 1;
 };
 
 int Exporter_NearestAci(const std::array<Rgb, 256>& p, uint32_t rgb) {
@@ -262,6 +290,22 @@ int Exporter_NearestAci(const std::array<Rgb, 256>& p, uint32_t rgb) {
     if (bestD < 0 || d < bestD) {
       bestD = d;
       best = i;
+    }
+  }
+  return best;
+}
+
+double Exporter::MostCommonScale(const std::array<int64_t, 16>& drawn) const {
+  // Ties and an empty drawing go to the lowest group's scale.
+  double best = scale_[0];
+  int64_t bestCount = 0;
+  for (int g = 0; g < 16; ++g) {
+    int64_t count = 0;
+    for (int h = 0; h < 16; ++h)
+      if (scale_[h] == scale_[g]) count += drawn[h];
+    if (count > bestCount) {
+      best = scale_[g];
+      bestCount = count;
     }
   }
   return best;
@@ -287,6 +331,7 @@ void Exporter::Prepare() {
       if (!own.empty()) name += u" " + own;
     }
     layerNames_[i] = enc.Encode(name);
+    layerHeads_[i] = "100\nAcDbEntity\n8\n" + layerNames_[i] + "\n";
   }
   for (int n = 1; n <= 356; ++n) {
     if (!DrawAttrStore::IsPenNumber(n)) continue;
@@ -327,6 +372,13 @@ void Exporter::Prepare() {
   hPlotStyleDict_ = h_.New();
   hPlaceholder_ = h_.New();
   hStandardStyle_ = h_.New();
+  hOverallViewport_ = h_.New();
+  pictures_ = o_.pictures && !o_.pictures->pictures.empty();
+  if (pictures_) {
+    imageDefs_.assign(o_.pictures->pictures.size(), 0);
+    hImageDict_ = h_.New();
+    hImageVars_ = h_.New();
+  }
 }
 
 Color Exporter::ColorOf(const TEntJwwAttr& a) const {
@@ -366,8 +418,7 @@ void Exporter::Common(const Target& t, std::string_view type, const TEntJwwAttr&
   w.Raw(0, type);
   w.Handle(5, h_.New());
   w.Handle(330, t.owner);
-  w.Raw(100, "AcDbEntity");
-  w.Encoded(8, t.onLayerZero ? std::string_view("0") : std::string_view(layerNames_[LayerSlot(a)]));
+  w.Groups(t.onLayerZero ? layerZeroHead_ : layerHeads_[LayerSlot(a)]);
   const int lt = lineType ? LineTypeNumberOf(a.nPenStyle) : 0;
   const bool dashed = lt > 0 && !lineTypeNames_[lt].empty();
   // A solid line says nothing: every layer's line type is Continuous.
@@ -456,7 +507,7 @@ void Exporter::Arc(const Target& t, const jww::TEntJwwEnko& e) {
 
 void Exporter::Text(const Target& t, const jww::TEntJwwMoji& m) {
   if (m.str.starts_with(kImagePrefix) && m.str.find(u',') != std::u16string::npos) {
-    ++st_.images;
+    Image(t, m);
     return;
   }
   if (m.str.empty()) return;
@@ -496,6 +547,46 @@ void Exporter::Text(const Target& t, const jww::TEntJwwMoji& m) {
     }
   }
   w.Raw(100, "AcDbText");
+}
+
+void Exporter::Image(const Target& t, const jww::TEntJwwMoji& m) {
+  jww::TImageMojiInfo info;
+  jww::GetImageMojiInfo(m.str, info);
+  size_t index = 0;
+  const Picture* p = o_.pictures ? o_.pictures->Find(info.fileName, &index) : nullptr;
+  if (!p || !(info.d1 > 0) || !(info.d2 > 0) || !std::isfinite(info.d1 + info.d2 + info.d6)) {
+    ++st_.images;
+    return;
+  }
+  if (imageDefs_[index] == 0) imageDefs_[index] = h_.New();
+  const uint64_t self = h_.next;  // the handle Common gives the IMAGE
+  Common(t, "IMAGE", m.att, false);
+  const uint64_t reactor = h_.New();
+  imageRefs_.push_back({self, reactor, index});
+  // The picture is stretched over the text's width and height from its
+  // start point, turned by the text's last value (degrees): u and v are one
+  // pixel's steps along its bottom and up its left side.
+  const double rad = info.d6 / kRadToDeg, c = std::cos(rad), s = std::sin(rad);
+  const double du = info.d1 * t.k / p->width, dv = info.d2 * t.k / p->height;
+  GroupWriter& w = *t.w;
+  w.Raw(100, "AcDbRasterImage");
+  w.Int(90, 0);
+  w.Xyz(10, m.start_x * t.k, m.start_y * t.k, 0);
+  w.Xyz(11, du * c, du * s, 0);
+  w.Xyz(12, -dv * s, dv * c, 0);
+  w.Xy(13, p->width, p->height);
+  w.Handle(340, imageDefs_[index]);
+  w.Int(70, 3);  // shown, also when turned
+  w.Int(280, 0);
+  w.Int(281, 50);
+  w.Int(282, 50);
+  w.Int(283, 0);
+  w.Handle(360, reactor);
+  w.Int(71, 1);
+  w.Int(91, 2);
+  w.Xy(14, -0.5, -0.5);
+  w.Xy(14, p->width - 0.5, p->height - 0.5);
+  if (o_.version == Version::kR2018) w.Int(290, 0);
 }
 
 std::string DimBlockName(size_t id) { return "*D" + std::to_string(id + 1); }
@@ -581,14 +672,116 @@ void AppendArc(std::vector<util::DPoint>& out, util::DPoint c, double r, double 
   }
 }
 
+void Exporter::HatchHead(const Target& t, const jww::TEntJwwSolid& s, int pathFlags) {
+  const Color col = SolidColor(s, ColorOf(s.att), palette_);
+  Common(t, "HATCH", s.att, false, &col);
+  GroupWriter& w = *t.w;
+  w.Raw(100, "AcDbHatch");
+  w.Xyz(10, 0, 0, 0);
+  w.Xyz(210, 0, 0, 1);
+  w.Raw(2, "SOLID");
+  w.Int(70, 1);
+  w.Int(71, 0);
+  w.Int(91, 1);
+  w.Int(92, pathFlags);
+}
+
+void HatchTail(GroupWriter& w) {
+  w.Int(97, 0);
+  w.Int(75, 0);
+  w.Int(76, 1);
+  w.Int(98, 0);
+}
+
+bool Exporter::ArcSolidEdges(const Target& t, const jww::TEntJwwSolid& s) {
+  // A whole ellipse, a sector or a piece cut off by the chord: the curve
+  // itself as one counter-clockwise edge (exact, and a few groups instead of
+  // hundreds of chords), closed by lines.
+  const int style = s.att.nPenStyle;
+  const double r = std::fabs(s.end_x) * t.k, flat = std::fabs(s.end_y), tilt = s.DPoint2_x;
+  const double kind = s.DPoint3_y;
+  const bool whole = (style == 101 || style == 111) && std::fabs(kind - 100) <= 1e-12;
+  const bool sector = !whole && style == 101 && std::fabs(kind) <= 1e-12;
+  if (style == 105 || style == 106 || (style == 101 && std::fabs(kind + 1) <= 1e-12) || !(r > 0) ||
+      !(flat > 0))
+    return false;
+  double start = whole ? 0 : s.DPoint2_y, sweep = whole ? 2 * kPi : s.DPoint3_x;
+  if (sweep < 0) {
+    start += sweep;
+    sweep = -sweep;
+  }
+  // A negative flattening mirrors the curve across its axis, a negative
+  // radius turns it half round: the same points over other parameters.
+  if (s.end_y < 0) start = -(start + sweep);
+  if (s.end_x < 0) start += kPi;
+  const bool full = sweep >= 2 * kPi - 1e-12;
+  const util::DPoint c{s.start_x * t.k, s.start_y * t.k};
+  const double ct = std::cos(tilt), st = std::sin(tilt);
+  auto at = [&](double th) {
+    const double u = r * std::cos(th), v = r * flat * std::sin(th);
+    return util::DPoint{c.x + ct * u - st * v, c.y + st * u + ct * v};
+  };
+  const util::DPoint p0 = at(start), p1 = at(start + sweep);
+  HatchHead(t, s, 1);  // external, edges
+  GroupWriter& w = *t.w;
+  w.Int(93, full ? 1 : sector ? 3 : 2);
+  if (std::fabs(flat - 1) <= 1e-12) {
+    w.Int(72, 2);
+    w.Xy(10, c.x, c.y);
+    w.Real(40, r);
+    const double a0 = full ? 0 : NormalDegrees((start + tilt) * kRadToDeg);
+    w.Real(50, a0);
+    w.Real(51, full ? 360 : a0 + sweep * kRadToDeg);
+  } else {
+    // The major axis along the tilt, or across it when the flattening is
+    // above one; the edge's ends are angles seen from the centre, in degrees
+    // from that axis.
+    double axis = tilt, major = r, ratio = flat, t0 = start;
+    if (flat > 1) {
+      axis += kPi / 2;
+      major = r * flat;
+      ratio = 1 / flat;
+      t0 -= kPi / 2;
+    }
+    w.Int(72, 3);
+    w.Xy(10, c.x, c.y);
+    w.Xy(11, major * std::cos(axis), major * std::sin(axis));
+    w.Real(40, ratio);
+    const auto angle = [ratio](double th) {
+      return std::atan2(ratio * std::sin(th), std::cos(th)) * kRadToDeg;
+    };
+    const double a0 = full ? 0 : NormalDegrees(angle(t0));
+    double a1 = full ? 360 : NormalDegrees(angle(t0 + sweep));
+    while (!full && a1 <= a0) a1 += 360;
+    w.Real(50, a0);
+    w.Real(51, a1);
+  }
+  w.Int(73, 1);
+  auto line = [&w](util::DPoint a, util::DPoint b) {
+    w.Int(72, 1);
+    w.Xy(10, a.x, a.y);
+    w.Xy(11, b.x, b.y);
+  };
+  if (sector) {
+    line(p1, c);
+    line(c, p0);
+  } else if (!full) {
+    line(p1, p0);
+  }
+  HatchTail(w);
+  return true;
+}
+
 void Exporter::ArcSolid(const Target& t, const jww::TEntJwwSolid& s) {
-  // The outline as the renderer fills it: sector, segment, whole ellipse,
-  // ring piece, or the piece between an arc and its end tangents.
+  if (!std::isfinite(s.end_x + s.end_y + s.DPoint2_x + s.DPoint2_y + s.DPoint3_x + s.DPoint3_y))
+    return;
+  if (ArcSolidEdges(t, s)) return;
+  // The rest as the renderer fills it: a ring piece, or the piece between an
+  // arc and its end tangents, through a boundary of chords.
   const util::DPoint c{s.start_x, s.start_y};
   const double r = s.end_x, flat = s.end_y, tilt = s.DPoint2_x;
   const double start = s.DPoint2_y, sweep = s.DPoint3_x, kind = s.DPoint3_y;
   const int style = s.att.nPenStyle;
-  if (!std::isfinite(r + flat + tilt + start + sweep + kind)) return;
   std::vector<util::DPoint> pts;
   const bool whole = (style == 101 || style == 111) && std::fabs(kind - 100) <= 1e-12;
   if (style == 105 || style == 106) {
@@ -602,25 +795,13 @@ void Exporter::ArcSolid(const Target& t, const jww::TEntJwwSolid& s) {
       pts.push_back(jww::GetEnkoTangentCross(c.x, c.y, r, flat, start, sweep, tilt).cross);
     }
   }
-  const Color col = SolidColor(s, ColorOf(s.att), palette_);
-  Common(t, "HATCH", s.att, false, &col);
+  HatchHead(t, s, 3);  // external, polyline
   GroupWriter& w = *t.w;
-  w.Raw(100, "AcDbHatch");
-  w.Xyz(10, 0, 0, 0);
-  w.Xyz(210, 0, 0, 1);
-  w.Raw(2, "SOLID");
-  w.Int(70, 1);
-  w.Int(71, 0);
-  w.Int(91, 1);
-  w.Int(92, 3);  // external, polyline
   w.Int(72, 0);
   w.Int(73, 1);
   w.Int(93, static_cast<int64_t>(pts.size()));
   for (const util::DPoint& p : pts) w.Xy(10, p.x * t.k, p.y * t.k);
-  w.Int(97, 0);
-  w.Int(75, 0);
-  w.Int(76, 1);
-  w.Int(98, 0);
+  HatchTail(w);
 }
 
 void Exporter::Insert(const Target& t, const jww::TEntJwwBlock& b, const TEntJwwAttr& rule) {
@@ -820,11 +1001,8 @@ void Exporter::WriteModelSpace() {
 }
 
 void Exporter::WriteModelDimensionBlocks() {
-  size_t id = 0;
-  jww::WalkPlacedDrawing(doc_, [&](const jww::PlacedEntity& e) {
-    if (!e.TopLevel()) return;
-    if (auto* d = e.Get<jww::TEntJwwSunpo>()) DimensionBlock(id++, *d, GroupScale(e.gLayer), false);
-  });
+  for (size_t id = 0; id < modelDimList_.size(); ++id)
+    DimensionBlock(id, *modelDimList_[id].first, GroupScale(modelDimList_[id].second), false);
 }
 
 // Before anything is written: the text styles every text needs and the
@@ -834,15 +1012,18 @@ void Exporter::PlanDimensionsAndStyles() {
   auto style = [&](const jww::TEntJwwMoji& m) {
     if (!m.str.empty()) StyleOf(m.strFontName, (m.att.sFlg & 0x20) != 0);
   };
+  std::array<int64_t, 16> drawn{};
   jww::WalkPlacedDrawing(doc_, [&](const jww::PlacedEntity& e) {
     if (!e.TopLevel()) return;
+    ++drawn[e.gLayer & 15];
     if (auto* m = e.Get<jww::TEntJwwMoji>()) style(*m);
     if (auto* d = e.Get<jww::TEntJwwSunpo>()) {
       style(d->Moji);
-      ++modelDims_;
+      modelDimList_.emplace_back(d, e.gLayer);
     }
   });
-  size_t dims = modelDims_;
+  viewScale_ = o_.sheet ? 1.0 : MostCommonScale(drawn);
+  size_t dims = modelDimList_.size();
   firstDefDim_.assign(blocks_info_.size(), {0, 0});
   for (size_t i = 0; i < blocks_info_.size(); ++i) {
     const jww::TEntJwwBlockDef& d = doc_.EntBlockDef[i];
@@ -864,7 +1045,60 @@ void Exporter::PlanDimensionsAndStyles() {
   for (uint64_t& h : dimRecords_) h = h_.New();
 }
 
+// A view's snap base and spacing, grid, direction (from above) and target.
+void SnapGridAndDirection(GroupWriter& w) {
+  w.Xy(13, 0, 0);
+  w.Xy(14, 10, 10);
+  w.Xy(15, 10, 10);
+  w.Xyz(16, 0, 0, 1);
+  w.Xyz(17, 0, 0, 0);
+}
+
+// A plan view's lens length and its (unused) front and back clipping planes.
+void LensAndClipping(GroupWriter& w) {
+  w.Real(42, 50);
+  w.Real(43, 0);
+  w.Real(44, 0);
+}
+
+void Exporter::Viewport(int id, double width, double height, double viewHeight) {
+  GroupWriter& w = w_;
+  w.Raw(0, "VIEWPORT");
+  w.Handle(5, id == 1 ? hOverallViewport_ : h_.New());
+  w.Handle(330, hPaperRecord_);
+  w.Raw(100, "AcDbEntity");
+  w.Int(67, 1);
+  w.Raw(8, "0");
+  w.Raw(100, "AcDbViewport");
+  w.Xyz(10, 0, 0, 0);  // the sheet's centre, as in the model
+  w.Real(40, width);
+  w.Real(41, height);
+  w.Int(68, id);  // stacking order: the overall viewport is the active one
+  w.Int(69, id);
+  w.Xy(12, 0, 0);
+  SnapGridAndDirection(w);
+  LensAndClipping(w);
+  w.Real(45, viewHeight);
+  w.Real(50, 0);
+  w.Real(51, 0);
+  w.Int(72, 1000);
+  w.Int(90, 0);
+  w.Raw(1, "");
+  w.Int(281, 0);
+  w.Int(71, 1);
+  w.Int(74, 0);
+  w.Xyz(110, 0, 0, 0);
+  w.Xyz(111, 1, 0, 0);
+  w.Xyz(112, 0, 1, 0);
+  w.Int(79, 0);
+  w.Real(146, 0);
+}
+
 void Exporter::WritePaperSpace() {
+  // The layout's own viewport, then one onto the model that shows it as the
+  // sheet does: model units per sheet millimetre are the view's scale.
+  Viewport(1, px_ * 1.05, py_ * 1.05, py_ * 1.05);
+  Viewport(2, px_, py_, py_ * viewScale_);
   // The sheet's frame in the layout of the sheet's size.
   GroupWriter& w = w_;
   w.Raw(0, "LWPOLYLINE");
@@ -912,18 +1146,12 @@ void Exporter::WriteTables(GroupWriter& w) {
   w.Int(70, 0);
   w.Xy(10, 0, 0);
   w.Xy(11, 1, 1);
-  const double k = o_.sheet ? 1.0 : scale_[std::clamp(doc_.Enthd.nWriteGLay, 0, 15)];
+  const double k = viewScale_;
   w.Xy(12, 0, 0);
-  w.Xy(13, 0, 0);
-  w.Xy(14, 10, 10);
-  w.Xy(15, 10, 10);
-  w.Xyz(16, 0, 0, 1);
-  w.Xyz(17, 0, 0, 0);
+  SnapGridAndDirection(w);
   w.Real(40, py_ * k * 1.05);
   w.Real(41, px_ / py_);
-  w.Real(42, 50);
-  w.Real(43, 0);
-  w.Real(44, 0);
+  LensAndClipping(w);
   w.Real(50, 0);
   w.Real(51, 0);
   w.Int(71, 0);
@@ -1076,16 +1304,70 @@ void Exporter::WriteTables(GroupWriter& w) {
   w.Raw(0, "ENDSEC");
 }
 
+// `entries`: encoded names and the objects' handles.
 void Dictionary(GroupWriter& w, uint64_t handle, uint64_t owner,
-                std::initializer_list<std::pair<std::string_view, uint64_t>> entries) {
+                const std::vector<std::pair<std::string, uint64_t>>& entries) {
   w.Raw(0, "DICTIONARY");
   w.Handle(5, handle);
   w.Handle(330, owner);
   w.Raw(100, "AcDbDictionary");
   w.Int(281, 1);
   for (const auto& [name, h] : entries) {
-    w.Raw(3, name);
+    w.Encoded(3, name);
     w.Handle(350, h);
+  }
+}
+
+void Reactors(GroupWriter& w, std::initializer_list<uint64_t> owners) {
+  w.Raw(102, "{ACAD_REACTORS");
+  for (uint64_t h : owners) w.Handle(330, h);
+  w.Raw(102, "}");
+}
+
+void Exporter::WritePictureObjects() {
+  GroupWriter& w = w_;
+  const std::vector<Picture>& pictures = o_.pictures->pictures;
+  std::vector<std::pair<std::string, uint64_t>> names;
+  for (size_t i = 0; i < pictures.size(); ++i)
+    if (imageDefs_[i] != 0)
+      names.emplace_back(w.Encode(util::FromUtf8(pictures[i].name)), imageDefs_[i]);
+  Dictionary(w, hImageDict_, hRootDict_, names);
+  w.Raw(0, "RASTERVARIABLES");
+  w.Handle(5, hImageVars_);
+  Reactors(w, {hRootDict_});
+  w.Handle(330, hRootDict_);
+  w.Raw(100, "AcDbRasterVariables");
+  w.Int(90, 0);
+  w.Int(70, 0);  // no frame
+  w.Int(71, 1);  // high quality
+  w.Int(72, 1);  // millimetres
+  const std::string folder = o_.pictureFolder.empty() ? std::string() : o_.pictureFolder + "/";
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    if (imageDefs_[i] == 0) continue;
+    w.Raw(0, "IMAGEDEF");
+    w.Handle(5, imageDefs_[i]);
+    w.Raw(102, "{ACAD_REACTORS");
+    w.Handle(330, hImageDict_);
+    for (const ImageRef& r : imageRefs_)
+      if (r.picture == i) w.Handle(330, r.reactor);
+    w.Raw(102, "}");
+    w.Handle(330, hImageDict_);
+    w.Raw(100, "AcDbRasterImageDef");
+    w.Int(90, 0);
+    // Relative to the DXF, so that the folder travels with it.
+    w.Str(1, util::FromUtf8(folder + pictures[i].name));
+    w.Xy(10, pictures[i].width, pictures[i].height);
+    w.Xy(11, 1, 1);
+    w.Int(280, 1);
+    w.Int(281, 0);
+  }
+  for (const ImageRef& r : imageRefs_) {
+    w.Raw(0, "IMAGEDEF_REACTOR");
+    w.Handle(5, r.reactor);
+    w.Handle(330, r.image);
+    w.Raw(100, "AcDbRasterImageDefReactor");
+    w.Int(90, 2);
+    w.Handle(330, r.image);
   }
 }
 
@@ -1093,10 +1375,14 @@ void Exporter::WriteObjects() {
   GroupWriter& w = w_;
   w.Raw(0, "SECTION");
   w.Raw(2, "OBJECTS");
-  Dictionary(w, hRootDict_, 0,
-             {{"ACAD_GROUP", hGroupDict_},
-              {"ACAD_LAYOUT", hLayoutDict_},
-              {"ACAD_PLOTSTYLENAME", hPlotStyleDict_}});
+  std::vector<std::pair<std::string, uint64_t>> root{{"ACAD_GROUP", hGroupDict_}};
+  if (pictures_) {
+    root.emplace_back("ACAD_IMAGE_DICT", hImageDict_);
+    root.emplace_back("ACAD_IMAGE_VARS", hImageVars_);
+  }
+  root.emplace_back("ACAD_LAYOUT", hLayoutDict_);
+  root.emplace_back("ACAD_PLOTSTYLENAME", hPlotStyleDict_);
+  Dictionary(w, hRootDict_, 0, root);
   Dictionary(w, hGroupDict_, hRootDict_, {});
   Dictionary(w, hLayoutDict_, hRootDict_, {{"Model", hModelLayout_}, {"Layout1", hPaperLayout_}});
   w.Raw(0, "ACDBDICTIONARYWDFLT");
@@ -1150,26 +1436,42 @@ void Exporter::WriteObjects() {
     w.Xyz(17, 0, 1, 0);
     w.Int(76, 1);
     w.Handle(330, record);
+    if (paper) w.Handle(331, hOverallViewport_);
   };
   layout(hModelLayout_, "Model", 0, hModelRecord_, false);
   layout(hPaperLayout_, "Layout1", 1, hPaperRecord_, true);
+  if (pictures_) WritePictureObjects();
   w.Raw(0, "ENDSEC");
 }
 
 void Exporter::WriteClasses(GroupWriter& w) {
   w.Raw(0, "SECTION");
   w.Raw(2, "CLASSES");
-  for (auto [dxfName, cppName] :
-       {std::pair{"ACDBDICTIONARYWDFLT", "AcDbDictionaryWithDefault"},
-        std::pair{"LAYOUT", "AcDbLayout"}, std::pair{"ACDBPLACEHOLDER", "AcDbPlaceHolder"}}) {
+  struct Class {
+    const char *dxfName, *cppName, *application;
+    int proxyFlags;
+    bool entity;
+  };
+  constexpr std::string_view kObjectDbx = "ObjectDBX Classes", kIsm = "ISM";
+  std::vector<Class> classes{
+      {"ACDBDICTIONARYWDFLT", "AcDbDictionaryWithDefault", kObjectDbx.data(), 0, false},
+      {"LAYOUT", "AcDbLayout", kObjectDbx.data(), 0, false},
+      {"ACDBPLACEHOLDER", "AcDbPlaceHolder", kObjectDbx.data(), 0, false}};
+  if (pictures_) {
+    classes.push_back({"IMAGE", "AcDbRasterImage", kIsm.data(), 2175, true});
+    classes.push_back({"IMAGEDEF", "AcDbRasterImageDef", kIsm.data(), 0, false});
+    classes.push_back({"IMAGEDEF_REACTOR", "AcDbRasterImageDefReactor", kIsm.data(), 1, false});
+    classes.push_back({"RASTERVARIABLES", "AcDbRasterVariables", kIsm.data(), 0, false});
+  }
+  for (const Class& c : classes) {
     w.Raw(0, "CLASS");
-    w.Raw(1, dxfName);
-    w.Raw(2, cppName);
-    w.Raw(3, "ObjectDBX Classes");
-    w.Int(90, 0);
+    w.Raw(1, c.dxfName);
+    w.Raw(2, c.cppName);
+    w.Raw(3, c.application);
+    w.Int(90, c.proxyFlags);
     if (o_.version == Version::kR2018) w.Int(91, 0);
     w.Int(280, 0);
-    w.Int(281, 0);
+    w.Int(281, c.entity ? 1 : 0);
   }
   w.Raw(0, "ENDSEC");
 }
@@ -1183,8 +1485,7 @@ void Exporter::WriteHeader(GroupWriter& w) {
   var("$DWGCODEPAGE");
   w.Raw(3, "ANSI_932");
   // Extents: every layer group's box at its own scale.
-  jww::GroupExtents groups{};
-  jww::MeasureExtents(doc_, &groups);
+  const jww::GroupExtents groups = extents_.get();
   double x0 = 1e20, y0 = 1e20, x1 = -1e20, y1 = -1e20;
   for (int g = 0; g < 16; ++g) {
     if (!groups[g].seeded) continue;
@@ -1195,7 +1496,7 @@ void Exporter::WriteHeader(GroupWriter& w) {
     y1 = std::max(y1, groups[g].maxY * s);
   }
   if (x0 > x1 || y0 > y1) x0 = y0 = x1 = y1 = 0;  // nothing drawn
-  const double k = o_.sheet ? 1.0 : scale_[std::clamp(doc_.Enthd.nWriteGLay, 0, 15)];
+  const double k = viewScale_;
   var("$INSBASE");
   w.Xyz(10, 0, 0, 0);
   var("$EXTMIN");
@@ -1218,11 +1519,7 @@ void Exporter::WriteHeader(GroupWriter& w) {
   w.Int(70, 2);
   var("$HANDSEED");
   // Known at the end only: written as a fixed-width placeholder, mended then.
-  w.Raw(5, "");
-  handSeedOffset_ = w.Offset() - 1;
-  w.data().pop_back();
-  w.data().append(kHandSeedWidth, '0');
-  w.data().push_back('\n');
+  handSeedOffset_ = w.Placeholder(5, kHandSeedWidth);
   var("$TILEMODE");
   w.Int(70, 1);
   var("$PLIMMIN");
@@ -1241,6 +1538,18 @@ void Exporter::WriteHeader(GroupWriter& w) {
 }
 
 bool Exporter::Run() {
+  // The header's extents are measured on another thread while the blocks,
+  // styles and dimensions are planned: both only read the drawing.
+  const auto measure = [this] {
+    jww::GroupExtents groups{};
+    jww::MeasureExtents(doc_, &groups);
+    return groups;
+  };
+  try {
+    extents_ = std::async(std::launch::async, measure);
+  } catch (const std::system_error&) {  // no thread to be had: measured when needed
+    extents_ = std::async(std::launch::deferred, measure);
+  }
   Prepare();
   PrepareBlocks();
   PlanDimensionsAndStyles();

@@ -16,9 +16,14 @@
 //   dimensions                       DIMENSION whose anonymous block holds the
 //                                    dimension's own line, extension lines, points and text
 //   solids, arc solids               SOLID (corners in its zigzag order), solid HATCH
+//                                    bounded by the arc or ellipse itself (ring and
+//                                    tangent pieces by chords)
+//   image texts                      IMAGE of the picture file written beside the DXF
+//                                    (IMAGEDEF in ACAD_IMAGE_DICT), at the text's start,
+//                                    of the text's width, height and turn
 //   block definitions, placements    BLOCK and INSERT, nested as in the drawing
 //   sheet                            the paper-space layout "Layout1" of the sheet's size
-//                                    with the sheet's frame
+//                                    with the sheet's frame and a viewport onto the model
 //
 // Size: JWW coordinates are millimetres on the sheet in every layer group;
 // at full size (the default) each top-level entity is multiplied by the scale
@@ -35,6 +40,7 @@
 #include <vector>
 
 #include "dxf/group_writer.h"
+#include "dxf/pictures.h"
 
 namespace jww {
 class TJwwData;
@@ -46,12 +52,17 @@ struct ExportOptions {
   Version version = Version::kR2018;
   // Millimetres on the sheet instead of full size.
   bool sheet = false;
+  // The pictures of the image texts (PlanPictures), written by the caller
+  // into `pictureFolder`, a folder named relative to the DXF ("" beside it).
+  // Without them image texts are left out.
+  const PicturePlan* pictures = nullptr;
+  std::string pictureFolder;
 };
 
 struct ExportStats {
   int64_t entities = 0;  // entities written (model space and blocks)
   int64_t blocks = 0;    // BLOCK definitions written (dimension blocks included)
-  int64_t images = 0;    // image texts that were not exported
+  int64_t images = 0;    // image texts that were not exported (no picture to show)
   int64_t cycles = 0;    // placements left out because they would place a block in itself
   std::vector<std::string> warnings;  // UTF-8, English (the front end translates)
 };

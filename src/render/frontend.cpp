@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
 #include <numbers>
 #include <span>
 
 #include "jww/extents.h"
+#include "jww/image_name.h"
 #include "jww/queries.h"
 #include "jww/walk.h"
 #include "util/encoding.h"
@@ -34,7 +34,6 @@ constexpr uint32_t kAuxiliaryColor = 0xFF808080;
 constexpr std::string_view kGothic = "IPAGothic";
 constexpr std::string_view kMincho = "IPAMincho";
 constexpr std::u16string_view kImagePrefix = u"^@BM";
-constexpr std::u16string_view kTempFolderMark = u"%temp%";
 
 // Strokes never get thinner than a pixel, so that a whole sheet stays legible.
 constexpr double kMinStrokePx = 1.0;
@@ -115,7 +114,7 @@ int LineTypeSlot(int style) {
 // with a drawn length, and where in it the line begins.
 void NormalizeDashes(const std::vector<double>& segments, double scale, Stroke& s) {
   std::vector<double> runs = util::DashRuns(segments);  // signed, adjacent signs differ
-  if (runs.empty()) return;  // solid
+  if (runs.empty()) return;                             // solid
   double offset = 0;
   // The pattern repeats: a last run of the first run's sign joins it.
   if (runs.size() > 1 && (runs.front() > 0) == (runs.back() > 0)) {
@@ -592,20 +591,7 @@ class Painter final : public jww::EntityVisitor {
   }
 
   std::string ImagePath(const std::u16string& name) const {
-    namespace fs = std::filesystem;
-    if (name.size() >= kTempFolderMark.size() &&
-        util::StrLower(name.substr(0, kTempFolderMark.size())) == kTempFolderMark) {
-      return doc_.BindImageFolder + util::ToUtf8(name.substr(kTempFolderMark.size()));
-    }
-    std::string path = util::ToUtf8(name);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    std::error_code ec;
-    if (fs::is_regular_file(path, ec)) return path;
-    // A link written on another machine: look beside the drawing.
-    if (!o_.drawingFolder.empty()) {
-      return (fs::path(o_.drawingFolder) / fs::path(path).filename()).string();
-    }
-    return path;
+    return jww::ImageTextFile(name, doc_.BindImageFolder, o_.drawingFolder);
   }
 
   void DrawImageText(const jww::TEntJwwMoji& t, const DeviceMap& m) {

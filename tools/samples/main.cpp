@@ -3,6 +3,7 @@
 // generated drawings for benchmarks. A file that exists is never replaced.
 //
 //   brindle-samples DIR [--bench N [--moved]] [--sxf-bench F M P] [--sfc-bench N] [--plan-bench N]
+//                       [--pictures]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +14,8 @@
 #include <vector>
 
 #include "app/i18n.h"
-#include "app/version.h"
 #include "app/reasons.h"
+#include "app/version.h"
 #include "tools/sample_drawings.h"
 #include "tools/sample_sfc.h"
 
@@ -40,8 +41,10 @@ void Usage() {
   std::fputs(app::Tr("  --plan-bench N adds plan-bench-N.jww (N entities in A3 plan cells tiled\n"
                      "  over one large sheet, made like the real drawings measured in bench/)\n"),
              stderr);
+  std::fputs(app::Tr("  --pictures adds pictures.jww, which carries site.bmp (written beside it)\n"
+                     "  and shows it four times\n"),
+             stderr);
 }
-
 
 void Kept(const std::string& path) {
   std::fprintf(stderr, "%s\n",
@@ -110,11 +113,13 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   std::optional<int> bench, sfcBench, planBench;
   std::vector<int> sxf;
-  bool moved = false;
+  bool moved = false, pictures = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--moved") {
       moved = true;
+    } else if (arg == "--pictures") {
+      pictures = true;
     } else if (arg == "--bench" && i + 1 < argc) {
       bench = PositiveNumber(argv[++i]);
       if (!bench) {
@@ -162,6 +167,11 @@ int main(int argc, char** argv) {
       std::printf("%s\n", path.c_str());
     else
       Kept(path);
+  }
+  if (pictures && !tools::WritePictureDrawing(dir, &error)) {
+    std::fprintf(stderr, "%s\n",
+                 app::TrFormat("brindle-samples: {}", {app::TranslateCoreError(error)}).c_str());
+    return 1;
   }
   if (bench && !Write(tools::MakeBenchDrawing(*bench, kSeed), dir,
                       "bench-" + std::to_string(*bench) + ".jww")) {

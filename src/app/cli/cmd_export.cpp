@@ -2,6 +2,7 @@
 // brindle export: drawings as DXF files, through the batch driver.
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -13,14 +14,18 @@
 #include "app/cli/output.h"
 #include "app/cli/terminal.h"
 #include "app/convert.h"
-#include "app/sfc_source.h"
 #include "app/driver.h"
 #include "app/i18n.h"
 #include "app/reasons.h"
 #include "app/settings.h"
+#include "app/sfc_source.h"
 #include "dxf/export.h"
 #include "jww/document.h"
 #include "util/path.h"
+
+#ifdef BRINDLE_HAVE_RENDER
+#include <QImageReader>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -55,7 +60,8 @@ void AddOptions(CLI::App& app, ExportArgs& a) {
   app.add_option("--dxf", a.version,
                  Tr("DXF version: R2018 (UTF-8, the default) or R2000 (code page 932)"))
       ->check(CLI::IsMember({"R2018", "R2000"}, CLI::ignore_case));
-  app.add_flag("--force", a.force, Tr("replace an existing output file"));
+  app.add_flag("--force", a.force,
+               Tr("replace an existing DXF file and the pictures beside it (NAME_images/)"));
   app.add_option("-j,--jobs", a.jobs, Tr("files exported at once (0: one per processor)"))
       ->check(CLI::Range(0, 1024));
   app.add_option("--max-copies", a.maxCopies,
@@ -73,6 +79,81 @@ std::string DxfName(const std::string& src) {
   return p.string();
 }
 
+// A picture's size in pixels, read from its header by Qt; without Qt no
+// picture can be measured and image texts are left out.
+bool MeasurePicture(const std::string& path, int& width, int& height) {
+#ifdef BRINDLE_HAVE_RENDER
+  QImageReader reader(QString::fromStdString(path));
+  QSize size = reader.size();
+  if (!size.isValid()) size = reader.read().size();
+  width = size.width();
+  height = size.height();
+  return size.isValid() && !size.isEmpty();
+#else
+  (void)path, (void)width, (void)height;
+  return false;
+#endif
+}
+
+// The folder beside `dst` that its pictures go into: "NAME_images" for NAME.dxf.
+std::string PictureFolderName(const std::string& dst) {
+  return fs::path(dst).stem().string() + "_images";
+}
+
+// Refuses pictures that would replace a file (unless --force), before the
+// DXF is written; false with r.error set.
+bool PicturesFree(const dxf::PicturePlan& plan, const std::string& dst, const fs::path& folder,
+                  bool force, ConvertResult& r) {
+  std::error_code ec;
+  // An existing DXF is refused first, in the words every export uses.
+  if (force || fs::exists(fs::symlink_status(dst, ec))) return true;
+  for (const dxf::Picture& p : plan.pictures) {
+    const fs::path target = folder / p.name;
+    if (fs::exists(fs::symlink_status(target, ec))) {
+      r.error = TrFormat(
+          "{}: the picture would replace a file of that name (see --force); "
+          "nothing was written",
+          {target.string()});
+      return false;
+    }
+  }
+  return true;
+}
+
+// Copies every picture into `folder` (made when missing), each file written
+// whole or not at all; false with r.error set.
+bool WritePictures(const dxf::PicturePlan& plan, const fs::path& folder, bool force,
+                   ConvertResult& r) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    r.error = TrFormat("{}: the folder for the pictures could not be made", {folder.string()});
+    return false;
+  }
+  for (const dxf::Picture& p : plan.pictures) {
+    const jww::FileContents copy = [&p](std::FILE* out, std::string*) {
+      std::FILE* in = std::fopen(p.source.c_str(), "rbe");
+      if (!in) return false;
+      std::vector<char> buf(1 << 16);
+      size_t n = 0;
+      bool ok = true;
+      while (ok && (n = std::fread(buf.data(), 1, buf.size(), in)) > 0)
+        ok = std::fwrite(buf.data(), 1, n, out) == n;
+      ok = ok && !std::ferror(in);
+      std::fclose(in);
+      return ok;
+    };
+    const std::string target = (folder / p.name).string();
+    std::string error;
+    if (SaveFile(target, copy, force ? NameRule::kReplace : NameRule::kExact, &error).empty()) {
+      r.error = target + ": " + (error.empty() ? Tr("the picture could not be copied") : error);
+      return false;
+    }
+    ++r.picturesWritten;
+  }
+  return true;
+}
+
 // The export of one drawing into `dst`, as the batch records it.
 ConvertResult ExportFile(const std::string& src, const std::string& dst, const ExportArgs& a) {
   const auto start = std::chrono::steady_clock::now();
@@ -81,6 +162,7 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
     jww::TJwwData doc;
     ScopedImageFolder images;
     if (ReadDrawing(doc, src, &images, &r.error)) {
+      doc.BindImageExplode();  // pictures stored compressed are read under their plain names
       ConvertOptions co;
       co.maxCopies = a.maxCopies;
       bool ok = !a.after || ConvertInMemory(doc, co, r, IsSfcFile(src));
@@ -97,11 +179,21 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
           ok = false;
         }
       }
+      dxf::ExportOptions eo;
+      eo.version = a.version == "R2000" || a.version == "r2000" ? dxf::Version::kR2000
+                                                                : dxf::Version::kR2018;
+      eo.sheet = a.sheet;
+      dxf::PicturePlan plan;
       if (ok) {
-        dxf::ExportOptions eo;
-        eo.version = a.version == "R2000" || a.version == "r2000" ? dxf::Version::kR2000
-                                                                  : dxf::Version::kR2018;
-        eo.sheet = a.sheet;
+        std::error_code ec;
+        plan = dxf::PlanPictures(doc, fs::absolute(src, ec).parent_path().string(), MeasurePicture);
+        if (!plan.pictures.empty()) {
+          eo.pictures = &plan;
+          eo.pictureFolder = PictureFolderName(dst);
+          ok = PicturesFree(plan, dst, fs::path(dst).parent_path() / eo.pictureFolder, a.force, r);
+        }
+      }
+      if (ok) {
         dxf::ExportStats stats;
         // Written straight into the output's temporary file, a buffer at a time.
         const jww::FileContents contents = [&](std::FILE* out, std::string* error) {
@@ -113,14 +205,20 @@ ConvertResult ExportFile(const std::string& src, const std::string& dst, const E
             SaveFile(dst, contents, a.force ? NameRule::kReplace : NameRule::kExact, &r.error);
         // The log names the source: say which file could not be written.
         if (r.output.empty() && !r.error.empty()) r.error = dst + ": " + r.error;
+        // The DXF names its pictures: they follow it, or the export failed.
+        if (!r.output.empty() && eo.pictures &&
+            !WritePictures(plan, fs::path(r.output).parent_path() / eo.pictureFolder, a.force, r))
+          r.output.clear();
         if (stats.images > 0)
-          r.warnings.push_back(TrFormat("{} pictures were not exported (image texts)",
-                                        {std::to_string(stats.images)}));
+          r.warnings.push_back(TrFormat(
+              "{} image texts were not exported: their pictures are missing or cannot be read",
+              {std::to_string(stats.images)}));
         if (stats.cycles > 0)
           r.warnings.push_back(
               TrFormat("{} placements that would place a block inside itself were left out",
                        {std::to_string(stats.cycles)}));
         r.entitiesWritten = static_cast<int>(stats.entities);
+        r.blocks = static_cast<int>(stats.blocks);
       }
     }
     JwwDataFree(doc);
@@ -185,6 +283,7 @@ int RunExport(int argc, char** argv) {
   TerminalPlatform::Options po;
   po.json = a.json;
   po.quiet = a.quiet;
+  po.exporting = true;
   TerminalPlatform platform(po, settings, settings);
   BatchDriver driver(platform, settings);
   driver.SetJobs(a.jobs == 0 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))

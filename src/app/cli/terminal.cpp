@@ -108,7 +108,7 @@ void InstallInterruptHandling(bool gentle) {
 
 bool InterruptRequested() { return g_stopRequested.load(); }
 
-std::string JsonRecord(const FileRecord& rec) {
+std::string JsonRecord(const FileRecord& rec, bool exported) {
   const ConvertResult& r = rec.result;
   Json j;
   PutName(j, "source", rec.source);
@@ -117,13 +117,19 @@ std::string JsonRecord(const FileRecord& rec) {
   else
     PutName(j, "output", r.output);
   // Scripts compare the ASCII code; the log line's words stand beside it.
-  j["result"] = r.ok ? kResultConverted : kResultFailed;
+  j["result"] = r.ok ? (exported ? kResultExported : kResultConverted) : kResultFailed;
   j["log"] = r.ok ? kLogDone : kLogFailed;
   j["ok"] = r.ok;
-  j["figures"] = r.figures;
-  j["blocks"] = r.blocks;
-  j["copies"] = r.copies;
-  j["entitiesWritten"] = r.entitiesWritten;
+  if (exported) {
+    j["entities"] = r.entitiesWritten;
+    j["blocks"] = r.blocks;
+    j["pictures"] = r.picturesWritten;
+  } else {
+    j["figures"] = r.figures;
+    j["blocks"] = r.blocks;
+    j["copies"] = r.copies;
+    j["entitiesWritten"] = r.entitiesWritten;
+  }
   j["warnings"] = r.warnings;
   if (!r.error.empty()) j["error"] = r.error;
   j["milliseconds"] = static_cast<double>(static_cast<long long>(r.milliseconds * 1000)) / 1000;
@@ -141,11 +147,11 @@ std::string JsonSkipped(const std::string& name, const std::string& reason, bool
   return Dump(j);
 }
 
-std::string JsonNotConverted(const std::string& name) {
+std::string JsonNotConverted(const std::string& name, bool exported) {
   Json j;
   PutName(j, "source", name);
   j["output"] = nullptr;
-  j["result"] = kResultNotConverted;
+  j["result"] = exported ? kResultNotExported : kResultNotConverted;
   j["ok"] = false;
   j["reason"] = Tr("the batch was stopped before this file");
   return Dump(j);
@@ -215,8 +221,11 @@ void TerminalPlatform::Log(const std::string& line) {
     FlushOut();
     const size_t left = batch_.size() - std::min(done_, batch_.size());
     std::cerr << "brindle: "
-              << TrFormat("Ctrl-C was pressed: {} of {} files were left unconverted",
-                          {std::to_string(left), std::to_string(batch_.size())})
+              << (options_.exporting
+                      ? TrFormat("Ctrl-C was pressed: {} of {} files were left unexported",
+                                 {std::to_string(left), std::to_string(batch_.size())})
+                      : TrFormat("Ctrl-C was pressed: {} of {} files were left unconverted",
+                                 {std::to_string(left), std::to_string(batch_.size())}))
               << "\n"
               << std::flush;
     return;
@@ -267,7 +276,7 @@ void TerminalPlatform::EmitSkippedBefore(size_t position) {
 void TerminalPlatform::FileDone(const FileRecord& rec) {
   ClearProgress();
   if (rec.index < positions_.size()) EmitSkippedBefore(positions_[rec.index]);
-  if (options_.json) WriteOutLine(JsonRecord(rec));
+  if (options_.json) WriteOutLine(JsonRecord(rec, options_.exporting));
   if (!options_.quiet || !rec.result.ok)
     for (const std::string& line : pending_) WriteOutLine(line);
   pending_.clear();
@@ -277,6 +286,8 @@ void TerminalPlatform::FileDone(const FileRecord& rec) {
     figures_ += rec.result.figures;
     blocks_ += rec.result.blocks;
     copies_ += rec.result.copies;
+    entities_ += rec.result.entitiesWritten;
+    pictures_ += rec.result.picturesWritten;
   } else {
     ++failed_;
     Error(rec.source + ": " + rec.result.error);
@@ -292,7 +303,7 @@ void TerminalPlatform::FinishBatch() {
     // all in argument order.
     for (size_t i = done_; i < batch_.size(); ++i) {
       if (i < positions_.size()) EmitSkippedBefore(positions_[i]);
-      WriteOutLine(JsonNotConverted(batch_[i]));
+      WriteOutLine(JsonNotConverted(batch_[i], options_.exporting));
     }
     EmitSkippedBefore(static_cast<size_t>(-1));
   }
@@ -300,21 +311,30 @@ void TerminalPlatform::FinishBatch() {
   if (options_.quiet || options_.dryRun) return;
   const int notConverted = static_cast<int>(batch_.size() - std::min(done_, batch_.size()));
   const std::string skipped = std::to_string(skipped_.size() + notConverted);
+  if (options_.exporting) {
+    const std::string summary =
+        TrFormat("{} exported, {} failed, {} skipped; {} entities and {} pictures written",
+                 {std::to_string(converted_), std::to_string(failed_), skipped,
+                  std::to_string(entities_), std::to_string(pictures_)});
+    std::cerr << "brindle: " << summary << "\n" << std::flush;
+    return;
+  }
   std::string summary =
       blocks_ == 0
           ? TrFormat("{} converted, {} failed, {} skipped; {} figures exploded into {} copies",
                      {std::to_string(converted_), std::to_string(failed_), skipped,
                       std::to_string(figures_), std::to_string(copies_)})
-          : TrFormat("{} converted, {} failed, {} skipped; {} figures and {} other blocks "
-                     "exploded into {} copies",
-                     {std::to_string(converted_), std::to_string(failed_), skipped,
-                      std::to_string(figures_), std::to_string(blocks_), std::to_string(copies_)});
+          : TrFormat(
+                "{} converted, {} failed, {} skipped; {} figures and {} other blocks "
+                "exploded into {} copies",
+                {std::to_string(converted_), std::to_string(failed_), skipped,
+                 std::to_string(figures_), std::to_string(blocks_), std::to_string(copies_)});
   std::cerr << "brindle: " << summary << "\n" << std::flush;
 }
 
 void TerminalPlatform::DrawProgress() {
-  std::cerr << "\r\033[K[" << done_ << "/" << batch_.size() << "] " << Tr("converting…")
-            << std::flush;
+  std::cerr << "\r\033[K[" << done_ << "/" << batch_.size() << "] "
+            << (options_.exporting ? Tr("exporting…") : Tr("converting…")) << std::flush;
   progressShown_ = true;
 }
 

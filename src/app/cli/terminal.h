@@ -31,13 +31,18 @@ inline constexpr const char* kResultFailed = "failed";
 inline constexpr const char* kResultSkipped = "skipped";
 inline constexpr const char* kResultNotConverted = "not-converted";
 inline constexpr const char* kResultDryRun = "dry-run";
+// brindle export's own codes.
+inline constexpr const char* kResultExported = "exported";
+inline constexpr const char* kResultNotExported = "not-exported";
 
 // One JSON object (one line, valid UTF-8) for a finished file, a file given
 // but not taken into the batch, and a file of the batch that a stop left
 // unconverted.
-std::string JsonRecord(const FileRecord& rec);
+// `exported`: the record of brindle export, which speaks of entities and
+// pictures written instead of figures and copies.
+std::string JsonRecord(const FileRecord& rec, bool exported = false);
 std::string JsonSkipped(const std::string& name, const std::string& reason, bool refused = true);
-std::string JsonNotConverted(const std::string& name);
+std::string JsonNotConverted(const std::string& name, bool exported = false);
 
 // An argument that did not become part of the batch.
 struct SkippedInput {
@@ -52,9 +57,10 @@ class TerminalPlatform : public Platform {
  public:
   struct Options {
     bool json = false;
-    bool quiet = false;     // only failed files are logged
-    bool saveMode = false;  // --save: the mode chosen for this run is stored
-    bool dryRun = false;    // nothing is written, settings included
+    bool quiet = false;      // only failed files are logged
+    bool saveMode = false;   // --save: the mode chosen for this run is stored
+    bool dryRun = false;     // nothing is written, settings included
+    bool exporting = false;  // the batch exports DXF files: its summary says so
     std::string settingsPath;
   };
 
@@ -103,6 +109,7 @@ class TerminalPlatform : public Platform {
   size_t done_ = 0;
   bool progressShown_ = false;
   int converted_ = 0, failed_ = 0, figures_ = 0, blocks_ = 0, copies_ = 0;
+  int64_t entities_ = 0, pictures_ = 0;
   bool settingsFailed_ = false;
 };
 
