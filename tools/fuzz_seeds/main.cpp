@@ -11,12 +11,15 @@
 // DIR/settings/   settings files
 // DIR/user-dirs/  user-dirs.dirs files
 // DIR/sfc/        SFC files: every feature kind, and a generated drawing
+// DIR/choices/    bytes for the targets that make SFC files from choices
+//                 (fuzz_sfc_records, fuzz_sfc_figures, fuzz_sfc_text)
 // Existing files are kept as they are.
 #include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -121,6 +124,22 @@ bool WriteUserDirs(const fs::path& dir) {
                    "  XDG_DESKTOP_DIR = \"${HOME}/later/wins\"\n");
 }
 
+// Any bytes are a file of choices; a few of every length start the search
+// wide, the same ones every time.
+bool WriteChoices(const fs::path& dir) {
+  std::mt19937 rng(24);
+  bool ok = true;
+  for (size_t size : {16, 64, 256, 1024, 4096}) {
+    for (int k = 0; k < 3; ++k) {
+      std::string bytes(size, '\0');
+      for (char& c : bytes) c = static_cast<char>(rng());
+      ok = ok &&
+           WriteText(dir / ("choices-" + std::to_string(size) + "-" + std::to_string(k)), bytes);
+    }
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,14 +149,15 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   std::error_code ec;
-  for (const char* sub : {"jww", "gzip", "settings", "user-dirs", "sfc"})
+  for (const char* sub : {"jww", "gzip", "settings", "user-dirs", "sfc", "choices"})
     fs::create_directories(root / sub, ec);
   const bool ok = WriteDrawings(root / "jww") &&
                   (fs::exists(root / "gzip" / "logo.bmp.gz") ||
                    WriteGzip(root / "gzip" / "logo.bmp.gz", ImageBytes('G', 2000))) &&
                   WriteSettings(root / "settings") && WriteUserDirs(root / "user-dirs") &&
                   WriteText(root / "sfc" / "sample.sfc", tools::MakeSampleSfc()) &&
-                  WriteText(root / "sfc" / "bench-200.sfc", tools::MakeSfcBench(200, 1));
+                  WriteText(root / "sfc" / "bench-200.sfc", tools::MakeSfcBench(200, 1)) &&
+                  WriteChoices(root / "choices");
   if (!ok) std::fprintf(stderr, "brindle-fuzz-seeds: cannot write the seeds into %s\n", argv[1]);
   return ok ? 0 : 1;
 }
