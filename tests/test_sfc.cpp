@@ -283,6 +283,46 @@ TEST(SfcReader, HatchingIsBounded) {
   }
 }
 
+// brindle FILE.sfc --version N: the version written, the strings in code
+// page 932 below 700 unless --utf16 (a UTF-8 file is read into UTF-16), an
+// unknown version rounded down and said, one out of range refused.
+TEST(SfcReader, ConversionWritesTheVersionAsked) {
+  struct Case {
+    std::vector<std::string> options;
+    int rc, version;
+    bool utf16;
+    const char* said;
+  };
+  const std::vector<Case> cases = {
+      {{}, 0, 700, true, ""},
+      {{"--version", "600"}, 0, 600, false, "ñ"},
+      {{"--version", "600", "--utf16"}, 0, 600, true, ""},
+      {{"--version", "450"}, 0, 420, false, "450"},
+      {{"--version", "800"}, 2, 0, false, "800"},
+  };
+  testjww::TempDir dir;
+  const std::string text =
+      "\xEF\xBB\xBF" + Envelope(Small() + Rec(70, "layer_feature(\\'añ\\','1')"));
+  const auto src = dir.File("v.sfc", std::vector<uint8_t>(text.begin(), text.end()));
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::filesystem::path out = dir / ("out" + std::to_string(n++));
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"-o", out.string(), src.string()});
+    const auto r = testjww::RunBrindle(args, dir.path());
+    EXPECT_EQ(r.rc, c.rc) << c.said << r.err;
+    EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+    if (c.rc != 0) {
+      EXPECT_FALSE(std::filesystem::exists(out / "v.jww"));
+      continue;
+    }
+    jww::TJwwData doc;
+    ASSERT_TRUE(doc.FileIn((out / "v.jww").string())) << c.version;
+    EXPECT_EQ(doc.Enthd.jwVer, c.version);
+    EXPECT_EQ(doc.MojiEncode, c.utf16) << c.version;
+  }
+}
+
 // ---- the real drawing ----
 
 struct FileFacts {
