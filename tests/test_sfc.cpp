@@ -81,6 +81,12 @@ TEST(SfcReader, MalformedFilesFailWithTheRecordAndTheReason) {
        30, "ring"},
       {"shift-jis", Envelope(Rec(10, "layer_feature(\\'\x81\x20\\','1')") + sheet), 10,
        "not valid Shift-JIS"},
+      {"utf-8", "\xEF\xBB\xBF" + Envelope(Rec(10, "layer_feature(\\'\xE5\xB1\\','1')") + sheet),
+       10, "not valid UTF-8"},
+      {"figure twice",
+       Envelope(Rec(10, "sfig_org_feature(\\'a\\','1')") +
+                Rec(20, "sfig_org_feature(\\'a\\','3')") + sheet),
+       20, "defined twice"},
       {"polyline points",
        Envelope(Rec(10, "polyline_feature('1','2','1','1','3','(0,1)','(0,1)')") + sheet), 10,
        "stated number of points"},
