@@ -162,9 +162,9 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
     JwwDataFree(doc);
     return;
   }
+  const int version = sfc ? SfcVersion(doc, options, r) : doc.Enthd.jwVer;
   // An image that went missing from the working folder would silently leave
   // the drawing.
-  const int version = sfc ? SfcVersion(doc, options, r) : doc.Enthd.jwVer;
   if (ImagesComplete(doc, &r.error)) {
     r.entitiesWritten = doc.WrittenObjectCount(version);
     r.output = WriteDocument(doc, dst, version, NameRule::kBranch, &r.error);
