@@ -53,7 +53,7 @@ _brindle() {
       return
       ;;
     --version)
-      if [ "$cmd" = rewrite ]; then
+      if [ "$cmd" = rewrite ] || [ "$cmd" = convert ]; then
         mapfile -t COMPREPLY < <(compgen -W "220 230 300 351 420 600 700" -- "$cur")
         return
       fi

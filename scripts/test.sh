@@ -48,6 +48,8 @@ case "$mode" in
         fuzz_images) from=(jww gzip) ;;
         fuzz_sfc) from=(sfc) dict=(-dict=fuzz/sfc.dict) ;;
         fuzz_p21) from=(p21) dict=() ;;
+        fuzz_sfc_records | fuzz_sfc_text) from=(choices) dict=(-dict=fuzz/sfc.dict) ;;
+        fuzz_sfc_figures) from=(choices) dict=() ;;
         *) from=(jww) ;;
       esac
       work=$(mktemp -d)

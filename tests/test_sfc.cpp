@@ -81,6 +81,12 @@ TEST(SfcReader, MalformedFilesFailWithTheRecordAndTheReason) {
        30, "ring"},
       {"shift-jis", Envelope(Rec(10, "layer_feature(\\'\x81\x20\\','1')") + sheet), 10,
        "not valid Shift-JIS"},
+      {"utf-8", "\xEF\xBB\xBF" + Envelope(Rec(10, "layer_feature(\\'\xE5\xB1\\','1')") + sheet),
+       10, "not valid UTF-8"},
+      {"figure twice",
+       Envelope(Rec(10, "sfig_org_feature(\\'a\\','1')") +
+                Rec(20, "sfig_org_feature(\\'a\\','3')") + sheet),
+       20, "defined twice"},
       {"polyline points",
        Envelope(Rec(10, "polyline_feature('1','2','1','1','3','(0,1)','(0,1)')") + sheet), 10,
        "stated number of points"},
@@ -280,6 +286,46 @@ TEST(SfcReader, HatchingIsBounded) {
     EXPECT_EQ(doc.EntLineN, 0);
     ASSERT_EQ(report.warnings.size(), 1u);
     EXPECT_NE(report.warnings[0].find("left out"), std::string::npos) << report.warnings[0];
+  }
+}
+
+// brindle FILE.sfc --version N: the version written, the strings in code
+// page 932 below 700 unless --utf16 (a UTF-8 file is read into UTF-16), an
+// unknown version rounded down and said, one out of range refused.
+TEST(SfcReader, ConversionWritesTheVersionAsked) {
+  struct Case {
+    std::vector<std::string> options;
+    int rc, version;
+    bool utf16;
+    const char* said;
+  };
+  const std::vector<Case> cases = {
+      {{}, 0, 700, true, ""},
+      {{"--version", "600"}, 0, 600, false, "ñ"},
+      {{"--version", "600", "--utf16"}, 0, 600, true, ""},
+      {{"--version", "450"}, 0, 420, false, "450"},
+      {{"--version", "800"}, 2, 0, false, "800"},
+  };
+  testjww::TempDir dir;
+  const std::string text =
+      "\xEF\xBB\xBF" + Envelope(Small() + Rec(70, "layer_feature(\\'añ\\','1')"));
+  const auto src = dir.File("v.sfc", std::vector<uint8_t>(text.begin(), text.end()));
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::filesystem::path out = dir / ("out" + std::to_string(n++));
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"-o", out.string(), src.string()});
+    const auto r = testjww::RunBrindle(args, dir.path());
+    EXPECT_EQ(r.rc, c.rc) << c.said << r.err;
+    EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+    if (c.rc != 0) {
+      EXPECT_FALSE(std::filesystem::exists(out / "v.jww"));
+      continue;
+    }
+    jww::TJwwData doc;
+    ASSERT_TRUE(doc.FileIn((out / "v.jww").string())) << c.version;
+    EXPECT_EQ(doc.Enthd.jwVer, c.version);
+    EXPECT_EQ(doc.MojiEncode, c.utf16) << c.version;
   }
 }
 

@@ -128,6 +128,19 @@ bool ConvertInMemory(jww::TJwwData& doc, const ConvertOptions& options, ConvertR
 
 namespace {
 
+// The version an SFC drawing is written in, its strings' encoding set for
+// it; what that version cannot hold is said among the warnings.
+int SfcVersion(jww::TJwwData& doc, const ConvertOptions& options, ConvertResult& r) {
+  const int version = options.sfcVersion != 0 ? options.sfcVersion : doc.Enthd.jwVer;
+  // The releases that write versions below 700 read code page 932 only.
+  if (version < 700) doc.SetFileOutOption(0);
+  if (options.utf16) doc.SetFileOutOption(32);
+  if (options.sfcVersion != 0 || options.utf16)
+    for (const std::string& w : RewriteWarnings(CheckRewrite(doc, version)))
+      r.warnings.push_back(w);
+  return version;
+}
+
 void Convert(const std::string& src, const std::string& dst, const ConvertOptions& options,
              ConvertResult& r) {
   const bool sfc = IsSfcFile(src);
@@ -149,11 +162,12 @@ void Convert(const std::string& src, const std::string& dst, const ConvertOption
     JwwDataFree(doc);
     return;
   }
+  const int version = sfc ? SfcVersion(doc, options, r) : doc.Enthd.jwVer;
   // An image that went missing from the working folder would silently leave
   // the drawing.
   if (ImagesComplete(doc, &r.error)) {
-    r.entitiesWritten = doc.WrittenObjectCount(doc.Enthd.jwVer);
-    r.output = WriteDocument(doc, dst, doc.Enthd.jwVer, NameRule::kBranch, &r.error);
+    r.entitiesWritten = doc.WrittenObjectCount(version);
+    r.output = WriteDocument(doc, dst, version, NameRule::kBranch, &r.error);
     if (!r.output.empty() && !r.error.empty()) {
       r.warnings.push_back(r.error);
       r.error.clear();

@@ -28,6 +28,11 @@ struct ConvertOptions {
   // Where the per-conversion image folder is made (a fresh folder inside it,
   // removed afterwards). Empty: the system's temporary folder.
   std::string imageFolder;
+  // The format version an SFC drawing is written in (0: 700, as it is read;
+  // JWW drawings keep their own). Below 700 its strings go to code page 932
+  // unless `utf16`, which writes them as UTF-16 in any version.
+  int sfcVersion = 0;
+  bool utf16 = false;
 };
 
 struct ConvertResult {

@@ -78,9 +78,16 @@ std::u16string_view BaseName(std::u16string_view name) {
   return name.substr(0, BaseNameLength(name));
 }
 
+// A name's base is a prefix of it: names that do not start with `base` are
+// passed over without the search for the marker (a drawing read from SFC
+// adds thousands of definitions, each compared with every one before it).
+bool HasBaseName(std::u16string_view name, std::u16string_view base) {
+  return name.starts_with(base) && BaseName(name) == base;
+}
+
 bool AnyDefinitionHasBaseName(const TJwwData& doc, std::u16string_view base) {
   for (int32_t i = 0; i < doc.EntBlockDefN; ++i) {
-    if (BaseName(doc.EntBlockDef[i].strName) == base) return true;
+    if (HasBaseName(doc.EntBlockDef[i].strName, base)) return true;
   }
   return false;
 }
@@ -173,7 +180,7 @@ int32_t TJwwData::ChangeBlockNo(uint32_t n) const {
 int32_t TJwwData::GetBlkNo(const std::u16string& name) const {
   std::u16string_view base = BaseName(name);
   for (int32_t i = 0; i < EntBlockDefN; ++i) {
-    if (BaseName(EntBlockDef[i].strName) == base) return i;
+    if (HasBaseName(EntBlockDef[i].strName, base)) return i;
   }
   return -1;
 }

@@ -54,10 +54,11 @@ std::error_code OpenRegular(const std::string& path, int& fd, off_t& size) {
   return {};
 }
 
+constexpr size_t kPiece = 1 << 16;
+
 // Appends what the descriptor still holds, up to `limit` bytes in all; the
 // size is not trusted in advance, the file may change while it is read.
 std::error_code AppendRest(int fd, size_t limit, std::vector<uint8_t>& out) {
-  constexpr size_t kPiece = 1 << 16;
   while (out.size() < limit) {
     const size_t want = limit - out.size() < kPiece ? limit - out.size() : kPiece;
     const size_t old = out.size();
@@ -85,9 +86,11 @@ bool ReadInto(const std::string& path, size_t limit, std::vector<uint8_t>& out,
     Descriptor fd(raw);
     if (!ec) {
       // Sized once when the size is known, to read a large drawing without
-      // repeated reallocation.
-      if (size > 0)
-        out.reserve(static_cast<size_t>(size) < limit ? static_cast<size_t>(size) : limit);
+      // repeated reallocation; one piece more, for the read that finds the end.
+      if (size > 0) {
+        const size_t whole = static_cast<size_t>(size) + kPiece;
+        out.reserve(whole < limit ? whole : limit);
+      }
       ec = AppendRest(fd.get(), limit, out);
     }
   } catch (const std::bad_alloc&) {

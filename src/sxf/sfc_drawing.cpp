@@ -63,10 +63,7 @@ constexpr const auto& kPreWidths = kSxfWidths;
 constexpr const auto& kPreColours = kSxfColours;
 constexpr const auto& kPreFonts = kSxfLineTypes;
 
-struct Layout {
-  const char* name;
-  int args;  // -1: checked by the feature itself
-};
+using Layout = SfcLayout;
 constexpr Layout kLayouts[] = {
     {"drawing_sheet_feature", 5},
     {"drawing_attribute_feature", 12},
@@ -210,7 +207,35 @@ class Args {
   }
 
  private:
+  // "-123.456": at most 15 digits and no exponent, so the digits are an
+  // exact double and so is the power of ten; their quotient is the correctly
+  // rounded value, as std::from_chars would give. Nothing when it is not.
+  static std::optional<double> PlainDecimal(std::string_view s) {
+    constexpr double kTens[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    size_t k = 0;
+    const bool negative = !s.empty() && (s[0] == '-' || s[0] == '+') && s[k++] == '-';
+    int64_t digits = 0;
+    int count = 0, decimals = -1;
+    for (; k < s.size(); ++k) {
+      const char c = s[k];
+      if (c >= '0' && c <= '9') {
+        digits = digits * 10 + (c - '0');
+        if (++count > 15) return std::nullopt;
+        if (decimals >= 0) ++decimals;
+      } else if (c == '.' && decimals < 0) {
+        decimals = 0;
+      } else {
+        return std::nullopt;
+      }
+    }
+    if (count == 0) return std::nullopt;
+    const double v = static_cast<double>(digits) / kTens[decimals > 0 ? decimals : 0];
+    return negative ? -v : v;
+  }
+
   static double ParseNum(std::string_view s, size_t i) {
+    if (const std::optional<double> quick = PlainDecimal(s)) return *quick;
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     double v = 0;
@@ -460,6 +485,7 @@ class Reader {
     SetSheet();
     if (!doc_.AddEntPre()) throw std::bad_alloc();
     MakeDefinitions();
+    ReserveLists();
     for (size_t i = 0; i < f_.records.size(); ++i) {
       if (!nestedLocate_.count(i)) Feature(i);
     }
@@ -582,10 +608,8 @@ class Reader {
       fig.flag = a.Int(1);
       fig.record = r.number;
       if (fig.flag < 1 || fig.flag > 4) throw BadRecord{"the figure's flag is not 1 to 4"};
-      for (const SfcFigure& other : rep_.figures) {
-        if (other.name == fig.name) throw BadRecord{"the figure name is defined twice"};
-      }
-      figureByName_[fig.name] = static_cast<int>(rep_.figures.size());
+      if (!figureByName_.emplace(fig.name, static_cast<int>(rep_.figures.size())).second)
+        throw BadRecord{"the figure name is defined twice"};
       rep_.figures.push_back(std::move(fig));
       orgIndex_.push_back(i);
     } else if (n == Kind("composite_curve_org_feature")) {
@@ -795,6 +819,45 @@ class Reader {
       At(i, [&] { throw BadRecord{"it places a figure that is not defined"}; });
     }
     return it->second;
+  }
+
+  // Room for what the records make, so that the lists of a drawing of a
+  // million features are not copied over and over as they grow. (Curves,
+  // hatching and long polylines make more; their lists grow as before.)
+  void ReserveLists() {
+    struct Counts {
+      size_t line = 0, arc = 0, text = 0, dim = 0;
+    };
+    std::vector<Counts> by(rep_.figures.size() + 1);
+    for (size_t i = 0; i < f_.records.size(); ++i) {
+      Counts& c = by[static_cast<size_t>(owner_[i] + 1)];
+      const int n = kindOf_[f_.records[i].name];
+      if (n == Kind("line_feature")) {
+        ++c.line;
+      } else if (n == Kind("polyline_feature")) {
+        c.line += 2;
+      } else if (n == Kind("arc_feature") || n == Kind("circle_feature") ||
+                 n == Kind("ellipse_feature") || n == Kind("ellipse_arc_feature")) {
+        ++c.arc;
+      } else if (n == Kind("text_string_feature")) {
+        ++c.text;
+      } else if (n == Kind("linear_dim_feature") || n == Kind("radius_dim_feature") ||
+                 n == Kind("diameter_dim_feature")) {
+        ++c.dim;
+      }
+    }
+    auto reserve = [](const Counts& c, auto& no, auto& line, auto& arc, auto& text, auto& dim) {
+      no.reserve(no.size() + c.line + c.arc + c.text + c.dim);
+      line.reserve(line.size() + c.line);
+      arc.reserve(arc.size() + c.arc);
+      text.reserve(text.size() + c.text);
+      dim.reserve(dim.size() + c.dim);
+    };
+    reserve(by[0], doc_.EntNo, doc_.EntLine, doc_.EntEnko, doc_.EntMoji, doc_.EntSunpo);
+    for (size_t k = 0; k < rep_.figures.size(); ++k) {
+      jww::TEntJwwBlockDef& d = doc_.EntBlockDef[rep_.figures[k].definition];
+      reserve(by[k + 1], d.mNo, d.mLine, d.mEnko, d.mMoji, d.mSunpo);
+    }
   }
 
   // -- the features --
@@ -1340,6 +1403,8 @@ class Reader {
 };
 
 }  // namespace
+
+std::span<const SfcLayout> SfcLayouts() { return kLayouts; }
 
 bool LooksLikeSfc(std::span<const uint8_t> bytes) {
   std::string_view s(reinterpret_cast<const char*>(bytes.data()), std::min<size_t>(bytes.size(), 4096));

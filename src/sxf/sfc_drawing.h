@@ -56,6 +56,14 @@ bool ReadSfc(std::span<const uint8_t> bytes, jww::TJwwData& doc, SfcReport& repo
 bool BuildSfcDrawing(SfcReport& report, jww::TJwwData& doc, std::string_view text,
                      int64_t maxPlacements = std::numeric_limits<int64_t>::max());
 
+// A feature the reader knows and how many arguments its record holds (-1:
+// as many as the record's own counts say), for programs that write records.
+struct SfcLayout {
+  const char* name;
+  int args;
+};
+std::span<const SfcLayout> SfcLayouts();
+
 // Whether the bytes start like an SFC file (the envelope and an SFC header).
 bool LooksLikeSfc(std::span<const uint8_t> bytes);
 

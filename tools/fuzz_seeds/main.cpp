@@ -12,12 +12,15 @@
 // DIR/user-dirs/  user-dirs.dirs files
 // DIR/sfc/        SFC files: every feature kind, and a generated drawing
 // DIR/p21/        a P21 file: styles, a line, a text, a placed sub-drawing
+// DIR/choices/    bytes for the targets that make SFC files from choices
+//                 (fuzz_sfc_records, fuzz_sfc_figures, fuzz_sfc_text)
 // Existing files are kept as they are.
 #include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -123,6 +126,22 @@ bool WriteUserDirs(const fs::path& dir) {
                    "  XDG_DESKTOP_DIR = \"${HOME}/later/wins\"\n");
 }
 
+// Any bytes are a file of choices; a few of every length start the search
+// wide, the same ones every time.
+bool WriteChoices(const fs::path& dir) {
+  std::mt19937 rng(24);
+  bool ok = true;
+  for (size_t size : {16, 64, 256, 1024, 4096}) {
+    for (int k = 0; k < 3; ++k) {
+      std::string bytes(size, '\0');
+      for (char& c : bytes) c = static_cast<char>(rng());
+      ok = ok &&
+           WriteText(dir / ("choices-" + std::to_string(size) + "-" + std::to_string(k)), bytes);
+    }
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,7 +151,7 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   std::error_code ec;
-  for (const char* sub : {"jww", "gzip", "settings", "user-dirs", "sfc", "p21"})
+  for (const char* sub : {"jww", "gzip", "settings", "user-dirs", "sfc", "p21", "choices"})
     fs::create_directories(root / sub, ec);
   const bool ok = WriteDrawings(root / "jww") &&
                   (fs::exists(root / "gzip" / "logo.bmp.gz") ||
@@ -140,7 +159,8 @@ int main(int argc, char** argv) {
                   WriteSettings(root / "settings") && WriteUserDirs(root / "user-dirs") &&
                   WriteText(root / "sfc" / "sample.sfc", tools::MakeSampleSfc()) &&
                   WriteText(root / "sfc" / "bench-200.sfc", tools::MakeSfcBench(200, 1)) &&
-                  WriteText(root / "p21" / "sample.p21", tools::MakeSampleP21());
+                  WriteText(root / "p21" / "sample.p21", tools::MakeSampleP21()) &&
+                  WriteChoices(root / "choices");
   if (!ok) std::fprintf(stderr, "brindle-fuzz-seeds: cannot write the seeds into %s\n", argv[1]);
   return ok ? 0 : 1;
 }

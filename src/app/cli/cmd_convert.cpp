@@ -5,6 +5,7 @@
 #include <charconv>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/cli/batch.h"
 #include "app/cli/commands.h"
 #include "app/cli/dry_run.h"
+#include "app/cli/files.h"
 #include "app/cli/output.h"
 #include "app/cli/terminal.h"
 #include "app/convert.h"
@@ -39,6 +41,8 @@ struct ConvertArgs {
   bool quiet = false;
   bool dryRun = false;
   std::string settingsFile;
+  std::optional<int> sfcVersion;
+  bool utf16 = false;
 
   bool AnyFolderOption() const {
     return desktop || documents || beside || ask || !outputDir.empty();
@@ -101,6 +105,13 @@ void AddOptions(CLI::App& app, ConvertArgs& a) {
   app.add_flag("-n,--dry-run", a.dryRun,
                Tr("show each file's output name and explosion plan; write nothing"));
   app.add_option("--settings", a.settingsFile, Tr("settings file to use"));
+  // Without N it is the program's version, as it always was.
+  AddWriteVersionOption(app, a.sfcVersion,
+                        TrFormat("format version to write SFC drawings in ({}; default 700; JWW "
+                                 "drawings keep their own); alone: print the program's version",
+                                 {VersionRange()}))
+      ->expected(0, 1);
+  app.add_flag("--utf16", a.utf16, Tr("write every string of an SFC drawing as UTF-16"));
 }
 
 // -o DIR names the folder the user wants: it is made when missing. When it
@@ -126,8 +137,6 @@ int RunConvert(int argc, char** argv) {
   CLI::App app{Tr("Explodes the SXF figure blocks of Jw_cad drawings (.jww) into new files."),
                "brindle"};
   TranslateParser(app);
-  app.set_version_flag("--version", std::string("brindle ") + Version(),
-                       Tr("print the program's version and exit"));
   app.footer(CommandList() +
              Tr("Exit status: 0 all converted, 1 a file failed or was refused, 2 usage error,\n"
                 "130 interrupted."));
@@ -137,6 +146,10 @@ int RunConvert(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return ParseFailure(app, e);
+  }
+  if (app.count("--version") > 0 && !a.sfcVersion) {
+    WriteOutLine(std::string("brindle ") + Version());
+    return kExitOk;
   }
 
   std::error_code ec;
@@ -185,6 +198,8 @@ int RunConvert(int argc, char** argv) {
   ConvertOptions co;
   co.allBlocks = a.allBlocks;
   co.maxCopies = a.maxCopies;
+  if (a.sfcVersion) co.sfcVersion = VersionToWrite(*a.sfcVersion);
+  co.utf16 = a.utf16;
   driver.SetConvertOptions(co);
   driver.SetNoteNoFigures(true);
 

@@ -13,20 +13,6 @@
 #include "jww/format_version.h"
 
 namespace app::cli {
-namespace {
-
-// The version to write for --version `asked`: a version some Jw_cad writes
-// is taken as it is; any other number is rounded down to the release whose
-// layout it has, and the user is told.
-int VersionToWrite(int asked) {
-  const int release = jww::ReleaseVersionFor(asked);
-  if (release != asked)
-    Error(TrFormat("no Jw_cad writes version {}; writing version {}, whose layout it has",
-                   {std::to_string(asked), std::to_string(release)}));
-  return release;
-}
-
-}  // namespace
 
 int RunRewrite(int argc, char** argv) {
   CLI::App app{Tr("Reads a drawing and writes it again without exploding anything."),
@@ -37,11 +23,10 @@ int RunRewrite(int argc, char** argv) {
   bool utf16 = false, cp932 = false, force = false, strict = false;
   app.add_option("IN", in, Tr("drawing to read"))->required();
   app.add_option("OUT", out, Tr("file to write"))->required();
-  app.add_option("--version", version,
-                 TrFormat("format version to write ({}; Jw_cad writes 230, 300, 351, 420, 500, "
-                          "600 and 700)",
-                          {VersionRange()}))
-      ->check(CLI::Range(jww::kOldestVersion, jww::kNewestVersion));
+  AddWriteVersionOption(app, version,
+                        TrFormat("format version to write ({}; Jw_cad writes 230, 300, 351, 420, "
+                                 "500, 600 and 700)",
+                                 {VersionRange()}));
   auto* u = app.add_flag("--utf16", utf16, Tr("write every string as UTF-16"));
   auto* c = app.add_flag("--cp932", cp932, Tr("write every string in code page 932"));
   u->excludes(c);

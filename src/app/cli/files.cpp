@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/files.h"
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 
 #include "app/cli/output.h"
 #include "app/i18n.h"
 #include "app/steps.h"
 #include "jww/document.h"
+#include "jww/format_version.h"
 
 namespace fs = std::filesystem;
 
@@ -54,6 +56,20 @@ std::string WriteText(const std::string& path, const std::string& text, bool for
   if (!SaveText(path, text, force ? NameRule::kReplace : NameRule::kExact, &error).empty())
     return {};
   return error.empty() ? std::string(Tr("the file could not be written")) : error;
+}
+
+CLI::Option* AddWriteVersionOption(CLI::App& app, std::optional<int>& version,
+                                   const std::string& help) {
+  return app.add_option("--version", version, help)
+      ->check(CLI::Range(jww::kOldestVersion, jww::kNewestVersion));
+}
+
+int VersionToWrite(int asked) {
+  const int release = jww::ReleaseVersionFor(asked);
+  if (release != asked)
+    Error(TrFormat("no Jw_cad writes version {}; writing version {}, whose layout it has",
+                   {std::to_string(asked), std::to_string(release)}));
+  return release;
 }
 
 }  // namespace app::cli
