@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The P21 reader on any bytes: the exchange structure, the AP202 graph
-// turned into feature records, the document built, its sub-drawings
-// exploded as the conversion does and the result written. Malformed input
+// turned into feature records, the document built, converted in memory as
+// the conversion does and the result written. Malformed input
 // must fail with a reason; nothing may crash, leak or read out of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_sfc_support.h"
 #include "jww/document.h"
 #include "sxf/p21_drawing.h"
 
@@ -18,6 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (report.error.Text().empty()) __builtin_trap();  // a failure always says why
     return 0;
   }
-  fuzz::ExplodeAndWrite(doc);
+  fuzz::ConvertAndWrite(doc);
   return 0;
 }

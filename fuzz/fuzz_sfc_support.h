@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What every SFC fuzz target does with the file it made: read it, convert
+// What every SXF fuzz target does with the file it has: read it, convert
 // it in memory as `brindle FILE.sfc` does, and write the result.
 #pragma once
 
@@ -14,18 +14,11 @@
 
 namespace fuzz {
 
-// `version`: the format version written (700 as the reader makes it; below
+// What the conversion does with a drawing an SXF reader made: converted in
+// memory as `brindle FILE.sfc` does (within the copy cap) and written.
+// `version`: the format version written (700 as the readers make it; below
 // 700 the strings go to code page 932, as brindle --version does).
-inline void ConvertSfc(std::string_view text, int version = 700) {
-  jww::TJwwData doc;
-  sxf::SfcReport report;
-  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-  // Nesting that fills the block tree's million nodes only finds the
-  // machine's speed under the sanitizers; the reader's bound is tested.
-  if (!sxf::ReadSfc(std::span<const uint8_t>(p, text.size()), doc, report, kMaxFuzzCopies)) {
-    if (report.error.reason.empty()) __builtin_trap();  // a failure always says why
-    return;
-  }
+inline void ConvertAndWrite(jww::TJwwData& doc, int version = 700) {
   app::ConvertOptions options;
   options.maxCopies = kMaxFuzzCopies;
   app::ConvertResult result;
@@ -36,6 +29,19 @@ inline void ConvertSfc(std::string_view text, int version = 700) {
   if (version < 700) doc.SetFileOutOption(0);
   jww::ByteWriter out;
   doc.WriteToBuffer(out, version);
+}
+
+inline void ConvertSfc(std::string_view text, int version = 700) {
+  jww::TJwwData doc;
+  sxf::SfcReport report;
+  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+  // Nesting that fills the block tree's million nodes only finds the
+  // machine's speed under the sanitizers; the reader's bound is tested.
+  if (!sxf::ReadSfc(std::span<const uint8_t>(p, text.size()), doc, report, kMaxFuzzCopies)) {
+    if (report.error.reason.empty()) __builtin_trap();  // a failure always says why
+    return;
+  }
+  ConvertAndWrite(doc, version);
 }
 
 }  // namespace fuzz

@@ -13,8 +13,6 @@
 #include <string>
 
 #include "jww/document.h"
-#include "jww/sxf_explode.h"
-#include "jww/sxf_plan.h"
 
 namespace fuzz {
 
@@ -93,16 +91,5 @@ inline int64_t CopiesInTree(const jww::TJwwData& doc) {
 }
 
 constexpr int64_t kMaxFuzzCopies = 300000;
-
-// What the conversion does with a drawing an SXF reader made: its
-// sub-drawings exploded (within the cap) and the result written.
-inline void ExplodeAndWrite(jww::TJwwData& doc) {
-  if (jww::PlanSxfExplosion(doc).copies > kMaxFuzzCopies) return;
-  jww::ExplodeReport exploded;
-  jww::DataTransJWW2(doc, exploded);
-  doc.MakeBlockTree();
-  jww::ByteWriter out;
-  doc.WriteToBuffer(out, 700);
-}
 
 }  // namespace fuzz
